@@ -1,0 +1,278 @@
+// The compiler object: all compiler state and every command handler.
+//
+// One TSmf lives as long as its host. The host fills `sourceLines`, calls
+// Reset() and Compile(), and reads the message lines back through its sink.
+// Handlers are members that share the reading position (`lineIndex`,
+// `lineText`, `column`), the current track and the per-track records below;
+// their bodies are split over src/compiler/ by the part of the language they
+// compile.
+//
+// Text inside the compiler is CP932 bytes; positions in a text are 1-based
+// byte positions (a double-byte character counts twice); line indexes are
+// 0-based.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "zan/tivent.h"
+
+namespace zan {
+
+inline constexpr int kTrackCount = 128;      // tracks 0..127
+inline constexpr int kVarCount = 512;        // variables ~0..~511
+inline constexpr int kMaxArgs = 128;         // argument texts one command may use
+inline constexpr int kMaxLoopDepth = 256;    // nested open [ loops
+// Notes gathered for one chord, the sounding note included. 32 is plenty for
+// any instrument; a longer run of zero-length notes is refused note by note.
+inline constexpr int kMaxChordNotes = 32;
+// Whole-compile budgets. No real score comes near them; they exist so that a
+// loop count of 2^31 or an endless repetition ends with an error instead of
+// hanging the editor or exhausting memory.
+inline constexpr int64_t kMaxDispatches = 64'000'000;  // commands dispatched
+inline constexpr int64_t kMaxEvents = 16'000'000;      // events in all tracks
+
+// Raised by Compile() when the output file cannot be written. Compile errors
+// never raise; they are message lines.
+class WriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Where a line of `sourceLines` came from.
+struct LineOrigin {
+  int32_t file = 0;  // 0 = the score itself, k > 0 = includeFiles[k - 1], -1 = made by the compiler
+  int32_t line = 0;  // 0-based line in that file (unused when file is -1)
+};
+
+// The source being compiled, with the origin of every line kept beside it so
+// that lines inserted by #include or appended by the compiler can still be
+// traced back to a file and line.
+class SourceLines {
+ public:
+  int size() const { return static_cast<int>(lines_.size()); }
+  bool empty() const { return lines_.empty(); }
+  const std::string& operator[](int i) const { return lines_[static_cast<size_t>(i)]; }
+  const std::vector<std::string>& lines() const { return lines_; }
+  const LineOrigin& origin(int i) const { return origins_[static_cast<size_t>(i)]; }
+  const std::vector<std::string>& includeFiles() const { return includeFiles_; }
+
+  // Replaces everything with the score's own lines (origins 0..n-1).
+  void assign(std::vector<std::string> lines);
+  // Sets the whole text at once, split at CR LF, LF or CR.
+  void setText(const std::string& text);
+  void clear();
+  // Rewrites line i in place; its origin stays.
+  void set(int i, std::string text) { lines_[static_cast<size_t>(i)] = std::move(text); }
+  void insert(int i, std::string text, LineOrigin origin);
+  void append(std::string text, LineOrigin origin);
+  // Registers an included file's name and returns its origin file number.
+  int32_t addIncludeFile(std::string name);
+
+ private:
+  std::vector<std::string> lines_;
+  std::vector<LineOrigin> origins_;
+  std::vector<std::string> includeFiles_;
+};
+
+// Per-track state (the 21 slots of a track record). Integers are 32-bit signed.
+struct Ftr_info {
+  int32_t channel = 0;          // MIDI channel 0..15 in this track's status bytes
+  int32_t velocity = 100;       // note velocity (v); also the last CC#7 of an active controller
+  int32_t velocityStep = 0;     // added to the velocity of every note without a , suffix
+  int32_t velocityBounce = 0;   // 1 = reverse the step when the velocity leaves 0..127
+  int32_t length = 96;          // default note length in ticks (l)
+  int32_t octave = 4;           // current octave 0..10
+  int32_t gate = 14;            // sounding part of a note, in sixteenths of its length (q), 1..256
+  int32_t gateOffset = 0;       // ticks added to every sounding length (Q)
+  bool smallMacros = false;     // lowercase one-letter macros are active on this track
+  int32_t reverb = 0;           // last CC#91 value
+  int32_t chorus = 0;           // last CC#93 value
+  int32_t modulation = 0;       // last CC#1 value
+  int32_t expression = 127;     // last CC#11 value
+  int32_t bend = 0;             // coarse pitch bend 0..127 set by B; centre of random bends. Kept by Reset
+  int32_t dataEntry = 0;        // last CC#6 value
+  int32_t pan = 64;             // last CC#10 value
+  int32_t chordDelay = 0;       // ticks between successive notes of a chord
+  std::deque<std::string> rvList;   // queued one-shot velocities for coming notes
+  std::deque<std::string> rqList;   // queued one-shot gates
+  std::deque<std::string> rnList;   // queued one-shot timing offsets
+  std::string onEvent;          // text stored by \ON_IVENT. Kept by Reset
+};
+
+// One open [ loop.
+struct LoopEntry {
+  int32_t startColumn = 0;  // where the body begins: column ...
+  int32_t startLine = 0;    // ... and line
+  int32_t exitColumn = 0;   // just after the loop's ], recorded when the ] is first
+  int32_t exitLine = 0;     // reached; 0/0 until then
+  int32_t count = 0;        // passes still to run, the current one included
+};
+
+// A number read by readNumber.
+struct NumberRead {
+  int32_t value;  // the value, or -1 when no number stands there
+  int32_t len;    // characters covered (0 when nothing was read)
+};
+
+// A term read by readTerm.
+struct TermRead {
+  int32_t value;
+  bool ok;
+};
+
+class TSmf {
+ public:
+  TSmf();  // creates everything, then Reset()
+
+  // ---- Host interface ----------------------------------------------------
+  void Reset();
+  // Partial reset between the two compiles of the MML checker: events and
+  // loops go, settings, macros, pointers and the error count stay.
+  void ResetForCheck();
+  // Compiles sourceLines and writes the file. Throws WriteError when the file
+  // cannot be written (then no "ok" line is added and no partial file is left).
+  void Compile(const std::string& outputPath);
+  // Compiles sourceLines and hands back the file's bytes instead of writing it.
+  std::vector<uint8_t> CompileToBytes();
+
+  // Receives every message line (CP932). Unset: lines are dropped.
+  std::function<void(const std::string&)> messageSink;
+  // Receives platform warnings that the spec'd host shows in a warning box
+  // (the out-of-memory warning of the event list). Unset: dropped.
+  std::function<void(const std::string&)> warningSink;
+
+  // ---- Compiler state ------------------------------------------------------
+  SourceLines sourceLines;          // the source; every compiled line is written back with its expansions
+  Tivent events[kTrackCount];       // one event list per track
+  Ftr_info track[kTrackCount];      // per-track state
+  int32_t ptr[kTrackCount] = {};    // per-track time pointer, ticks
+  int32_t curTrack = 0;             // track that handlers write to, 0..127
+  int32_t timebase = 96;            // ticks per quarter note, 13..1536; the file's division
+  int32_t lineIndex = 0;            // 0-based index of the line being compiled
+  std::string lineText;             // the line being compiled; expansion edits it in place
+  int32_t column = 1;               // 1-based cursor into lineText: the next character to dispatch
+  int32_t errorCount = 0;           // errors since the last cut-off (10 stops the compile)
+  int64_t errorsReported = 0;       // every error line of this compile, cut-offs included
+  uint32_t randSeed = 0;            // seed of Random()
+  bool skipMode = false;            // only _ ; { } # are dispatched (_skipon)
+  int32_t vars[kVarCount] = {};     // the ~ variables; kept from one compile to the next
+  int32_t argCount = 0;             // argument texts produced by the last list read
+  std::vector<std::string> args;    // argument texts; entries at and above argCount are stale
+  std::vector<LoopEntry> loopStack; // open [ loops, innermost last; its size is the loop depth
+  int32_t loopOverflow = 0;         // [ opened beyond kMaxLoopDepth: played once, closed by their ]
+  int32_t chordNotes[kMaxChordNotes] = {};  // notes waiting to sound together
+  int32_t chordCount = 0;           // how many of chordNotes are waiting
+  int32_t accentMode = -1;          // one-shot velocity of the next note: -1 none, 0 set, 1 add
+  int32_t accentValue = 0;          // the value of that one-shot velocity
+  int32_t rpnLastTime = -1;         // RPN/NRPN bookkeeping: time, adjusted time and track
+  int32_t rpnLastTimeAdj = -1;      //   of the last parameter-number message
+  int32_t rpnLastTrack = -1;
+  int32_t transpose[kTrackCount] = {};    // per-track transpose, semitones
+  int32_t rndVelocity[kTrackCount] = {};  // per-track random velocity range (0 = off)
+  int32_t rndTiming[kTrackCount] = {};    // per-track random timing range, ticks
+  int32_t rndBend[kTrackCount] = {};      // per-track random pitch-bend range
+  int32_t acStep[kTrackCount] = {};       // per-track step of active controllers, ticks
+  int32_t trPending = 0;            // a _tr group repeat is waiting to return
+  int32_t octaveReverse = 0;        // 1 = < and > swapped (#octave_up_down)
+  int32_t selDepth = 0;             // SWITCH/SEL nesting
+  int32_t ifDepth = 0;              // IF nesting
+  bool ghostMode = false;           // notes move ptr but append no events
+  bool stopped = false;             // a budget ran out; the rest of the source is skipped
+  int64_t dispatchCount = 0;        // commands dispatched in this compile (budget)
+  int64_t eventCount = 0;           // events appended in this compile (budget)
+  bool numberTooLong = false;       // the last number read had more digits than 32 bits hold
+
+  // ---- Driver (driver.cpp) -------------------------------------------------
+  void CompileAllLines();
+  void CompileLine();
+  void DispatchCommand();
+  uint32_t Random(uint32_t n);
+  // The byte at 1-based `pos` of `text`, or -1 past either end.
+  static int at(const std::string& text, int64_t pos) {
+    return (pos >= 1 && pos <= static_cast<int64_t>(text.size()))
+               ? static_cast<unsigned char>(text[static_cast<size_t>(pos - 1)])
+               : -1;
+  }
+  int cur() const { return at(lineText, column); }
+  // Moves the reading position to line `index` (its text from sourceLines),
+  // column `col`, after writing the current line back when `writeBack`.
+  void jumpTo(int32_t index, int32_t col, bool writeBack);
+  // Ends the compile early: the rest of the source is not compiled, the file
+  // is still written. Used by the error cut-off and by the budgets.
+  void stopCompile();
+  // Continues on " " in a new empty last line, so that the compile ends
+  // after the current handler returns (the error cut-off and #end).
+  void endAtNewLastLine();
+  void unknownByte();
+  void skipByte() { ++column; }
+
+  // ---- Diagnostics (diagnostics.cpp) ----------------------------------------
+  void AddMessage(const std::string& text);
+  void ReportError(int number, const std::string& detail);
+
+  // ---- Event list and writer (writer.cpp) -----------------------------------
+  void addEvent(int32_t time, const uint8_t* bytes, int32_t size);
+  std::vector<uint8_t> BuildSmf();
+  void WriteSmf(const std::string& outputPath);
+  uint8_t dataBuf[256] = {};        // output of the two encoders below
+  int EncodeVarLen(uint32_t value);
+  int EncodeBigEndian(uint32_t value);
+
+  // ---- Argument scanner (scanner.cpp) ---------------------------------------
+  NumberRead readNumber(const std::string& text, int32_t pos);
+  TermRead readTerm(const std::string& text, int32_t& cursor);
+  void readArgList(const std::string& text, int32_t& cursor);
+  void scanArgs(const std::string& text, int32_t& cursor);
+  // `detail` names the command in the error for a number too long for 32 bits.
+  int32_t readLength(const std::string& text, int32_t& cursor, const std::string& detail);
+  int32_t readNoteValue(const std::string& text, int32_t& cursor);
+  void setArg(int i, std::string text);
+  int32_t roundLength(double ticks) const;
+
+  // ---- Notes and rests (notes.cpp) -----------------------------------------
+  void NoteCommand();
+  void RestCommand();
+  void GroupCommand();
+  bool readNoteOptions(const std::string& text, int32_t& cursor);
+  void emit(int32_t time, uint8_t status, uint8_t a, uint8_t b) {
+    const uint8_t bytes[3] = {static_cast<uint8_t>(status | track[curTrack].channel), a, b};
+    addEvent(time, bytes, 3);
+  }
+  // The velocity step a note without a , suffix applied (0 when none), so
+  // that the note can carry it over to the track's velocity.
+  int32_t appliedVelocityStep = 0;
+
+  // ---- Length, octave and gate (length_octave_gate.cpp) --------------------
+  void LengthOctaveGateCommand();
+  void OctaveShiftCommand();
+  void GateOffsetCommand();  // \23, the Q of the macro library
+
+  // ---- Loops and comments (loops_comments.cpp) ------------------------------
+  void LoopCommand();
+  void CommentCommand();
+  bool findLoopEnd(int32_t& line, int32_t& col);
+
+  // ---- Channel commands (channel.cpp) ---------------------------------------
+  void TempoCommand();
+  void VelocityCommand();
+  void ControlChangeCommand();
+  void ProgramChangeCommand();
+  void PitchBendCommand();
+  void AccentCommand();
+
+  // ---- Commands of the language still to come -------------------------------
+  void DirectiveCommand();    // #
+  void UnderscoreCommand();   // _
+  void VariableCommand();     // ~
+  void BackslashCommand();    // backslash
+
+ private:
+  void compileBody();
+};
+
+}  // namespace zan

@@ -1,0 +1,153 @@
+// zan: the command-line compiler. Compiles one score into a Standard MIDI
+// File and prints the compile's message lines.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "zan/cp932.h"
+#include "zan/tsmf.h"
+
+#ifndef ZAN_VERSION
+#define ZAN_VERSION "dev"
+#endif
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCompileErrors = 1;
+constexpr int kExitFailure = 2;
+
+constexpr const char* kUsage =
+    "Usage: zan [options] SCORE\n"
+    "Compile an MML score into a Standard MIDI File.\n"
+    "\n"
+    "SCORE is a file (CP932 or UTF-8 text), or - for standard input.\n"
+    "\n"
+    "Options:\n"
+    "  -o OUT      write the MIDI file to OUT (default: SCORE with .mid,\n"
+    "              or out.mid for standard input)\n"
+    "  --listing   after the messages, print the compiled lines with their\n"
+    "              macro expansions, numbered from 0\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "Exit status: 0 compiled without errors, 1 compiled with errors (the file\n"
+    "is still written), 2 usage error or a file that cannot be read or written.\n";
+
+struct Options {
+  std::string score;
+  std::string output;
+  bool listing = false;
+};
+
+int fail(const std::string& message) {
+  std::cerr << "zan: " << message << "\n";
+  return kExitFailure;
+}
+
+std::string defaultOutput(const std::string& score) {
+  if (score == "-") return "out.mid";
+  size_t slash = score.rfind('/');
+  size_t dot = score.rfind('.');
+  bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return (hasExtension ? score.substr(0, dot) : score) + ".mid";
+}
+
+bool readAll(const std::string& path, std::string& out, std::string& error) {
+  if (path == "-") {
+    out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    if (std::cin.bad()) {
+      error = "cannot read standard input";
+      return false;
+    }
+    return true;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  out = ss.str();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  bool haveScore = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return kExitOk;
+    }
+    if (a == "--version") {
+      std::cout << "zan " << ZAN_VERSION << "\n";
+      return kExitOk;
+    }
+    if (a == "--listing") {
+      opt.listing = true;
+    } else if (a == "-o") {
+      if (i + 1 >= argc) return fail("-o needs a file name (see zan --help)");
+      opt.output = argv[++i];
+    } else if (a.rfind("-o", 0) == 0 && a.size() > 2 && a[2] != '-') {
+      opt.output = a.substr(2);
+    } else if (a.size() > 1 && a[0] == '-') {
+      return fail("unknown option " + a + " (see zan --help)");
+    } else if (haveScore) {
+      return fail("only one score can be compiled at a time (see zan --help)");
+    } else {
+      opt.score = a;
+      haveScore = true;
+    }
+  }
+  if (!haveScore) return fail("no score given (see zan --help)");
+  if (opt.output.empty()) opt.output = defaultOutput(opt.score);
+
+  std::string bytes, error;
+  if (!readAll(opt.score, bytes, error)) return fail(error);
+  zan::DecodedScore score = zan::decodeScore(bytes);
+  if (score.lost > 0)
+    std::cerr << "zan: warning: " << score.lost << " character(s) have no CP932 form and read as '?' (first on line "
+              << score.firstLostLine << ")\n";
+
+  zan::TSmf smf;
+  std::string out;
+  smf.messageSink = [&](const std::string& line) {
+    out += zan::toUtf8(line);
+    out += '\n';
+  };
+  smf.warningSink = [](const std::string& line) { std::cerr << "zan: " << line << "\n"; };
+  smf.Reset();
+  smf.sourceLines.setText(score.cp932);
+  try {
+    smf.Compile(opt.output);
+  } catch (const zan::WriteError& e) {
+    std::cout << out << std::flush;
+    return fail(e.what());
+  }
+  std::cout << out;
+  if (opt.listing) {
+    const auto& lines = smf.sourceLines.lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      char prefix[32];
+      std::snprintf(prefix, sizeof prefix, "%4zu:", i);
+      std::cout << prefix << zan::toUtf8(lines[i]) << '\n';
+    }
+  }
+  std::cout << std::flush;
+  return smf.errorsReported > 0 ? kExitCompileErrors : kExitOk;
+}

@@ -1,0 +1,211 @@
+// The compile driver: reset, the loop over source lines, the loop over the
+// characters of one line, and the dispatch of each command byte.
+#include <array>
+#include <chrono>
+#include <ctime>
+
+#include "texts.h"
+#include "zan/tsmf.h"
+
+namespace zan {
+namespace {
+
+using Handler = void (TSmf::*)();
+
+struct DispatchRow {
+  const char* bytes;  // the command bytes this row serves
+  Handler handler;
+};
+
+// The first byte of a command decides its handler. Every byte not listed
+// here, digits, upper-case letters that no macro claimed, `}` outside a
+// comment, control characters and all bytes from 128 up, is undecipherable.
+// clang-format off
+constexpr DispatchRow kDispatch[] = {
+    {"\t \"|",     &TSmf::skipByte},                 // ignored between commands
+    {"!",          &TSmf::AccentCommand},            // one-shot velocity
+    {"#",          &TSmf::DirectiveCommand},         // #timebase, #include, ...
+    {"/",          &TSmf::GroupCommand},             // /notes/length
+    {":[]",        &TSmf::LoopCommand},              // loops
+    {";{",         &TSmf::CommentCommand},           // comments
+    {"<>",         &TSmf::OctaveShiftCommand},       // octave down, up
+    {"@",          &TSmf::ProgramChangeCommand},     // program change, bank
+    {"\\",         &TSmf::BackslashCommand},         // numbered commands
+    {"_",          &TSmf::UnderscoreCommand},        // _print, _tr, _m, ...
+    {"abcdefgn",   &TSmf::NoteCommand},              // notes
+    {"loq",        &TSmf::LengthOctaveGateCommand},  // length, octave, gate
+    {"p",          &TSmf::PitchBendCommand},         // pitch bend
+    {"r",          &TSmf::RestCommand},              // rest
+    {"t",          &TSmf::TempoCommand},             // tempo
+    {"v",          &TSmf::VelocityCommand},          // velocity
+    {"y",          &TSmf::ControlChangeCommand},     // control change
+    {"~",          &TSmf::VariableCommand},          // variables
+};
+// clang-format on
+
+// The bytes dispatched while skip mode is on.
+constexpr std::string_view kSkipModeBytes = "_;{}#";
+
+const std::array<Handler, 256>& dispatchTable() {
+  static const std::array<Handler, 256> table = [] {
+    std::array<Handler, 256> t;
+    t.fill(&TSmf::unknownByte);
+    for (const DispatchRow& row : kDispatch)
+      for (const char* b = row.bytes; *b; ++b) t[static_cast<unsigned char>(*b)] = row.handler;
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+TSmf::TSmf() {
+  args.resize(kMaxArgs);
+  Reset();
+}
+
+void TSmf::Reset() {
+  sourceLines.clear();
+  // Seed from the UTC time of day in milliseconds.
+  auto now = std::chrono::system_clock::now();
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  randSeed = static_cast<uint32_t>(ms % (24LL * 60 * 60 * 1000));
+  skipMode = false;
+  selDepth = 0;
+  ghostMode = false;
+  ifDepth = 0;
+  curTrack = 0;
+  timebase = 96;
+  for (int t = 0; t < kTrackCount; ++t) {
+    Ftr_info fresh;
+    fresh.length = timebase;
+    fresh.bend = track[t].bend;  // bend and onEvent survive a reset
+    fresh.onEvent = std::move(track[t].onEvent);
+    track[t] = std::move(fresh);
+    events[t].Clear();
+    acStep[t] = 8;
+    transpose[t] = rndVelocity[t] = rndTiming[t] = rndBend[t] = 0;
+    ptr[t] = 0;
+  }
+  loopStack.clear();
+  loopOverflow = 0;
+  chordCount = 0;
+  accentMode = -1;
+  rpnLastTime = rpnLastTimeAdj = rpnLastTrack = -1;
+  trPending = 0;
+  octaveReverse = 0;
+  errorCount = 0;
+}
+
+void TSmf::ResetForCheck() {
+  for (Tivent& e : events) e.Clear();
+  loopStack.clear();
+  loopOverflow = 0;
+  chordCount = 0;
+  accentMode = -1;
+  rpnLastTime = -1;
+  rpnLastTrack = -1;
+  trPending = 0;
+  sourceLines.clear();
+}
+
+void TSmf::compileBody() {
+  errorsReported = 0;
+  dispatchCount = 0;
+  eventCount = 0;
+  stopped = false;
+  AddMessage("Compile Start");
+  CompileAllLines();
+}
+
+void TSmf::Compile(const std::string& outputPath) {
+  compileBody();
+  WriteSmf(outputPath);
+}
+
+std::vector<uint8_t> TSmf::CompileToBytes() {
+  compileBody();
+  std::vector<uint8_t> bytes = BuildSmf();
+  AddMessage("ok");
+  return bytes;
+}
+
+void TSmf::CompileAllLines() {
+  lineIndex = 0;
+  // The line count is read anew each time: #include inserts lines, and _tr,
+  // #end and the cut-off append them.
+  while (lineIndex < sourceLines.size()) {
+    accentMode = -1;
+    lineText = sourceLines[lineIndex];
+    CompileLine();
+    // Handlers may have moved to another line; the text goes back to the
+    // line lineIndex names now.
+    if (lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, std::move(lineText));
+    ++lineIndex;
+  }
+  int64_t open = static_cast<int64_t>(loopStack.size()) + loopOverflow;
+  if (open > 0)
+    ReportError(5, text(Text::LoopsMissingHead) + std::to_string(open) + text(Text::LoopsMissingTail));
+}
+
+void TSmf::CompileLine() {
+  column = 1;
+  while (column <= static_cast<int64_t>(lineText.size())) {
+    if (column <= static_cast<int64_t>(lineText.size())) DispatchCommand();
+  }
+}
+
+void TSmf::DispatchCommand() {
+  if (++dispatchCount > kMaxDispatches) {
+    if (!stopped) {
+      ReportError(5, text(Text::BudgetDispatches) + std::to_string(kMaxDispatches) + ")");
+      stopCompile();
+    }
+    column = static_cast<int32_t>(lineText.size()) + 1;
+    return;
+  }
+  int byte = cur();
+  if (skipMode && kSkipModeBytes.find(static_cast<char>(byte)) == std::string_view::npos) {
+    ++column;
+    return;
+  }
+  (this->*dispatchTable()[static_cast<size_t>(byte)])();
+}
+
+void TSmf::unknownByte() {
+  ReportError(2, std::string(1, static_cast<char>(cur())));
+  ++column;
+}
+
+uint32_t TSmf::Random(uint32_t n) {
+  randSeed = randSeed * 134775813u + 1u;
+  return static_cast<uint32_t>((static_cast<uint64_t>(randSeed) * n) >> 32);
+}
+
+void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
+  if (writeBack && lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, lineText);
+  lineIndex = index;
+  lineText = (index >= 0 && index < sourceLines.size()) ? sourceLines[index] : std::string();
+  column = col;
+}
+
+void TSmf::stopCompile() {
+  stopped = true;
+  endAtNewLastLine();
+}
+
+void TSmf::endAtNewLastLine() {
+  lineText.assign(1, ' ');
+  column = 1;
+  sourceLines.append(std::string(), LineOrigin{-1, 0});
+  lineIndex = sourceLines.size() - 1;
+}
+
+// Handlers of the parts of the language that arrive with later changes: for
+// now their bytes are undecipherable, like any byte that starts no command.
+void TSmf::DirectiveCommand() { unknownByte(); }
+void TSmf::UnderscoreCommand() { unknownByte(); }
+void TSmf::VariableCommand() { unknownByte(); }
+void TSmf::BackslashCommand() { unknownByte(); }
+
+}  // namespace zan

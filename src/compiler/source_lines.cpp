@@ -1,0 +1,47 @@
+// The source list and the origin of each of its lines.
+#include "zan/tsmf.h"
+
+namespace zan {
+
+void SourceLines::assign(std::vector<std::string> lines) {
+  lines_ = std::move(lines);
+  origins_.resize(lines_.size());
+  for (size_t i = 0; i < lines_.size(); ++i) origins_[i] = LineOrigin{0, static_cast<int32_t>(i)};
+  includeFiles_.clear();
+}
+
+void SourceLines::setText(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text, start, i - start);
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text, start);
+  assign(std::move(lines));
+}
+
+void SourceLines::clear() {
+  lines_.clear();
+  origins_.clear();
+  includeFiles_.clear();
+}
+
+void SourceLines::insert(int i, std::string text, LineOrigin origin) {
+  lines_.insert(lines_.begin() + i, std::move(text));
+  origins_.insert(origins_.begin() + i, origin);
+}
+
+void SourceLines::append(std::string text, LineOrigin origin) {
+  lines_.push_back(std::move(text));
+  origins_.push_back(origin);
+}
+
+int32_t SourceLines::addIncludeFile(std::string name) {
+  includeFiles_.push_back(std::move(name));
+  return static_cast<int32_t>(includeFiles_.size());
+}
+
+}  // namespace zan

@@ -1,0 +1,40 @@
+// Where the program lives, and the position search the front end builds on.
+#include "zan/text_helpers.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+namespace zan {
+
+std::string AppDir() {
+  std::vector<char> buf(PATH_MAX);
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return "./";
+    if (static_cast<size_t>(n) < buf.size()) {
+      std::string path(buf.data(), static_cast<size_t>(n));
+      size_t slash = path.rfind('/');
+      return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+int InStr(const std::string& text, const std::string& sub, int from, bool ignoreCase) {
+  if (sub.empty()) return 0;
+  if (from < 1) from = 1;
+  if (static_cast<size_t>(from) > text.size()) return 0;
+  auto lower = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+  };
+  size_t p = ignoreCase ? lower(text).find(lower(sub), static_cast<size_t>(from - 1))
+                        : text.find(sub, static_cast<size_t>(from - 1));
+  return p == std::string::npos ? 0 : static_cast<int>(p) + 1;
+}
+
+}  // namespace zan

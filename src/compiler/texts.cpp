@@ -1,0 +1,58 @@
+// The compiler's fixed texts, one row each, converted to CP932 once.
+#include "texts.h"
+
+#include <array>
+
+#include "zan/cp932.h"
+
+namespace zan {
+namespace {
+
+struct Row {
+  Text id;
+  const char* utf8;
+};
+
+// clang-format off
+constexpr Row kTexts[] = {
+    {Text::Err0,              "原因不明のエラー"},
+    {Text::Err1,              "指定されたファイルを開けません"},
+    {Text::Err2,              "解読不能文字です"},
+    {Text::Err3,              "必要な引数が足りません"},
+    {Text::Err4,              "引数が不正です"},
+    {Text::Err5,              "文法のエラー"},
+    {Text::Err6,              ""},
+    {Text::CutOff,            "エラー数が１０個を超えたので、コンパイルを中止します。"},
+    {Text::BeatLabel,         "小節目"},
+    {Text::LoopsMissingHead,  "] が"},
+    {Text::LoopsMissingTail,  "つ足りません。"},
+    {Text::ParenMissing,      ")が見つかりません"},
+    {Text::NoteNumber,        "ノートナンバー指定"},
+    {Text::SlashNotFound,     "/が同行上にみつかりません。"},
+    {Text::SlashContent,      "/の中には音符か<>しか置けません。"},
+    {Text::PercentGiven,      "に%指定をした"},
+    {Text::QPercentBad,       "Qの%指定が不正"},
+    {Text::TooManyBrackets,   "]が多い"},
+    {Text::ColonOutsideLoop,  "ループ外に:がある"},
+    {Text::NoClosingBrace,    "}がない"},
+    {Text::AccentRelativeBad, "!の相対指定値が不正"},
+    {Text::PitchBendRange,    "p:-8192~8191"},
+    {Text::BudgetDispatches,  "処理したコマンド数が上限を超えました(上限 "},
+    {Text::BudgetEvents,      "イベント数が上限を超えました(上限 "},
+};
+// clang-format on
+
+static_assert(std::size(kTexts) == static_cast<size_t>(Text::kCount), "one row per text");
+
+}  // namespace
+
+const std::string& text(Text id) {
+  static const auto table = [] {
+    std::array<std::string, static_cast<size_t>(Text::kCount)> t;
+    for (const Row& r : kTexts) t[static_cast<size_t>(r.id)] = toCp932(r.utf8);
+    return t;
+  }();
+  return table[static_cast<size_t>(id)];
+}
+
+}  // namespace zan

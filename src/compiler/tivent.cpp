@@ -1,0 +1,74 @@
+// The per-track event list and its sort.
+#include "zan/tivent.h"
+
+#include <new>
+#include <utility>
+
+namespace zan {
+
+void Tivent::Clear() {
+  data_.clear();
+  entries_.clear();
+}
+
+bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line) {
+  try {
+    entries_.push_back(Entry{time, static_cast<int32_t>(data_.size()), size, line});
+    try {
+      data_.insert(data_.end(), bytes, bytes + size);
+    } catch (const std::bad_alloc&) {
+      entries_.pop_back();
+      throw;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Times compare by the sign of their difference in 32-bit arithmetic, which
+// wraps: two times more than 2^31 ticks apart compare the "wrong" way round,
+// and files depend on that order as much as on any other.
+inline int compareTimes(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+}  // namespace
+
+// A quicksort with the middle entry's time as the key of each pass. It is not
+// stable: equal times come out in an order that is part of the file format
+// (A B C D become C D A B). The left part of each pass is sorted as a
+// sub-range, the right part by the loop; sub-ranges are disjoint, so keeping
+// them on an explicit stack instead of recursing gives the same result
+// without risking the call stack on adversarial input.
+void Tivent::Sort() {
+  if (entries_.empty()) return;
+  std::vector<std::pair<int, int>> pending;
+  pending.emplace_back(0, static_cast<int>(entries_.size()) - 1);
+  Entry* e = entries_.data();
+  while (!pending.empty()) {
+    auto [L, R] = pending.back();
+    pending.pop_back();
+    int I, J;
+    do {
+      I = L;
+      J = R;
+      const int32_t key = e[(L + R) / 2].time;
+      do {
+        while (I < R && compareTimes(e[I].time, key) < 0) ++I;
+        while (J > L && compareTimes(e[J].time, key) > 0) --J;
+        if (I <= J) {
+          std::swap(e[I], e[J]);
+          ++I;
+          --J;
+        }
+      } while (I <= J);
+      if (L < J) pending.emplace_back(L, J);
+      L = I;
+    } while (I < R);
+  }
+}
+
+}  // namespace zan

@@ -1,0 +1,39 @@
+// Helpers shared by the compiler tests: compile a score in memory and look at
+// what came out as readable text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "zan/cp932.h"
+#include "zan/smf_format.h"
+#include "zan/tsmf.h"
+
+namespace zan::test {
+
+// A compile run in memory. Messages are kept as UTF-8.
+struct Score {
+  TSmf smf;
+  std::vector<std::string> messages;
+  std::vector<uint8_t> file;
+
+  Score() {
+    smf.messageSink = [this](const std::string& line) { messages.push_back(toUtf8(line)); };
+  }
+  // Resets, then compiles `source` (UTF-8, lines split at \n) with a fixed seed.
+  Score& compile(const std::string& source, uint32_t seed = 1);
+  // Compiles again on the same object without Reset (variables and the like kept).
+  Score& compileAgain(const std::string& source, uint32_t seed = 1);
+  // The error lines among the messages.
+  std::vector<std::string> errors() const;
+  // Track t's events as "time: hex bytes" lines in the order added (unsorted).
+  std::vector<std::string> events(int t = 0) const;
+  // The parsed file; fails the test if it does not parse.
+  smf::File parsed() const;
+};
+
+// "90 30 64" for the bytes.
+std::string hex(const std::vector<uint8_t>& bytes);
+std::string hex(const uint8_t* bytes, size_t n);
+
+}  // namespace zan::test
