@@ -26,7 +26,7 @@ struct Score {
   Score& compileAgain(const std::string& source, uint32_t seed = 1);
   // The error lines among the messages.
   std::vector<std::string> errors() const;
-  // Track t's events as "time: hex bytes" lines in the order added (unsorted).
+  // Track t's events as "time: hex bytes" lines, in the list's order (sorted once compiled).
   std::vector<std::string> events(int t = 0) const;
   // The parsed file; fails the test if it does not parse.
   smf::File parsed() const;

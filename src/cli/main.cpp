@@ -2,12 +2,11 @@
 // File and prints the compile's message lines.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 #include <string>
 
 #include "zan/cp932.h"
@@ -68,18 +67,24 @@ bool readAll(const std::string& path, std::string& out, std::string& error) {
     }
     return true;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Read with stdio so that a failing read (a directory, say, which opens
+  // fine but cannot be read) is told apart from the end of the file.
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
     error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
-    error = "cannot read " + path + ": " + std::strerror(errno);
+  out.clear();
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  const bool failed = std::ferror(f) != 0;
+  const int err = errno;
+  std::fclose(f);
+  if (failed) {
+    error = "cannot read " + path + ": " + std::strerror(err);
     return false;
   }
-  out = ss.str();
   return true;
 }
 

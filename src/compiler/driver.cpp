@@ -191,6 +191,9 @@ void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
 
 void TSmf::stopCompile() {
   stopped = true;
+  // The loops still open were cut short, not left unclosed by the score.
+  loopStack.clear();
+  loopOverflow = 0;
   endAtNewLastLine();
 }
 

@@ -196,7 +196,9 @@ void TSmf::GroupCommand() {
   tr.length = groupLength;
   const int32_t start = ptr[curTrack];
   int32_t offset = 0;
-  while (column != closeColumn) {
+  // The body runs at least once: an empty group "//4" meets its closing
+  // slash as content and is refused.
+  do {
     int c = cur();
     if (isNoteStart(c)) {
       NoteCommand();
@@ -209,7 +211,7 @@ void TSmf::GroupCommand() {
       ReportError(4, text(Text::SlashContent));
       return;
     }
-  }
+  } while (column != closeColumn);
   column = after;
   tr.length = savedLength;
   ptr[curTrack] = wrapAdd(start, groupLength);

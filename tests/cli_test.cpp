@@ -1,0 +1,195 @@
+// The command-line compiler, run as a program: messages, exit status and the
+// output file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "test_support.h"
+
+namespace zan::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOneNoteFile =
+    "4D 54 68 64 00 00 00 06 00 01 00 01 00 60 4D 54 72 6B 00 00 00 13 00 FF 51 03 07 A1 20 00 90 30 64 53 80 30 64 "
+    "00 FF 2F 00";
+
+std::string readText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  struct Run {
+    int status;
+    std::string out, err;
+  };
+
+  void SetUp() override {
+    std::string tmpl = (fs::path(::testing::TempDir()) / "zan_cli_XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+  // Runs zan in the temporary directory with `args` (already quoted for
+  // the shell), standard input from the file `input` when given.
+  Run zan(const std::string& args, const std::string& input = "") {
+    const std::string cmd = "cd '" + dir_.string() + "' && '" + ZAN_CLI_PATH + "' " + args +
+                            (input.empty() ? " </dev/null" : " <'" + input + "'") + " >.stdout 2>.stderr";
+    const int raw = std::system(cmd.c_str());
+    Run r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(dir_ / ".stdout"), readText(dir_ / ".stderr")};
+    fs::remove(dir_ / ".stdout");
+    fs::remove(dir_ / ".stderr");
+    return r;
+  }
+  std::vector<std::string> files() const {
+    std::vector<std::string> out;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir_))
+      out.push_back(fs::relative(e.path(), dir_).string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  std::string fileHex(const std::string& name) const {
+    const std::string s = readText(dir_ / name);
+    return hex(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliTest, WritesTheFileWhereAsked) {
+  struct Row {
+    const char* score;  // written with the one-note source
+    const char* args;
+    const char* output;
+  };
+  const Row rows[] = {
+      {"song.zan", "song.zan", "song.mid"},
+      {"song", "song", "song.mid"},
+      {"a.b/song", "a.b/song", "a.b/song.mid"},
+      {"a.b/song.x.zan", "a.b/song.x.zan", "a.b/song.x.mid"},
+      {"song.zan", "-o other.mid song.zan", "other.mid"},
+      {"song.zan", "song.zan -o a.b/other", "a.b/other"},
+  };
+  for (const Row& r : rows) {
+    fs::create_directories(dir_ / "a.b");
+    write(r.score, "t120 c\n");
+    Run run = zan(r.args);
+    EXPECT_EQ(run.status, 0) << r.args;
+    EXPECT_EQ(run.out, "Compile Start\nok\n") << r.args;
+    EXPECT_EQ(run.err, "") << r.args;
+    EXPECT_EQ(fileHex(r.output), kOneNoteFile) << r.args;
+    fs::remove(dir_ / r.output);
+    fs::remove(dir_ / r.score);
+    EXPECT_EQ(files(), std::vector<std::string>{"a.b"}) << r.args << ": nothing else written";
+  }
+}
+
+TEST_F(CliTest, ReadsStandardInputIntoOutMid) {
+  write("in.txt", "t120 c\n");
+  Run run = zan("-", "in.txt");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Compile Start\nok\n");
+  EXPECT_EQ(fileHex("out.mid"), kOneNoteFile);
+}
+
+TEST_F(CliTest, ExitStatusFollowsTheErrorsReported) {
+  struct Row {
+    const char* source;
+    int status;
+  };
+  const Row rows[] = {
+      {"c\n", 0},
+      {"", 0},
+      {"c 1\n", 1},
+      {"[2 c\n", 1},                   // the only error comes after the last line
+      {"1 1 1 1 1 1 1 1 1 1 1\n", 1},  // cut off
+  };
+  for (const Row& r : rows) {
+    write("s.zan", r.source);
+    Run run = zan("s.zan");
+    EXPECT_EQ(run.status, r.status) << r.source;
+    EXPECT_TRUE(fs::exists(dir_ / "s.mid")) << "the file is written even with errors: " << r.source;
+    EXPECT_EQ(run.out.substr(run.out.size() - 3), "ok\n");
+  }
+}
+
+TEST_F(CliTest, MessagesAreUtf8WithReplacementForHalfCharacters) {
+  // CP932: "ア" is 83 41, "あ" is 82 A0.
+  write("s.zan", "\x83\x41\r\n{ \x82\xA0\r\n");
+  Run run = zan("s.zan");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "Compile Start\n"
+            "err(0)\"\xEF\xBF\xBD\":解読不能文字です\"> _tr<0> ptr=0<0>小節目\n"
+            "err(0)\"A\":解読不能文字です\"> _tr<0> ptr=0<0>小節目\n"
+            "err(1)\"}がない\":文法のエラー\"> _tr<0> ptr=0<0>小節目\n"
+            "ok\n");
+  // A UTF-8 score is read as such.
+  write("u.zan", "{ 日本語 }\nt120 c\n");
+  run = zan("u.zan");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(fileHex("u.mid"), kOneNoteFile);
+}
+
+TEST_F(CliTest, ListingShowsTheCompiledLines) {
+  write("s.zan", "c\n[2 d ]\n\n; x\n");
+  Run run = zan("--listing s.zan");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Compile Start\nok\n   0:c\n   1:[2 d ]\n   2:\n   3:; x\n");
+}
+
+TEST_F(CliTest, FailuresExitWithStatusTwoAndLeaveNoFile) {
+  write("song.zan", "c\n");
+  write("other.zan", "c\n");
+  fs::create_directory(dir_ / "sub");
+  struct Row {
+    const char* args;
+    bool compiled;  // the compile ran, so its messages were printed
+  };
+  const Row rows[] = {
+      {"", false},
+      {"-o", false},
+      {"song.zan -o", false},
+      {"--bogus song.zan", false},
+      {"song.zan other.zan", false},
+      {"missing.zan", false},
+      {"sub", false},  // a directory is no score
+      {"-o missing/x.mid song.zan", true},
+      {"-o sub song.zan", true},  // a directory in the way of the output
+  };
+  for (const Row& r : rows) {
+    Run run = zan(r.args);
+    EXPECT_EQ(run.status, 2) << r.args;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << r.args << ": " << run.err;
+    EXPECT_EQ(run.out, r.compiled ? "Compile Start\n" : "") << r.args;
+    EXPECT_EQ(files(), (std::vector<std::string>{"other.zan", "song.zan", "sub"})) << r.args;
+  }
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  Run run = zan("--help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("Usage: zan", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("--listing"), std::string::npos);
+  EXPECT_EQ(run.err, "");
+  run = zan("--version");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("zan ", 0), 0u) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+  EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace zan::test

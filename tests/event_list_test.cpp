@@ -1,0 +1,104 @@
+// The event list: the exact order Sort leaves events in.
+// Equal times come out in a fixed, unstable order that is part of the file
+// format, so these tests pin it down.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+
+#include "zan/tivent.h"
+
+namespace zan {
+namespace {
+
+// Adds one single-byte event per (time, label) and returns the labels in the
+// order Sort leaves them, checking that each entry still points at its byte.
+std::string sortLabels(const std::vector<std::pair<int32_t, char>>& events) {
+  Tivent list;
+  for (auto [time, label] : events) {
+    const auto byte = static_cast<uint8_t>(label);
+    list.Add(time, &byte, 1);
+  }
+  const std::vector<uint8_t> before = list.data();
+  list.Sort();
+  EXPECT_EQ(list.data(), before) << "sorting must move entries only";
+  std::string out;
+  for (int i = 0; i < list.Count(); ++i) {
+    const Tivent::Entry& e = list.entry(i);
+    EXPECT_EQ(e.size, 1);
+    out += static_cast<char>(*list.bytes(e));
+  }
+  return out;
+}
+
+TEST(EventListTest, SortOrder) {
+  struct Row {
+    std::vector<std::pair<int32_t, char>> added;
+    std::string sorted;
+  };
+  const Row rows[] = {
+      {{}, ""},
+      {{{0, 'A'}}, "A"},
+      {{{0, 'A'}, {0, 'B'}}, "BA"},
+      {{{0, 'A'}, {0, 'B'}, {0, 'C'}}, "CBA"},
+      {{{0, 'A'}, {0, 'B'}, {0, 'C'}, {0, 'D'}}, "CDAB"},
+      {{{0, 'A'}, {0, 'B'}, {0, 'C'}, {0, 'D'}, {0, 'E'}}, "DECAB"},
+      {{{0, 'A'}, {0, 'B'}, {0, 'C'}, {0, 'D'}, {0, 'E'}, {0, 'F'}}, "DEFABC"},
+      // Mixed times: 0 a, 10 b, 0 c, 10 d, 5 e.
+      {{{0, 'a'}, {10, 'b'}, {0, 'c'}, {10, 'd'}, {5, 'e'}}, "caedb"},
+      // Events placed before a pointer of 0 sort before it, the earliest first.
+      {{{-1, 'p'}, {0, 'n'}, {-3, 't'}, {-2, 'b'}}, "tbpn"},
+      {{{5, 'x'}, {4, 'y'}, {3, 'z'}}, "zyx"},
+      // Times compare by the sign of their 32-bit difference, which wraps:
+      // -3 - 2147483647 is positive, so -3 counts as the later time.
+      {{{2147483647, 'A'}, {-3, 'B'}}, "AB"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(sortLabels(r.added), r.sorted) << "expected " << r.sorted;
+}
+
+// The textbook recursive form of the sort; the list's own Sort must leave
+// exactly the same order for any input, ties included.
+void referenceQuickSort(std::vector<std::pair<int32_t, int>>& a, int L, int R) {
+  int I, J;
+  do {
+    I = L;
+    J = R;
+    const int32_t key = a[static_cast<size_t>((L + R) / 2)].first;
+    do {
+      while (a[static_cast<size_t>(I)].first < key) ++I;
+      while (a[static_cast<size_t>(J)].first > key) --J;
+      if (I <= J) {
+        std::swap(a[static_cast<size_t>(I)], a[static_cast<size_t>(J)]);
+        ++I;
+        --J;
+      }
+    } while (I <= J);
+    if (L < J) referenceQuickSort(a, L, J);
+    L = I;
+  } while (I < R);
+}
+
+TEST(EventListTest, SortMatchesRecursiveQuickSortOnManyTies) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 300; ++round) {
+    const int n = 1 + static_cast<int>(rng() % 200);
+    const int32_t spread = 1 + static_cast<int32_t>(rng() % 12);  // few distinct times: many ties
+    std::vector<std::pair<int32_t, int>> ref;
+    Tivent list;
+    for (int i = 0; i < n; ++i) {
+      const int32_t time = static_cast<int32_t>(rng() % static_cast<uint32_t>(spread)) - 3;
+      const uint8_t bytes[2] = {static_cast<uint8_t>(i & 0xFF), static_cast<uint8_t>(i >> 8)};
+      list.Add(time, bytes, 2);
+      ref.emplace_back(time, i);
+    }
+    referenceQuickSort(ref, 0, n - 1);
+    list.Sort();
+    for (int i = 0; i < n; ++i) {
+      const uint8_t* b = list.bytes(list.entry(i));
+      ASSERT_EQ(b[0] | (b[1] << 8), ref[static_cast<size_t>(i)].second) << "round " << round << " position " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zan

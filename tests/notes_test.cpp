@@ -1,0 +1,395 @@
+// Notes, rests, chords and /-groups: the events they append and how far they
+// move the time pointer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_support.h"
+
+namespace zan::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Error lines as "number detail", e.g. "4 %".
+Lines errs(const Score& s) {
+  static const char* const kMessages[] = {"原因不明のエラー", "指定されたファイルを開けません", "解読不能文字です",
+                                          "必要な引数が足りません", "引数が不正です", "文法のエラー"};
+  Lines out;
+  for (const std::string& e : s.errors()) {
+    size_t q1 = e.find('"'), q2 = e.find("\":"), q3 = e.find("\">", q2);
+    std::string detail = e.substr(q1 + 1, q2 - q1 - 1), message = e.substr(q2 + 2, q3 - q2 - 2);
+    int n = 0;
+    for (int i = 0; i < 6; ++i)
+      if (message == kMessages[i]) n = i;
+    out.push_back(std::to_string(n) + " " + detail);
+  }
+  return out;
+}
+
+// Compiles one line on the score's current state (no reset), so that state
+// set directly on the compiler beforehand stays in effect.
+void play(Score& s, const std::string& line) {
+  s.smf.lineText = toCp932(line);
+  s.smf.CompileLine();
+}
+
+// The velocities of the note-ons of track 0, in the order added.
+std::vector<int> onVelocities(const Score& s) {
+  std::vector<int> out;
+  const Tivent& list = s.smf.events[0];
+  for (const Tivent::Entry& e : list.entries())
+    if ((list.bytes(e)[0] & 0xF0) == 0x90) out.push_back(list.bytes(e)[2]);
+  return out;
+}
+
+// The shared generator, drawn the way a note draws its offsets.
+struct Draws {
+  uint32_t seed;
+  int32_t next(int32_t range) {
+    seed = seed * 134775813u + 1u;
+    return static_cast<int32_t>((static_cast<uint64_t>(seed) * static_cast<uint32_t>(2 * range)) >> 32) - range;
+  }
+};
+
+std::string event(int32_t time, int status, int a, int b) {
+  const uint8_t bytes[] = {static_cast<uint8_t>(status), static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
+  return std::to_string(time) + ": " + hex(bytes, 3);
+}
+
+const char kNoteNumber[] = "5 ノートナンバー指定";
+
+}  // namespace
+
+TEST(NotesTest, EventsAndPointer) {
+  struct Row {
+    const char* text;
+    Lines events;
+    int32_t ptr;
+    Lines errors = {};
+  } rows[] = {
+      {"c", {"0: 90 30 64", "83: 80 30 64"}, 96},
+      {"c&", {"0: 90 30 64", "95: 80 30 64"}, 96},
+      {"c4^4", {"0: 90 30 64", "167: 80 30 64"}, 192},
+      {"c4 | ^4", {"0: 90 30 64", "167: 80 30 64"}, 192},
+      {"c4 |^8 ^8", {"0: 90 30 64", "167: 80 30 64"}, 192},
+      {"c4 & ^4", {"0: 90 30 64", "191: 80 30 64"}, 192},
+      {"c4 |", {"0: 90 30 64", "83: 80 30 64"}, 96},
+      {"o5c8", {"0: 90 3C 64", "41: 80 3C 64"}, 48},
+      {"c%20", {"0: 90 30 64", "17: 80 30 64"}, 20},  // 17.5 sounds 18
+      {"c%12", {"0: 90 30 64", "9: 80 30 64"}, 12},   // 10.5 sounds 10
+      {"n60,8", {"0: 90 3C 64", "41: 80 3C 64"}, 48},
+      {"o10b+", {"0: 90 7F 64", "83: 80 7F 64"}, 96},
+      {"n128", {"0: 90 7F 64", "83: 80 7F 64"}, 96},
+      {"o0c-", {}, 0, {kNoteNumber}},
+      {"n", {}, 0, {kNoteNumber}},
+      {"c%0", {}, 0, {"4 %"}},
+      // The comma suffix: one-shot velocity and gate.
+      {"c4,80", {"0: 90 30 50", "83: 80 30 50"}, 96},
+      {"c4,,8", {"0: 90 30 64", "47: 80 30 64"}, 96},
+      {"c4,+10,-2", {"0: 90 30 6E", "71: 80 30 6E"}, 96},
+      {"c4,0", {"0: 90 30 64", "83: 80 30 64"}, 96},
+      {"c4,+100", {"0: 90 30 7F", "83: 80 30 7F"}, 96},
+      {"c4,-200", {"0: 90 30 00", "83: 80 30 00"}, 96},
+      {"c4,,-20", {"0: 90 30 64", "5: 80 30 64"}, 96},       // a relative gate stays at least 1
+      {"c4,,300", {"0: 90 30 64", "1799: 80 30 64"}, 96},    // no upper limit
+      {"c4,80 c4", {"0: 90 30 50", "83: 80 30 50", "96: 90 30 64", "179: 80 30 64"}, 192},
+      {"c4,,8 c4", {"0: 90 30 64", "47: 80 30 64", "96: 90 30 64", "179: 80 30 64"}, 192},
+      // Chords: zero-length notes wait for the next note with a length.
+      {"c0e0g",
+       {"0: 90 30 64", "83: 80 30 64", "0: 90 34 64", "83: 80 34 64", "0: 90 37 64", "83: 80 37 64"},
+       96},
+      {"c0 r4 e", {"96: 90 30 64", "179: 80 30 64", "96: 90 34 64", "179: 80 34 64"}, 192},
+      {"c0 v80 e8", {"0: 90 30 50", "41: 80 30 50", "0: 90 34 50", "41: 80 34 50"}, 48},
+      {"c768 e", {"0: 90 30 64", "83: 80 30 64", "0: 90 34 64", "83: 80 34 64"}, 96},
+      {"c0,80", {}, 0, {"2 ,", "2 8", "2 0"}},  // a chord note takes no suffix
+      // Rests.
+      {"r", {}, 96},
+      {"r8.", {}, 72},
+      {"r4^8", {}, 144},
+      {"r0", {}, 0, {"5 r"}},
+      {"r%0", {}, 0, {"4 %"}},
+      // Groups.
+      {"/ceg/2",
+       {"0: 90 30 64", "167: 80 30 64", "0: 90 34 64", "167: 80 34 64", "0: 90 37 64", "167: 80 37 64"},
+       192},
+      {"/c4eg/2",
+       {"0: 90 30 64", "83: 80 30 64", "0: 90 34 64", "167: 80 34 64", "0: 90 37 64", "167: 80 37 64"},
+       192},
+      {"/ce/", {"0: 90 30 64", "83: 80 30 64", "0: 90 34 64", "83: 80 34 64"}, 96},
+      {"/c<c/4", {"0: 90 30 64", "83: 80 30 64", "0: 90 24 64", "83: 80 24 64"}, 96},
+      {"/c4^4e/4", {"0: 90 30 64", "167: 80 30 64", "0: 90 34 64", "83: 80 34 64"}, 96},
+      {"/c,80e/4", {"0: 90 30 50", "83: 80 30 50", "0: 90 34 64", "83: 80 34 64"}, 96},
+      {"/ceg/%0", {}, 0, {"4 %"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    Score s;
+    play(s, r.text);
+    EXPECT_EQ(s.events(), r.events);
+    EXPECT_EQ(s.smf.ptr[0], r.ptr);
+    EXPECT_EQ(errs(s), r.errors);
+  }
+}
+
+TEST(NotesTest, TransposeClampsAfterTheNoteValue) {
+  struct Row {
+    int32_t transpose;
+    const char* text;
+    int note;  // -1: refused
+  } rows[] = {
+      {5, "o10b", 127},   // pushed above 127: clamped, not dropped
+      {2, "c", 50},
+      {-1, "o0c", 0},
+      {1, "o0c-", -1},    // -1 is refused before the transposition
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    Score s;
+    s.smf.transpose[0] = r.transpose;
+    play(s, r.text);
+    if (r.note < 0) {
+      EXPECT_EQ(errs(s), Lines{kNoteNumber});
+      EXPECT_TRUE(s.events().empty());
+    } else {
+      ASSERT_EQ(s.events().size(), 2u);
+      EXPECT_EQ(s.events()[0], event(0, 0x90, r.note, 100));
+    }
+  }
+}
+
+TEST(NotesTest, ChordDelayAndGateOffset) {
+  struct Row {
+    const char* text;
+    int32_t chordDelay, gateOffset;
+    Lines events;
+    int32_t ptr;
+  } rows[] = {
+      {"c0e0g4", 10, 0,
+       {"0: 90 30 64", "83: 80 30 64", "10: 90 34 64", "93: 80 34 64", "20: 90 37 64", "103: 80 37 64"}, 96},
+      {"/ceg/2", 10, 0,
+       {"0: 90 30 64", "167: 80 30 64", "10: 90 34 64", "177: 80 34 64", "20: 90 37 64", "187: 80 37 64"}, 192},
+      {"c", 0, 12, {"0: 90 30 64", "95: 80 30 64"}, 96},
+      {"c%20", 0, 1, {"0: 90 30 64", "17: 80 30 64"}, 20},          // round(17.5 + 1): the offset is added first
+      {"r%100 c", 0, -100, {"100: 90 30 64", "83: 80 30 64"}, 196},  // no clamp: off before on
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    Score s;
+    s.smf.track[0].chordDelay = r.chordDelay;
+    s.smf.track[0].gateOffset = r.gateOffset;
+    play(s, r.text);
+    EXPECT_EQ(s.events(), r.events);
+    EXPECT_EQ(s.smf.ptr[0], r.ptr);
+  }
+}
+
+TEST(NotesTest, ChordHoldsThirtyTwoNotes) {
+  std::string chord;
+  for (int i = 0; i < 31; ++i) chord += "c0";
+  Score s;
+  play(s, chord + "d");
+  EXPECT_EQ(s.events().size(), 64u);
+  EXPECT_TRUE(errs(s).empty());
+
+  Score over;
+  play(over, chord + "c0d");  // the 32nd waiting note is refused
+  EXPECT_EQ(over.events().size(), 64u);
+  EXPECT_EQ(errs(over), Lines{"4 c"});
+  EXPECT_EQ(over.smf.chordCount, 0);
+}
+
+TEST(NotesTest, GroupErrorsLeaveTheCursorAndLength) {
+  Score s;
+  s.smf.lineText = "/ce";
+  s.smf.column = 1;
+  s.smf.GroupCommand();
+  EXPECT_EQ(errs(s), Lines{"5 /が同行上にみつかりません。"});
+  EXPECT_TRUE(s.events().empty());
+  EXPECT_EQ(s.smf.column, 2);
+
+  Score empty;  // an empty group is an error too
+  empty.smf.lineText = "//2";
+  empty.smf.column = 1;
+  empty.smf.GroupCommand();
+  EXPECT_EQ(errs(empty), Lines{"4 /の中には音符か<>しか置けません。"});
+  EXPECT_EQ(empty.smf.column, 2);
+  EXPECT_EQ(empty.smf.track[0].length, 192);
+
+  Score g;
+  g.smf.track[0].chordDelay = 5;
+  g.smf.lineText = "/c r/2";  // the note takes the space
+  g.smf.column = 1;
+  g.smf.GroupCommand();
+  EXPECT_EQ(errs(g), Lines{"4 /の中には音符か<>しか置けません。"});
+  EXPECT_EQ(g.events(), (Lines{"0: 90 30 64", "167: 80 30 64"}));
+  EXPECT_EQ(g.smf.column, 4);                // on the offending r
+  EXPECT_EQ(g.smf.track[0].length, 192);     // still the group length
+  EXPECT_EQ(g.smf.ptr[0], 5);                // group start plus one chord delay
+}
+
+TEST(NotesTest, QueuedValuesApplyToOneNoteEach) {
+  struct Row {
+    Lines rv, rq, rn;
+    const char* text;
+    Lines events;
+  } rows[] = {
+      {{"80"}, {}, {}, "c", {"100: 90 30 50", "183: 80 30 50"}},
+      {{"+10"}, {}, {}, "c", {"100: 90 30 6E", "183: 80 30 6E"}},
+      {{"-10"}, {}, {}, "c", {"100: 90 30 5A", "183: 80 30 5A"}},
+      {{"+100"}, {}, {}, "c", {"100: 90 30 7F", "183: 80 30 7F"}},
+      {{"x"}, {}, {}, "c", {"100: 90 30 64", "183: 80 30 64"}},   // unreadable: used up, no effect
+      {{"~1"}, {}, {}, "c", {"100: 90 30 07", "183: 80 30 07"}},
+      {{"-~1"}, {}, {}, "c", {"100: 90 30 6B", "183: 80 30 6B"}},  // relative, but the sign has no effect
+      {{"+10"}, {}, {}, "c,+5", {"100: 90 30 73", "183: 80 30 73"}},
+      {{"80", "90"}, {}, {}, "c c c",
+       {"100: 90 30 50", "183: 80 30 50", "196: 90 30 5A", "279: 80 30 5A", "292: 90 30 64", "375: 80 30 64"}},
+      {{"80"}, {}, {}, "c0 e", {"100: 90 30 50", "183: 80 30 50", "100: 90 34 50", "183: 80 34 50"}},
+      {{}, {"8"}, {}, "c", {"100: 90 30 64", "147: 80 30 64"}},
+      {{}, {"+2"}, {}, "c", {"100: 90 30 64", "195: 80 30 64"}},
+      {{}, {"-4"}, {}, "c", {"100: 90 30 64", "159: 80 30 64"}},
+      {{}, {"0"}, {}, "c", {"100: 90 30 64", "99: 80 30 64"}},  // no gate limit on the queue
+      {{}, {"8"}, {}, "c&", {"100: 90 30 64", "195: 80 30 64"}},
+      {{}, {}, {"5"}, "c", {"105: 90 30 64", "188: 80 30 64"}},
+      {{}, {}, {"-3"}, "c", {"97: 90 30 64", "180: 80 30 64"}},
+      {{}, {}, {"x"}, "c", {"100: 90 30 64", "183: 80 30 64"}},
+      {{}, {}, {"5"}, "c0 e", {"105: 90 30 64", "188: 80 30 64", "105: 90 34 64", "188: 80 34 64"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    Score s;
+    s.smf.vars[1] = 7;
+    s.smf.ptr[0] = 100;
+    Ftr_info& tr = s.smf.track[0];
+    tr.rvList.assign(r.rv.begin(), r.rv.end());
+    tr.rqList.assign(r.rq.begin(), r.rq.end());
+    tr.rnList.assign(r.rn.begin(), r.rn.end());
+    play(s, r.text);
+    EXPECT_EQ(s.events(), r.events);
+    EXPECT_TRUE(tr.rvList.empty() && tr.rqList.empty() && tr.rnList.empty());
+    EXPECT_EQ(tr.velocity, 100);
+    EXPECT_EQ(tr.gate, 14);
+  }
+}
+
+TEST(NotesTest, BadSuffixDropsTheNoteButKeepsQueuedValues) {
+  for (const char* text : {"c4,+~1", "c4,80,+~1", "n60,4,+~1"}) {
+    SCOPED_TRACE(text);
+    Score s;
+    s.smf.vars[1] = -1;  // reads as a missing number after the sign
+    s.smf.track[0].rvList = {"70"};
+    s.smf.track[0].rqList = {"+2"};
+    play(s, text);
+    EXPECT_EQ(errs(s), Lines{std::string("4 ") + text[0]});
+    EXPECT_TRUE(s.events().empty());
+    EXPECT_EQ(s.smf.ptr[0], 0);
+    EXPECT_EQ(s.smf.track[0].velocity, 70);
+    EXPECT_EQ(s.smf.track[0].gate, 16);
+    EXPECT_TRUE(s.smf.track[0].rvList.empty());
+  }
+}
+
+TEST(NotesTest, AccentAndVelocityStep) {
+  struct Row {
+    const char* source;
+    std::vector<int> velocities;
+  } rows[] = {
+      {"!80 c c", {80, 100}},     // one note only
+      {"!+10 c", {110}},
+      {"!-10 c", {90}},
+      {"!+50 c", {127}},
+      {"! c", {127}},             // one and a half times the velocity, clamped
+      {"!=0 c", {0}},
+      {"!80 c0 e", {80, 80}},     // the chord note does not use it up
+      {"!+10 c,50", {60}},
+      {"!80\nc", {100}},          // an accent does not reach the next line
+      {"v60,4 c c c", {64, 68, 72}},
+      {"v60,4 c,80 c", {80, 64}},
+      {"v60,4 c0 e c", {64, 64, 68}},
+      {"v120,5 c c c", {125, 127, 127}},
+      {"v120,5,1 c c c c", {125, 127, 122, 117}},  // the step turns at the top
+      {"v10,-4,1 c c c c", {6, 2, 0, 4}},          // and at the bottom
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.source);
+    Score s;
+    s.compile(r.source);
+    EXPECT_EQ(onVelocities(s), r.velocities);
+    EXPECT_TRUE(s.errors().empty());
+  }
+}
+
+TEST(NotesTest, GhostModeMovesThePointerOnly) {
+  Score s;
+  s.smf.ghostMode = true;
+  play(s, "c4 d8 c0e0g r4 /ce/2");
+  EXPECT_TRUE(s.events().empty());
+  EXPECT_EQ(s.smf.ptr[0], 96 + 48 + 96 + 96 + 192);
+}
+
+// Every sounding note draws velocity, then timing, then one bend per chord
+// note (none in ghost mode), even when the ranges are 0.
+TEST(NotesTest, RandomDrawCount) {
+  struct Row {
+    const char* text;
+    bool ghost;
+    int draws;
+  } rows[] = {
+      {"c", false, 3}, {"c0e0g", false, 5}, {"c0e0g", true, 2}, {"c0", false, 0},
+      {"r", false, 0}, {"c,+~1", false, 0}, {"/ce/4", false, 6}, {"/ce/4", true, 4},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    Score s;
+    s.smf.vars[1] = -1;
+    s.smf.ghostMode = r.ghost;
+    s.smf.randSeed = 777;
+    Draws d{777};
+    for (int i = 0; i < r.draws; ++i) d.next(0);
+    play(s, r.text);
+    EXPECT_EQ(s.smf.randSeed, d.seed);
+  }
+}
+
+TEST(NotesTest, RandomOffsetsFollowTheDrawOrder) {
+  struct Row {
+    uint32_t seed;
+    int32_t rv, rt, rb, bend;
+  } rows[] = {
+      {1, 20, 6, 5, 64}, {12345, 50, 0, 3, 64}, {0xDEADBEEF, 0, 9, 40, 120}, {42, 100, 3, 40, 10},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.seed);
+    Score s;
+    s.smf.randSeed = r.seed;
+    s.smf.rndVelocity[0] = r.rv;
+    s.smf.rndTiming[0] = r.rt;
+    s.smf.rndBend[0] = r.rb;
+    s.smf.track[0].bend = r.bend;
+    s.smf.ptr[0] = 100;
+    play(s, "c0e8 g");
+
+    Draws d{r.seed};
+    Lines expected;
+    int32_t ptr = 100;
+    for (const std::vector<int>& chord : {std::vector<int>{48, 52}, std::vector<int>{55}}) {
+      const int32_t length = chord.size() == 2 ? 48 : 96;
+      const int velocity = std::clamp(100 + d.next(r.rv), 0, 127);
+      const int32_t start = ptr + d.next(r.rt);
+      for (int note : chord) {
+        const int32_t b = d.next(r.rb);
+        if (b != 0) {
+          const int w = std::clamp(b + r.bend, 0, 128) * 127;
+          expected.push_back(event(start - 2, 0xE0, w % 128, w / 128));
+        }
+        expected.push_back(event(start, 0x90, note, velocity));
+        expected.push_back(event(start + length * 14 / 16 - 1, 0x80, note, velocity));
+      }
+      ptr += length;
+    }
+    EXPECT_EQ(s.events(), expected);
+    EXPECT_EQ(s.smf.ptr[0], ptr);
+  }
+}
+
+}  // namespace zan::test
