@@ -17,9 +17,11 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zan/tivent.h"
+#include "zan/tmacro.h"
 
 namespace zan {
 
@@ -35,6 +37,24 @@ inline constexpr int kMaxChordNotes = 32;
 // hanging the editor or exhausting memory.
 inline constexpr int64_t kMaxDispatches = 64'000'000;  // commands dispatched
 inline constexpr int64_t kMaxEvents = 16'000'000;      // events in all tracks
+inline constexpr int32_t kMinTimebase = 13;    // ticks per quarter note, the range #timebase accepts
+inline constexpr int32_t kMaxTimebase = 1536;
+// Macro expansion. A macro whose body begins with another macro is expanded
+// at once, so a cycle of such macros would never end; library macros nest a
+// few levels deep, so 256 in a row at one position is no real score.
+inline constexpr int kMaxExpansionChain = 256;
+// A line grown by expansion, or an argument text, may not exceed this: a
+// cycle of macros that call each other further inside their bodies grows the
+// line without end otherwise.
+inline constexpr size_t kMaxLineBytes = 4u << 20;
+// Parameter marks replaced in one expansion. Marks inside inserted arguments
+// are replaced too, so an argument holding "?1" would be replaced forever.
+inline constexpr int kMaxMarkSubstitutions = 65536;
+// #include: files nested in files, and files included in one compile. Both
+// bound a file that includes itself, directly or through others (nesting
+// alone would allow 2^depth inclusions of a file that includes itself twice).
+inline constexpr int kMaxIncludeDepth = 16;
+inline constexpr int kMaxIncludes = 1000;
 
 // Raised by Compile() when the output file cannot be written. Compile errors
 // never raise; they are message lines.
@@ -70,13 +90,23 @@ class SourceLines {
   void set(int i, std::string text) { lines_[static_cast<size_t>(i)] = std::move(text); }
   void insert(int i, std::string text, LineOrigin origin);
   void append(std::string text, LineOrigin origin);
-  // Registers an included file's name and returns its origin file number.
-  int32_t addIncludeFile(std::string name);
+  // Inserts `lines` before line i, their origins `file` and 0, 1, ...
+  void insertFile(int i, std::vector<std::string> lines, int32_t file);
+  // Registers an included file and returns its origin file number. `depth`
+  // is 1 for a file the score includes, 2 for one that file includes, ...
+  int32_t addIncludeFile(std::string name, int32_t depth);
+  // The nesting depth of origin file `file` (0 for the score and for lines the
+  // compiler made), and how many files were included.
+  int32_t includeDepth(int32_t file) const {
+    return file >= 1 && file <= static_cast<int32_t>(includeDepths_.size()) ? includeDepths_[static_cast<size_t>(file - 1)] : 0;
+  }
+  int includeCount() const { return static_cast<int>(includeFiles_.size()); }
 
  private:
   std::vector<std::string> lines_;
   std::vector<LineOrigin> origins_;
   std::vector<std::string> includeFiles_;
+  std::vector<int32_t> includeDepths_;
 };
 
 // Per-track state (the 21 slots of a track record). Integers are 32-bit signed.
@@ -142,12 +172,17 @@ class TSmf {
 
   // Receives every message line (CP932). Unset: lines are dropped.
   std::function<void(const std::string&)> messageSink;
+  // Reads an #include file (name as written in the score, CP932) into
+  // `contents`; false when it cannot be read. Unset: read from disk, a
+  // relative name against the current directory.
+  std::function<bool(const std::string& name, std::string& contents)> fileReader;
   // Receives platform warnings that the spec'd host shows in a warning box
   // (the out-of-memory warning of the event list). Unset: dropped.
   std::function<void(const std::string&)> warningSink;
 
   // ---- Compiler state ------------------------------------------------------
   SourceLines sourceLines;          // the source; every compiled line is written back with its expansions
+  Tmacro macros;                    // user macros and the built-in library
   Tivent events[kTrackCount];       // one event list per track
   Ftr_info track[kTrackCount];      // per-track state
   int32_t ptr[kTrackCount] = {};    // per-track time pointer, ticks
@@ -177,7 +212,10 @@ class TSmf {
   int32_t rndTiming[kTrackCount] = {};    // per-track random timing range, ticks
   int32_t rndBend[kTrackCount] = {};      // per-track random pitch-bend range
   int32_t acStep[kTrackCount] = {};       // per-track step of active controllers, ticks
-  int32_t trPending = 0;            // a _tr group repeat is waiting to return
+  std::vector<int32_t> trTracks;    // tracks of the open _tr group still to compile, the next one last
+  int32_t trPending = 0;            // how many of trTracks are still to compile; 0 = no group open
+  int32_t trReturnColumn = 0;       // where the group body starts: column just after the opening _tr(...)
+  int32_t trReturnLine = 0;         //   and its line
   int32_t octaveReverse = 0;        // 1 = < and > swapped (#octave_up_down)
   int32_t selDepth = 0;             // SWITCH/SEL nesting
   int32_t ifDepth = 0;              // IF nesting
@@ -185,6 +223,8 @@ class TSmf {
   bool stopped = false;             // a budget ran out; the rest of the source is skipped
   int64_t dispatchCount = 0;        // commands dispatched in this compile (budget)
   int64_t eventCount = 0;           // events appended in this compile (budget)
+  uint64_t lineGeneration = 0;      // changes whenever lineText is replaced by another line, so that a
+                                    //   handler holding positions can tell the cut-off moved it
   bool numberTooLong = false;       // the last number read had more digits than 32 bits hold
 
   // ---- Driver (driver.cpp) -------------------------------------------------
@@ -265,10 +305,39 @@ class TSmf {
   void PitchBendCommand();
   void AccentCommand();
 
+  // ---- Macros (macros.cpp, builtin_macros.cpp) ----------------------------------
+  void loadBuiltinMacros();
+  void ExpandAtCursor();
+  std::string ExpandInText(std::string text, int32_t pos);
+  void DefineMacro();
+  bool substituteMarks(std::string& body, const std::string& name, bool allowOptional);
+
+  // ---- Directives (directives.cpp) ----------------------------------------------
+  void DirectiveCommand();
+  void IncludeFile();
+  // True when `keyword` stands at the cursor.
+  bool keywordAt(std::string_view keyword) const;
+
+  // ---- Underscore commands (underscore.cpp) -----------------------------------
+  void UnderscoreCommand();
+  void PrintCommand();
+  void SmallMacrosOnCommand();
+  void SmallMacrosOffCommand();
+  void SkipOnCommand();
+  void SkipOffCommand();
+  void InstrumentNameCommand();
+  void CopyrightCommand();
+  void TitleCommand();
+  void ActiveStepCommand();
+  void TrackCommand();
+  void metaText(uint8_t type);
+
+  // ---- Variables (variables.cpp) -----------------------------------------------
+  void VariableCommand();
+  int32_t readOut(std::string_view name) const;
+  void rewriteCommand(int32_t start, const std::string& replacement);
+
   // ---- Commands of the language still to come -------------------------------
-  void DirectiveCommand();    // #
-  void UnderscoreCommand();   // _
-  void VariableCommand();     // ~
   void BackslashCommand();    // backslash
 
  private:

@@ -66,6 +66,7 @@ TSmf::TSmf() {
 
 void TSmf::Reset() {
   sourceLines.clear();
+  macros.Clear();
   // Seed from the UTC time of day in milliseconds.
   auto now = std::chrono::system_clock::now();
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
@@ -74,6 +75,7 @@ void TSmf::Reset() {
   selDepth = 0;
   ghostMode = false;
   ifDepth = 0;
+  loadBuiltinMacros();
   curTrack = 0;
   timebase = 96;
   for (int t = 0; t < kTrackCount; ++t) {
@@ -93,6 +95,7 @@ void TSmf::Reset() {
   accentMode = -1;
   rpnLastTime = rpnLastTimeAdj = rpnLastTrack = -1;
   trPending = 0;
+  trTracks.clear();
   octaveReverse = 0;
   errorCount = 0;
 }
@@ -151,6 +154,7 @@ void TSmf::CompileAllLines() {
 void TSmf::CompileLine() {
   column = 1;
   while (column <= static_cast<int64_t>(lineText.size())) {
+    ExpandAtCursor();
     if (column <= static_cast<int64_t>(lineText.size())) DispatchCommand();
   }
 }
@@ -185,6 +189,7 @@ uint32_t TSmf::Random(uint32_t n) {
 void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
   if (writeBack && lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, lineText);
   lineIndex = index;
+  ++lineGeneration;
   lineText = (index >= 0 && index < sourceLines.size()) ? sourceLines[index] : std::string();
   column = col;
 }
@@ -198,17 +203,15 @@ void TSmf::stopCompile() {
 }
 
 void TSmf::endAtNewLastLine() {
+  ++lineGeneration;
   lineText.assign(1, ' ');
   column = 1;
   sourceLines.append(std::string(), LineOrigin{-1, 0});
   lineIndex = sourceLines.size() - 1;
 }
 
-// Handlers of the parts of the language that arrive with later changes: for
-// now their bytes are undecipherable, like any byte that starts no command.
-void TSmf::DirectiveCommand() { unknownByte(); }
-void TSmf::UnderscoreCommand() { unknownByte(); }
-void TSmf::VariableCommand() { unknownByte(); }
+// The numbered commands arrive with a later change: for now a backslash is
+// undecipherable, like any byte that starts no command.
 void TSmf::BackslashCommand() { unknownByte(); }
 
 }  // namespace zan

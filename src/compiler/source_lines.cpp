@@ -8,6 +8,7 @@ void SourceLines::assign(std::vector<std::string> lines) {
   origins_.resize(lines_.size());
   for (size_t i = 0; i < lines_.size(); ++i) origins_[i] = LineOrigin{0, static_cast<int32_t>(i)};
   includeFiles_.clear();
+  includeDepths_.clear();
 }
 
 void SourceLines::setText(const std::string& text) {
@@ -27,6 +28,7 @@ void SourceLines::clear() {
   lines_.clear();
   origins_.clear();
   includeFiles_.clear();
+  includeDepths_.clear();
 }
 
 void SourceLines::insert(int i, std::string text, LineOrigin origin) {
@@ -39,8 +41,16 @@ void SourceLines::append(std::string text, LineOrigin origin) {
   origins_.push_back(origin);
 }
 
-int32_t SourceLines::addIncludeFile(std::string name) {
+void SourceLines::insertFile(int i, std::vector<std::string> lines, int32_t file) {
+  std::vector<LineOrigin> origins(lines.size());
+  for (size_t k = 0; k < lines.size(); ++k) origins[k] = LineOrigin{file, static_cast<int32_t>(k)};
+  lines_.insert(lines_.begin() + i, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+  origins_.insert(origins_.begin() + i, origins.begin(), origins.end());
+}
+
+int32_t SourceLines::addIncludeFile(std::string name, int32_t depth) {
   includeFiles_.push_back(std::move(name));
+  includeDepths_.push_back(depth);
   return static_cast<int32_t>(includeFiles_.size());
 }
 

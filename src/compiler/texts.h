@@ -26,6 +26,16 @@ enum class Text {
   NoClosingBrace,
   AccentRelativeBad,
   PitchBendRange,
+  ExpansionEndless,      // macro name + this
+  LowercaseMacroLength,
+  LowercaseMacroSelf,
+  MacroUsesItself,       // '"' + name + '"' + this
+  IncludeUnclosed,
+  IncludeNotFoundHead,   // + '"' + name + '"' + tail
+  IncludeNotFoundTail,
+  IncludeTooDeep,        // + '"' + name + '"'
+  VariableIndexBad,
+  RndArguments,
   // Limits: followed by the limit in decimal and ")".
   BudgetDispatches,
   BudgetEvents,

@@ -1,0 +1,114 @@
+// Directives: #timebase, #octave_up_down, #end, #randomize and #include,
+// settings for the whole compile and instructions to the driver.
+#include <fstream>
+#include <sstream>
+
+#include "texts.h"
+#include "zan/cp932.h"
+#include "zan/tsmf.h"
+
+namespace zan {
+
+bool TSmf::keywordAt(std::string_view keyword) const {
+  const size_t p = static_cast<size_t>(column - 1);
+  return column >= 1 && p <= lineText.size() && lineText.compare(p, keyword.size(), keyword) == 0 &&
+         lineText.size() - p >= keyword.size();
+}
+
+static bool readFileFromDisk(const std::string& name, std::string& contents) {
+  std::ifstream in(toUtf8(name), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) return false;
+  contents = ss.str();
+  return true;
+}
+
+// Keywords follow the # directly and are matched over their own length only:
+// "#endx" is "#end". Whatever matches nothing leaves only the # consumed.
+void TSmf::DirectiveCommand() {
+  ++column;
+  auto skipSpaces = [this] {
+    while (cur() == ' ') ++column;
+  };
+  auto readSetting = [&](size_t keywordLength) {
+    column += static_cast<int32_t>(keywordLength);
+    skipSpaces();
+    NumberRead n = readNumber(lineText, column);
+    column += n.len;
+    return n.value;
+  };
+  if (keywordAt("timebase")) {
+    const int32_t value = readSetting(8);
+    if (value < kMinTimebase || value > kMaxTimebase)
+      ReportError(4, "timebase");
+    else
+      timebase = value;
+    return;
+  }
+  if (keywordAt("octave_up_down")) {
+    const int32_t value = readSetting(14);
+    if (value == 0 || value == 1)
+      octaveReverse = value;
+    else
+      ReportError(4, "timebase");  // the detail the setting has always reported
+    return;
+  }
+  // The last three are tried one after the other, each where the one before
+  // left the cursor.
+  if (keywordAt("end")) endAtNewLastLine();
+  if (keywordAt("randomize")) {
+    column += 9;
+    skipSpaces();
+    TermRead t = readTerm(lineText, column);
+    if (!t.ok) {
+      ReportError(5, "randomize");
+      return;
+    }
+    int32_t seed = t.value != 0 ? t.value : static_cast<int32_t>(Random(2147483647u));
+    randSeed = static_cast<uint32_t>(seed);
+    AddMessage("#randomize = " + std::to_string(seed));
+  }
+  if (keywordAt("include")) {
+    column += 7;
+    IncludeFile();
+  }
+}
+
+void TSmf::IncludeFile() {
+  while (cur() == ' ') ++column;
+  if (cur() != '"') {
+    ReportError(5, "include");
+    return;
+  }
+  ++column;
+  const size_t close = lineText.find('"', static_cast<size_t>(column - 1));
+  if (close == std::string::npos) {
+    ReportError(5, text(Text::IncludeUnclosed));
+    return;
+  }
+  const std::string name = lineText.substr(static_cast<size_t>(column - 1), close - static_cast<size_t>(column - 1));
+  column = static_cast<int32_t>(close) + 2;
+
+  const int32_t parent = lineIndex >= 0 && lineIndex < sourceLines.size() ? sourceLines.origin(lineIndex).file : 0;
+  const int32_t depth = sourceLines.includeDepth(parent) + 1;
+  if (depth > kMaxIncludeDepth || sourceLines.includeCount() >= kMaxIncludes) {
+    // A file that includes itself, directly or through others.
+    ReportError(5, text(Text::IncludeTooDeep) + "\"" + name + "\"");
+    return;
+  }
+  std::string contents;
+  const bool read = fileReader ? fileReader(name, contents) : readFileFromDisk(name, contents);
+  if (!read) {
+    ReportError(0, text(Text::IncludeNotFoundHead) + "\"" + name + "\"" + text(Text::IncludeNotFoundTail));
+    return;
+  }
+  SourceLines included;
+  included.setText(decodeScore(contents).cp932);
+  AddMessage("include = " + name);
+  const int32_t file = sourceLines.addIncludeFile(name, depth);
+  sourceLines.insertFile(lineIndex + 1, included.lines(), file);
+}
+
+}  // namespace zan
