@@ -55,6 +55,9 @@ inline constexpr int kMaxMarkSubstitutions = 65536;
 // alone would allow 2^depth inclusions of a file that includes itself twice).
 inline constexpr int kMaxIncludeDepth = 16;
 inline constexpr int kMaxIncludes = 1000;
+inline constexpr int kBackslashCount = 41;     // numbered commands \0..\40
+// SEL and IF regions pending at once (nested selections and conditions).
+inline constexpr int kMaxInsertedRegions = 257;
 
 // Raised by Compile() when the output file cannot be written. Compile errors
 // never raise; they are message lines.
@@ -217,8 +220,10 @@ class TSmf {
   int32_t trReturnColumn = 0;       // where the group body starts: column just after the opening _tr(...)
   int32_t trReturnLine = 0;         //   and its line
   int32_t octaveReverse = 0;        // 1 = < and > swapped (#octave_up_down)
-  int32_t selDepth = 0;             // SWITCH/SEL nesting
-  int32_t ifDepth = 0;              // IF nesting
+  std::vector<int32_t> selStack;    // where pending SEL/SWITCH texts start, innermost last (size = depth)
+  std::vector<int32_t> ifStack;     // where pending IF texts start, innermost last
+  int32_t backslashColumn = 0;      // column of the backslash of the numbered command being run
+  int32_t backslashNumber = 0;      // its number
   bool ghostMode = false;           // notes move ptr but append no events
   bool stopped = false;             // a budget ran out; the rest of the source is skipped
   int64_t dispatchCount = 0;        // commands dispatched in this compile (budget)
@@ -245,6 +250,9 @@ class TSmf {
   // Ends the compile early: the rest of the source is not compiled, the file
   // is still written. Used by the error cut-off and by the budgets.
   void stopCompile();
+  // Counts `work` against the dispatch budget; true (reported, compile
+  // stopped) when the budget is spent.
+  bool spendWork(int64_t work);
   // Continues on " " in a new empty last line, so that the compile ends
   // after the current handler returns (the error cut-off and #end).
   void endAtNewLastLine();
@@ -337,8 +345,52 @@ class TSmf {
   int32_t readOut(std::string_view name) const;
   void rewriteCommand(int32_t start, const std::string& replacement);
 
-  // ---- Commands of the language still to come -------------------------------
-  void BackslashCommand();    // backslash
+  // ---- Numbered commands (backslash.cpp) ---------------------------------------
+  void BackslashCommand();
+  void SystemExclusiveCommand();
+  void ParameterNumberCommand();
+  void TransposeCommand();
+  void ChannelCommand();
+  void ControllerCommand();
+  void BendCommand();
+  void OnEventCommand();
+
+  // ---- Track and time-pointer operations (track_ops.cpp) ------------------------
+  void PointerCommand();
+  void WriteTracksCommand();
+  void LastPointerCommand();
+  void ChordDelayCommand();
+  void DivideCommand();
+  void StrumCommand();
+  void GhostCommand();
+  void PortamentoCommand();
+  // Replaces the numbered command, from its backslash to the cursor, with
+  // `generated` and puts the cursor on its first character.
+  void replaceCommand(const std::string& generated);
+
+  // ---- Active controllers (active_controllers.cpp) ------------------------------
+  struct CurveSpec {
+    bool pitchBend = false;
+    int32_t controller = 0;  // controller curves only
+    int32_t from = 0, to = 0;  // 0..127
+    int32_t end = 0, start = 0;  // ticks from the pointer
+    int32_t repeat = 1;
+    int32_t shape = 0;
+    bool trace = false;
+  };
+  void ActiveControllerCommand();
+  void ActivePitchBendCommand();
+  void readCurveArguments(CurveSpec& c, int first, int32_t maxRepeat);
+  void runCurve(const CurveSpec& c);
+
+  // ---- Selections, conditions, queues, random ranges (conditionals.cpp) ---------
+  void SelectCommand();
+  void IfCommand();
+  void QueueCommand();
+  void QueueClearCommand();
+  void RandomRangeCommand();
+  void closeInsertedRegion(std::vector<int32_t>& pending);
+  bool openInsertedRegion(std::vector<int32_t>& pending, const std::string& text, const char* detail);
 
  private:
   void compileBody();

@@ -72,9 +72,9 @@ void TSmf::Reset() {
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   randSeed = static_cast<uint32_t>(ms % (24LL * 60 * 60 * 1000));
   skipMode = false;
-  selDepth = 0;
+  selStack.clear();
   ghostMode = false;
-  ifDepth = 0;
+  ifStack.clear();
   loadBuiltinMacros();
   curTrack = 0;
   timebase = 96;
@@ -159,15 +159,19 @@ void TSmf::CompileLine() {
   }
 }
 
-void TSmf::DispatchCommand() {
-  if (++dispatchCount > kMaxDispatches) {
-    if (!stopped) {
-      ReportError(5, text(Text::BudgetDispatches) + std::to_string(kMaxDispatches) + ")");
-      stopCompile();
-    }
-    column = static_cast<int32_t>(lineText.size()) + 1;
-    return;
+bool TSmf::spendWork(int64_t work) {
+  dispatchCount += work;
+  if (dispatchCount <= kMaxDispatches) return false;
+  if (!stopped) {
+    ReportError(5, text(Text::BudgetDispatches) + std::to_string(kMaxDispatches) + ")");
+    stopCompile();
   }
+  column = static_cast<int32_t>(lineText.size()) + 1;
+  return true;
+}
+
+void TSmf::DispatchCommand() {
+  if (spendWork(1)) return;
   int byte = cur();
   if (skipMode && kSkipModeBytes.find(static_cast<char>(byte)) == std::string_view::npos) {
     ++column;
@@ -210,8 +214,5 @@ void TSmf::endAtNewLastLine() {
   lineIndex = sourceLines.size() - 1;
 }
 
-// The numbered commands arrive with a later change: for now a backslash is
-// undecipherable, like any byte that starts no command.
-void TSmf::BackslashCommand() { unknownByte(); }
 
 }  // namespace zan

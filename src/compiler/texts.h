@@ -36,6 +36,14 @@ enum class Text {
   IncludeTooDeep,        // + '"' + name + '"'
   VariableIndexBad,
   RndArguments,
+  BackslashUndefined,
+  TrnFirstBad,
+  TrnlFirstBad,
+  ActiveCcNumberBad,
+  ActiveCcModeBad,
+  IfLeftBad,
+  IfOperatorMissing,
+  IfRightBad,
   // Limits: followed by the limit in decimal and ")".
   BudgetDispatches,
   BudgetEvents,
