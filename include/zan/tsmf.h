@@ -226,8 +226,11 @@ class TSmf {
   int32_t backslashNumber = 0;      // its number
   bool ghostMode = false;           // notes move ptr but append no events
   bool stopped = false;             // a budget ran out; the rest of the source is skipped
-  int64_t dispatchCount = 0;        // commands dispatched in this compile (budget)
-  int64_t eventCount = 0;           // events appended in this compile (budget)
+  int64_t dispatchCount = 0;        // commands dispatched (and curve points made) in this compile
+  int64_t eventCount = 0;           // events appended in this compile
+  int64_t maxDispatches = kMaxDispatches;  // the budgets; lowered only by the fuzzer, to explore faster
+  int64_t maxEvents = kMaxEvents;
+  uint64_t commandGeneration = 0;   // lineGeneration when the current command (or expansion) began
   uint64_t lineGeneration = 0;      // changes whenever lineText is replaced by another line, so that a
                                     //   handler holding positions can tell the cut-off moved it
   bool numberTooLong = false;       // the last number read had more digits than 32 bits hold
@@ -257,6 +260,11 @@ class TSmf {
   // after the current handler returns (the error cut-off and #end).
   void endAtNewLastLine();
   void unknownByte();
+  // Replaces columns [from, to) of lineText with `replacement`. Done only when
+  // lineText is still the line the current command began on: after the error
+  // cut-off has moved the compile to its final empty line, a command's edit
+  // would land in the wrong text. Returns whether the edit was made.
+  bool editLine(int32_t from, int32_t to, std::string_view replacement);
   void skipByte() { ++column; }
 
   // ---- Diagnostics (diagnostics.cpp) ----------------------------------------

@@ -1,5 +1,6 @@
 // Directives: #timebase, #octave_up_down, #end, #randomize and #include,
 // settings for the whole compile and instructions to the driver.
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -16,7 +17,11 @@ bool TSmf::keywordAt(std::string_view keyword) const {
 }
 
 static bool readFileFromDisk(const std::string& name, std::string& contents) {
-  std::ifstream in(toUtf8(name), std::ios::binary);
+  const std::string path = toUtf8(name);
+  // A directory opens like a file and reads as nothing; it cannot be read.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream ss;
   ss << in.rdbuf();

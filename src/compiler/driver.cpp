@@ -154,6 +154,7 @@ void TSmf::CompileAllLines() {
 void TSmf::CompileLine() {
   column = 1;
   while (column <= static_cast<int64_t>(lineText.size())) {
+    commandGeneration = lineGeneration;
     ExpandAtCursor();
     if (column <= static_cast<int64_t>(lineText.size())) DispatchCommand();
   }
@@ -161,9 +162,9 @@ void TSmf::CompileLine() {
 
 bool TSmf::spendWork(int64_t work) {
   dispatchCount += work;
-  if (dispatchCount <= kMaxDispatches) return false;
+  if (dispatchCount <= maxDispatches) return false;
   if (!stopped) {
-    ReportError(5, text(Text::BudgetDispatches) + std::to_string(kMaxDispatches) + ")");
+    ReportError(5, text(Text::BudgetDispatches) + std::to_string(maxDispatches) + ")");
     stopCompile();
   }
   column = static_cast<int32_t>(lineText.size()) + 1;
@@ -183,6 +184,13 @@ void TSmf::DispatchCommand() {
 void TSmf::unknownByte() {
   ReportError(2, std::string(1, static_cast<char>(cur())));
   ++column;
+}
+
+bool TSmf::editLine(int32_t from, int32_t to, std::string_view replacement) {
+  const int64_t size = static_cast<int64_t>(lineText.size());
+  if (lineGeneration != commandGeneration || from < 1 || from > to || to > size + 1) return false;
+  lineText.replace(static_cast<size_t>(from - 1), static_cast<size_t>(to - from), replacement);
+  return true;
 }
 
 uint32_t TSmf::Random(uint32_t n) {

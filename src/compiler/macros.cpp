@@ -90,11 +90,11 @@ void TSmf::ExpandAtCursor() {
       const bool complete = substituteMarks(body, name, true);
       if (generation != lineGeneration) return;
       if (!complete) {
-        lineText.erase(start, static_cast<size_t>(end - column));  // the call is dropped
+        editLine(column, end, {});  // the call is dropped
         return;
       }
     }
-    lineText.replace(start, static_cast<size_t>(end - column), "{" + name + "}" + body);
+    if (!editLine(column, end, "{" + name + "}" + body)) return;
     column += static_cast<int32_t>(name.size()) + 2;
   }
 }
@@ -102,44 +102,61 @@ void TSmf::ExpandAtCursor() {
 std::string TSmf::ExpandInText(std::string textIn, int32_t pos) {
   const int savedCount = argCount;
   const std::vector<std::string> saved(args.begin(), args.begin() + std::min<size_t>(args.size(), static_cast<size_t>(std::max(savedCount, 0))));
-  size_t p = static_cast<size_t>(std::max(pos, 1) - 1);
+  const uint64_t generation = lineGeneration;
+  // The text is what was scanned (`done`) followed by what is still to scan
+  // (`rest` from 0-based `r`). A body goes into the room before `r`, so that
+  // inserting it does not move the rest of a text that keeps growing.
+  size_t r = std::min(static_cast<size_t>(std::max(pos, 1) - 1), textIn.size());
+  std::string done = textIn.substr(0, r);
+  std::string rest = std::move(textIn);
   size_t chainAt = std::string::npos;
   int chain = 0;
-  while (p < textIn.size()) {
-    const int c = static_cast<unsigned char>(textIn[p]);
+  while (r < rest.size()) {
+    const int c = static_cast<unsigned char>(rest[r]);
     if (c < 'A' || c > 'Z') {
-      ++p;
+      done += rest[r++];
       continue;
     }
-    const size_t len = nameRunLength(textIn, p);
-    const std::string& found = macros.FindMacro(std::string_view(textIn).substr(p, len));
+    const size_t len = nameRunLength(rest, r);
+    const std::string& found = macros.FindMacro(std::string_view(rest).substr(r, len));
     if (found.empty()) {
-      ++p;  // the rest of the run is tried as a name of its own
+      done += rest[r++];  // the rest of the run is tried as a name of its own
       continue;
     }
-    std::string name = textIn.substr(p, len);
-    chain = (chainAt == p) ? chain + 1 : 1;
-    chainAt = p;
-    if (chain > kMaxExpansionChain || textIn.size() + found.size() > kMaxLineBytes) {
+    std::string name = rest.substr(r, len);
+    chain = (chainAt == done.size()) ? chain + 1 : 1;
+    chainAt = done.size();
+    if (chain > kMaxExpansionChain || done.size() + (rest.size() - r) + found.size() > kMaxLineBytes) {
+      // Endless: the rest of the text stays as it is. Going on would report
+      // every further name of a text that has reached its bound.
       ReportError(5, name + text(Text::ExpansionEndless));
-      p += len;
-      continue;
+      break;
     }
     std::string body = found;
-    textIn.erase(p, len);
+    r += len;
     argCount = 0;
-    if (body.find('?') != std::string::npos && p < textIn.size() && (textIn[p] == '(' || textIn[p] == '=')) {
-      int32_t cursor = static_cast<int32_t>(p) + 1;
-      scanArgs(textIn, cursor);  // the arguments of an inner call are not expanded first
-      textIn.erase(p, static_cast<size_t>(cursor) - (p + 1));
+    if (body.find('?') != std::string::npos && r < rest.size() && (rest[r] == '(' || rest[r] == '=')) {
+      int32_t cursor = static_cast<int32_t>(r) + 1;
+      scanArgs(rest, cursor);  // the arguments of an inner call are not expanded first
+      r = static_cast<size_t>(cursor) - 1;
     }
     const bool complete = substituteMarks(body, name, false);
     argCount = savedCount;
     for (size_t i = 0; i < saved.size(); ++i) args[i] = saved[i];
-    if (complete) textIn.insert(p, body);
+    if (generation != lineGeneration) break;  // cut short by the tenth error
+    if (!complete) continue;
+    if (body.size() > r) {
+      // Room for this body and for as much again as is left to scan.
+      const size_t room = body.size() + (rest.size() - r);
+      rest = std::string(room, ' ') + rest.substr(r);
+      r = room;
+    }
+    r -= body.size();
+    rest.replace(r, body.size(), body);
     // Scanning goes on at the same position: the inserted body is scanned too.
   }
-  return textIn;
+  done.append(rest, r, std::string::npos);
+  return done;
 }
 
 void TSmf::DefineMacro() {

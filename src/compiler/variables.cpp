@@ -181,8 +181,7 @@ void TSmf::VariableCommand() {
 // Replaces the command from `start` to the cursor with `replacement` and
 // puts the cursor on its first character.
 void TSmf::rewriteCommand(int32_t start, const std::string& replacement) {
-  lineText.replace(static_cast<size_t>(start - 1), static_cast<size_t>(column - start), replacement);
-  column = start;
+  if (editLine(start, column, replacement)) column = start;
 }
 
 }  // namespace zan
