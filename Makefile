@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test bench clean
+.PHONY: all bootstrap build run test bench fuzz clean
 
 all: build
 
@@ -26,6 +26,20 @@ test: build
 
 bench: build
 	@$(BUILD_DIR)/bin/zan_bench
+
+# Builds the libFuzzer target with clang and runs it for FUZZ_SECONDS
+# (default 10 minutes). New inputs go to build-fuzz/corpus; anything found
+# is written to build-fuzz/artifacts/.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@scripts/bootstrap clang-14 libclang-rt-14-dev
+	@cmake -S . -B build-fuzz -DZAN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+	@cmake --build build-fuzz -j$(JOBS) --target zan_fuzz
+	@mkdir -p build-fuzz/corpus build-fuzz/artifacts
+	@build-fuzz/bin/zan_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -dict=fuzz/zan.dict -artifact_prefix=build-fuzz/artifacts/ \
+	  build-fuzz/corpus fuzz/seeds examples
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -220,8 +220,13 @@ class TSmf {
   int32_t trReturnColumn = 0;       // where the group body starts: column just after the opening _tr(...)
   int32_t trReturnLine = 0;         //   and its line
   int32_t octaveReverse = 0;        // 1 = < and > swapped (#octave_up_down)
-  std::vector<int32_t> selStack;    // where pending SEL/SWITCH texts start, innermost last (size = depth)
-  std::vector<int32_t> ifStack;     // where pending IF texts start, innermost last
+  // A text inserted by SEL or IF, pending until its end marker is compiled.
+  struct InsertedRegion {
+    int32_t column;        // where it starts in lineText
+    uint64_t generation;   // lineGeneration of the line it was inserted into
+  };
+  std::vector<InsertedRegion> selStack;  // pending SEL/SWITCH texts, innermost last (size = depth)
+  std::vector<InsertedRegion> ifStack;   // pending IF texts, innermost last
   int32_t backslashColumn = 0;      // column of the backslash of the numbered command being run
   int32_t backslashNumber = 0;      // its number
   bool ghostMode = false;           // notes move ptr but append no events
@@ -397,8 +402,8 @@ class TSmf {
   void QueueCommand();
   void QueueClearCommand();
   void RandomRangeCommand();
-  void closeInsertedRegion(std::vector<int32_t>& pending);
-  bool openInsertedRegion(std::vector<int32_t>& pending, const std::string& text, const char* detail);
+  void closeInsertedRegion(std::vector<InsertedRegion>& pending);
+  bool openInsertedRegion(std::vector<InsertedRegion>& pending, const std::string& text, const char* detail);
 
  private:
   void compileBody();

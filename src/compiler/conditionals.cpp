@@ -31,23 +31,23 @@ constexpr QueueRow kQueues[] = {
 
 // Removes an inserted region ending at the cursor; `pending` holds where the
 // regions of this kind start, innermost last.
-void TSmf::closeInsertedRegion(std::vector<int32_t>& pending) {
+void TSmf::closeInsertedRegion(std::vector<InsertedRegion>& pending) {
   if (pending.empty()) return;
-  const int32_t start = pending.back();
+  const InsertedRegion region = pending.back();
   pending.pop_back();
-  // A region left open by a jump to another line has no meaning here.
-  if (start < 1 || start > column) return;
-  lineText.erase(static_cast<size_t>(start - 1), static_cast<size_t>(column - start));
-  column = start;
+  // A region left open on another line (a jump or the cut-off took the
+  // compile away before its marker) has no meaning in this one.
+  if (region.generation != lineGeneration) return;
+  if (editLine(region.column, column, {})) column = region.column;
 }
 
-bool TSmf::openInsertedRegion(std::vector<int32_t>& pending, const std::string& text, const char* detail) {
+bool TSmf::openInsertedRegion(std::vector<InsertedRegion>& pending, const std::string& text, const char* detail) {
   if (static_cast<int>(pending.size()) >= kMaxInsertedRegions) {
     ReportError(4, detail);
     return false;
   }
-  pending.push_back(column);
-  lineText.insert(static_cast<size_t>(column - 1), text);
+  if (!editLine(column, column, text)) return false;
+  pending.push_back(InsertedRegion{column, lineGeneration});
   return true;
 }
 

@@ -200,8 +200,10 @@ uint32_t TSmf::Random(uint32_t n) {
 
 void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
   if (writeBack && lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, lineText);
+  // Back to the same line after writing it back, the text is unchanged and
+  // positions in it stay good (a loop within one line).
+  if (index != lineIndex || !writeBack) ++lineGeneration;
   lineIndex = index;
-  ++lineGeneration;
   lineText = (index >= 0 && index < sourceLines.size()) ? sourceLines[index] : std::string();
   column = col;
 }

@@ -38,9 +38,7 @@ constexpr WriteVariant kTRNL = {"TRNL", "{-->}", "{TRNL}_tr(", "|\\8|",  true}; 
 }  // namespace
 
 void TSmf::replaceCommand(const std::string& generated) {
-  const size_t start = static_cast<size_t>(backslashColumn - 1);
-  lineText.replace(start, static_cast<size_t>(column - backslashColumn), generated);
-  column = backslashColumn;
+  if (editLine(backslashColumn, column, generated)) column = backslashColumn;
 }
 
 // PTR=480 sets the pointer, PTR+96 and PTR-96 (also PTR=-96) move it.
