@@ -21,8 +21,15 @@ run: build
 	  if [ $$status -le 1 ]; then echo "The MIDI file is $(BUILD_DIR)/demo.mid"; fi; \
 	  exit $$status
 
+# The tests run twice: on the release build, and built again with
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails.
+ASAN_DIR ?= build-asan
 test: build
+	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_SANITIZE=ON -DZAN_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_DIR) -j$(JOBS)
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
 
 bench: build
 	@$(BUILD_DIR)/bin/zan_bench

@@ -47,6 +47,30 @@ std::vector<std::string> Score::events(int t) const {
   return out;
 }
 
+namespace {
+
+std::vector<std::string> errorCodes(const Score& s, bool withLine) {
+  static const char* const kMessages[] = {"原因不明のエラー", "指定されたファイルを開けません", "解読不能文字です",
+                                          "必要な引数が足りません", "引数が不正です", "文法のエラー"};
+  std::vector<std::string> out;
+  for (const std::string& e : s.errors()) {
+    // err(LINE)"DETAIL":MESSAGE"> _tr<... ; the detail may itself hold quotes.
+    const size_t q1 = e.find('"'), q2 = e.rfind("\":", e.find("\"> _tr<")), q3 = e.find("\">", q2);
+    const std::string message = e.substr(q2 + 2, q3 - q2 - 2);
+    int n = 6;
+    for (int i = 0; i < 6; ++i)
+      if (message == kMessages[i]) n = i;
+    std::string code = std::to_string(n) + " " + e.substr(q1 + 1, q2 - q1 - 1);
+    out.push_back(withLine ? e.substr(4, e.find(')') - 4) + ":" + code : code);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> errs(const Score& s) { return errorCodes(s, false); }
+std::vector<std::string> errsAt(const Score& s) { return errorCodes(s, true); }
+
 smf::File Score::parsed() const {
   smf::File f;
   std::string error;

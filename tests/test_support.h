@@ -32,6 +32,11 @@ struct Score {
   smf::File parsed() const;
 };
 
+// The error lines of a compile as "number detail" (errs) or as
+// "line:number detail" (errsAt), the number being the error table's index.
+std::vector<std::string> errs(const Score& s);
+std::vector<std::string> errsAt(const Score& s);
+
 // "90 30 64" for the bytes.
 std::string hex(const std::vector<uint8_t>& bytes);
 std::string hex(const uint8_t* bytes, size_t n);

@@ -11,21 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Error lines as "line:number detail".
-Lines errs(const Score& s) {
-  static const char* const kMessages[] = {"原因不明のエラー", "指定されたファイルを開けません", "解読不能文字です",
-                                          "必要な引数が足りません", "引数が不正です", "文法のエラー"};
-  Lines out;
-  for (const std::string& e : s.errors()) {
-    size_t q1 = e.find('"'), q2 = e.find("\":"), q3 = e.find("\">", q2);
-    std::string detail = e.substr(q1 + 1, q2 - q1 - 1), message = e.substr(q2 + 2, q3 - q2 - 2);
-    int n = 0;
-    for (int i = 0; i < 6; ++i)
-      if (message == kMessages[i]) n = i;
-    out.push_back(e.substr(4, e.find(')') - 4) + ":" + std::to_string(n) + " " + detail);
-  }
-  return out;
-}
 
 Lines prints(const Score& s) {
   Lines out;
@@ -75,7 +60,7 @@ TEST(UnderscoreTest, Print) {
     Score s;
     s.compile(r.source);
     EXPECT_EQ(prints(s), r.printed) << r.source;
-    EXPECT_EQ(errs(s), r.errors) << r.source;
+    EXPECT_EQ(errsAt(s), r.errors) << r.source;
   }
 }
 
@@ -100,7 +85,7 @@ TEST(UnderscoreTest, ModesAndKeywords) {
     Score s;
     s.compile(r.source);
     EXPECT_EQ(notes(s, 0), r.notes) << r.source;
-    EXPECT_EQ(errs(s), r.errors) << r.source;
+    EXPECT_EQ(errsAt(s), r.errors) << r.source;
   }
   Score s;
   s.compile("_skipon #timebase 480");
@@ -131,7 +116,7 @@ TEST(UnderscoreTest, MetaTexts) {
     Score s;
     s.compile(r.source);
     EXPECT_EQ(s.events(0), r.events) << r.source;
-    EXPECT_EQ(errs(s), r.errors) << r.source;
+    EXPECT_EQ(errsAt(s), r.errors) << r.source;
   }
   Score s;
   s.compile("_tr(2) c _TITLE(a)");
@@ -158,7 +143,7 @@ TEST(UnderscoreTest, ActiveControllerStep) {
     Score s;
     s.compile(r.source);
     EXPECT_EQ(s.smf.acStep[0], r.step) << r.source;
-    EXPECT_EQ(errs(s), r.errors) << r.source;
+    EXPECT_EQ(errsAt(s), r.errors) << r.source;
   }
 }
 
@@ -195,7 +180,7 @@ TEST(UnderscoreTest, TrackSwitchesAndGroups) {
     s.compile(r.source);
     EXPECT_EQ(notesByTrack(s), r.notes) << r.source;
     EXPECT_EQ(s.smf.curTrack, r.track) << r.source;
-    EXPECT_EQ(errs(s), r.errors) << r.source;
+    EXPECT_EQ(errsAt(s), r.errors) << r.source;
     EXPECT_EQ(s.smf.trPending, 0) << r.source;
   }
 }

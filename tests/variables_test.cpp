@@ -11,21 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Error lines as "number detail".
-Lines errs(const Score& s) {
-  static const char* const kMessages[] = {"原因不明のエラー", "指定されたファイルを開けません", "解読不能文字です",
-                                          "必要な引数が足りません", "引数が不正です", "文法のエラー"};
-  Lines out;
-  for (const std::string& e : s.errors()) {
-    size_t q1 = e.find('"'), q2 = e.find("\":"), q3 = e.find("\">", q2);
-    std::string detail = e.substr(q1 + 1, q2 - q1 - 1), message = e.substr(q2 + 2, q3 - q2 - 2);
-    int n = 0;
-    for (int i = 0; i < 6; ++i)
-      if (message == kMessages[i]) n = i;
-    out.push_back(std::to_string(n) + " " + detail);
-  }
-  return out;
-}
 
 const char kIndexBad[] = "4 ~変数番号の不正";
 

@@ -32,29 +32,38 @@ inline constexpr int kMaxLoopDepth = 256;    // nested open [ loops
 // Notes gathered for one chord, the sounding note included. 32 is plenty for
 // any instrument; a longer run of zero-length notes is refused note by note.
 inline constexpr int kMaxChordNotes = 32;
-// Whole-compile budgets. No real score comes near them; they exist so that a
-// loop count of 2^31 or an endless repetition ends with an error instead of
-// hanging the editor or exhausting memory.
-inline constexpr int64_t kMaxDispatches = 64'000'000;  // commands dispatched
-inline constexpr int64_t kMaxEvents = 16'000'000;      // events in all tracks
 inline constexpr int32_t kMinTimebase = 13;    // ticks per quarter note, the range #timebase accepts
 inline constexpr int32_t kMaxTimebase = 1536;
-// Macro expansion. A macro whose body begins with another macro is expanded
-// at once, so a cycle of such macros would never end; library macros nest a
-// few levels deep, so 256 in a row at one position is no real score.
-inline constexpr int kMaxExpansionChain = 256;
-// A line grown by expansion, or an argument text, may not exceed this: a
-// cycle of macros that call each other further inside their bodies grows the
-// line without end otherwise.
-inline constexpr size_t kMaxLineBytes = 4u << 20;
-// Parameter marks replaced in one expansion. Marks inside inserted arguments
-// are replaced too, so an argument holding "?1" would be replaced forever.
-inline constexpr int kMaxMarkSubstitutions = 65536;
-// #include: files nested in files, and files included in one compile. Both
-// bound a file that includes itself, directly or through others (nesting
-// alone would allow 2^depth inclusions of a file that includes itself twice).
-inline constexpr int kMaxIncludeDepth = 16;
-inline constexpr int kMaxIncludes = 1000;
+
+// The bounds of one compile. Each exists because some input would otherwise
+// make the compile endless or unbounded; none is reached by a real score.
+// Reaching one reports error 5 naming it and ends the compile as the error
+// cut-off does (the file is still written with what was made).
+struct Limits {
+  // Commands dispatched and curve points made: a loop count of 2^31, or a
+  // loop that jumps back for ever, ends here (within a second). A score of a
+  // million notes built from library macros dispatches about ten million.
+  int64_t dispatches = 64'000'000;
+  // Events in all tracks (16 bytes each): memory stays bounded.
+  int64_t events = 16'000'000;
+  // A line grown by expansion, or an argument text: macros that call each
+  // other further inside their bodies grow the line without end.
+  size_t lineBytes = 4u << 20;
+  // Expansions at one position without a dispatch between them: a macro
+  // whose body begins with another whose body begins with the first would
+  // expand for ever. Library macros nest a few levels deep.
+  int expansionChain = 256;
+  // Parameter marks replaced in one expansion: marks inside inserted
+  // arguments are replaced too, so an argument holding "?1" never ends.
+  int markSubstitutions = 65536;
+  // #include nesting, and files included in one compile: a file that
+  // includes itself (nesting alone would allow 2^depth inclusions of a file
+  // that includes itself twice).
+  int includeDepth = 16;
+  int includes = 1000;
+};
+enum class Limit { Dispatches, Events, LineBytes, ExpansionChain, MarkSubstitutions, IncludeDepth, Includes };
+
 inline constexpr int kBackslashCount = 41;     // numbered commands \0..\40
 // SEL and IF regions pending at once (nested selections and conditions).
 inline constexpr int kMaxInsertedRegions = 257;
@@ -233,8 +242,7 @@ class TSmf {
   bool stopped = false;             // a budget ran out; the rest of the source is skipped
   int64_t dispatchCount = 0;        // commands dispatched (and curve points made) in this compile
   int64_t eventCount = 0;           // events appended in this compile
-  int64_t maxDispatches = kMaxDispatches;  // the budgets; lowered only by the fuzzer, to explore faster
-  int64_t maxEvents = kMaxEvents;
+  Limits limits;                    // the bounds of a compile; lowered only by the fuzzer, to explore faster
   uint64_t commandGeneration = 0;   // lineGeneration when the current command (or expansion) began
   uint64_t lineGeneration = 0;      // changes whenever lineText is replaced by another line, so that a
                                     //   handler holding positions can tell the cut-off moved it
@@ -261,6 +269,9 @@ class TSmf {
   // Counts `work` against the dispatch budget; true (reported, compile
   // stopped) when the budget is spent.
   bool spendWork(int64_t work);
+  // Reports that a limit of `limits` was reached (`context` names the macro
+  // or file concerned, if any) and ends the compile.
+  void limitReached(Limit which, const std::string& context = {});
   // Continues on " " in a new empty last line, so that the compile ends
   // after the current handler returns (the error cut-off and #end).
   void endAtNewLastLine();

@@ -98,11 +98,9 @@ void TSmf::IncludeFile() {
 
   const int32_t parent = lineIndex >= 0 && lineIndex < sourceLines.size() ? sourceLines.origin(lineIndex).file : 0;
   const int32_t depth = sourceLines.includeDepth(parent) + 1;
-  if (depth > kMaxIncludeDepth || sourceLines.includeCount() >= kMaxIncludes) {
-    // A file that includes itself, directly or through others.
-    ReportError(5, text(Text::IncludeTooDeep) + "\"" + name + "\"");
-    return;
-  }
+  // A file that includes itself, directly or through others.
+  if (depth > limits.includeDepth) return limitReached(Limit::IncludeDepth, "\"" + name + "\"");
+  if (sourceLines.includeCount() >= limits.includes) return limitReached(Limit::Includes, "\"" + name + "\"");
   std::string contents;
   const bool read = fileReader ? fileReader(name, contents) : readFileFromDisk(name, contents);
   if (!read) {

@@ -162,13 +162,32 @@ void TSmf::CompileLine() {
 
 bool TSmf::spendWork(int64_t work) {
   dispatchCount += work;
-  if (dispatchCount <= maxDispatches) return false;
-  if (!stopped) {
-    ReportError(5, text(Text::BudgetDispatches) + std::to_string(maxDispatches) + ")");
-    stopCompile();
-  }
-  column = static_cast<int32_t>(lineText.size()) + 1;
+  if (dispatchCount <= limits.dispatches) return false;
+  limitReached(Limit::Dispatches);
+  column = static_cast<int32_t>(lineText.size()) + 1;  // nothing more on this line
   return true;
+}
+
+void TSmf::limitReached(Limit which, const std::string& context) {
+  if (stopped) return;  // one report: the compile is already ending
+  struct Row {
+    Text what;
+    int64_t limit;
+  };
+  const Row rows[] = {
+      {Text::LimitDispatches, limits.dispatches},
+      {Text::LimitEvents, limits.events},
+      {Text::LimitLineBytes, static_cast<int64_t>(limits.lineBytes)},
+      {Text::LimitExpansionChain, limits.expansionChain},
+      {Text::LimitMarkSubstitutions, limits.markSubstitutions},
+      {Text::LimitIncludeDepth, limits.includeDepth},
+      {Text::LimitIncludes, limits.includes},
+  };
+  const Row& r = rows[static_cast<int>(which)];
+  std::string detail = text(r.what) + "(" + std::to_string(r.limit) + ")" + text(Text::LimitTail);
+  if (!context.empty()) detail += ": " + context;
+  ReportError(5, detail);
+  stopCompile();
 }
 
 void TSmf::DispatchCommand() {

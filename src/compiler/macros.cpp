@@ -35,8 +35,12 @@ bool TSmf::substituteMarks(std::string& body, const std::string& name, bool allo
   size_t from = 0;
   const bool optional = allowOptional && std::string_view(kOptionalArgumentMacros).find(name) != std::string_view::npos;
   for (size_t q; (q = body.find('?', from)) != std::string::npos; from = q) {
-    if (++substitutions > kMaxMarkSubstitutions || body.size() > kMaxLineBytes) {
-      ReportError(5, name + text(Text::ExpansionEndless));
+    if (++substitutions > limits.markSubstitutions) {
+      limitReached(Limit::MarkSubstitutions, name);
+      return false;
+    }
+    if (body.size() > limits.lineBytes) {
+      limitReached(Limit::LineBytes, name);
       return false;
     }
     body.erase(q, 1);
@@ -66,14 +70,10 @@ void TSmf::ExpandAtCursor() {
     const std::string& found = macros.FindMacro(std::string_view(lineText).substr(start, len));
     if (found.empty()) return;
     std::string name = lineText.substr(start, len);
-    if (++chain > kMaxExpansionChain || lineText.size() + found.size() > kMaxLineBytes) {
-      // A cycle of macros that begin with one another, or a line that grows
-      // without end: leave the name unexpanded and go on after it.
-      ReportError(5, name + text(Text::ExpansionEndless));
-      if (column - 1 == static_cast<int32_t>(start) && lineText.compare(start, len, name) == 0)
-        column += static_cast<int32_t>(len);
-      return;
-    }
+    // A cycle of macros that begin with one another, or a line that grows
+    // without end.
+    if (++chain > limits.expansionChain) return limitReached(Limit::ExpansionChain, name);
+    if (lineText.size() + found.size() > limits.lineBytes) return limitReached(Limit::LineBytes, name);
     std::string body = found;
     const uint64_t generation = lineGeneration;
     std::replace(body.begin(), body.end(), '\'', '"');
@@ -126,10 +126,12 @@ std::string TSmf::ExpandInText(std::string textIn, int32_t pos) {
     std::string name = rest.substr(r, len);
     chain = (chainAt == done.size()) ? chain + 1 : 1;
     chainAt = done.size();
-    if (chain > kMaxExpansionChain || done.size() + (rest.size() - r) + found.size() > kMaxLineBytes) {
-      // Endless: the rest of the text stays as it is. Going on would report
-      // every further name of a text that has reached its bound.
-      ReportError(5, name + text(Text::ExpansionEndless));
+    if (chain > limits.expansionChain) {
+      limitReached(Limit::ExpansionChain, name);
+      break;
+    }
+    if (done.size() + (rest.size() - r) + found.size() > limits.lineBytes) {
+      limitReached(Limit::LineBytes, name);
       break;
     }
     std::string body = found;

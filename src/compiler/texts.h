@@ -26,14 +26,12 @@ enum class Text {
   NoClosingBrace,
   AccentRelativeBad,
   PitchBendRange,
-  ExpansionEndless,      // macro name + this
   LowercaseMacroLength,
   LowercaseMacroSelf,
   MacroUsesItself,       // '"' + name + '"' + this
   IncludeUnclosed,
   IncludeNotFoundHead,   // + '"' + name + '"' + tail
   IncludeNotFoundTail,
-  IncludeTooDeep,        // + '"' + name + '"'
   VariableIndexBad,
   RndArguments,
   BackslashUndefined,
@@ -44,9 +42,15 @@ enum class Text {
   IfLeftBad,
   IfOperatorMissing,
   IfRightBad,
-  // Limits: followed by the limit in decimal and ")".
-  BudgetDispatches,
-  BudgetEvents,
+  // Limits: what is limited, then "(" limit ")" and LimitTail.
+  LimitDispatches,
+  LimitEvents,
+  LimitLineBytes,
+  LimitExpansionChain,
+  LimitMarkSubstitutions,
+  LimitIncludeDepth,
+  LimitIncludes,
+  LimitTail,
   kCount
 };
 

@@ -17,9 +17,8 @@ namespace zan {
 
 void TSmf::addEvent(int32_t time, const uint8_t* bytes, int32_t size) {
   if (stopped) return;
-  if (++eventCount > maxEvents) {
-    ReportError(5, text(Text::BudgetEvents) + std::to_string(maxEvents) + ")");
-    stopCompile();
+  if (++eventCount > limits.events) {
+    limitReached(Limit::Events);
     return;
   }
   if (!events[curTrack].Add(time, bytes, size, lineIndex) && warningSink)
