@@ -13,18 +13,6 @@ namespace {
 using Lines = std::vector<std::string>;
 
 
-// Track t's events as "time: bytes" in the order the commands appended them
-// (the compile has sorted the list by time, not stably; the byte offset still
-// tells the order).
-Lines added(const Score& s, int t = 0) {
-  const Tivent& list = s.smf.events[t];
-  std::vector<Tivent::Entry> entries = list.entries();
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.offset < b.offset; });
-  Lines out;
-  for (const Tivent::Entry& e : entries)
-    out.push_back(std::to_string(e.time) + ": " + hex(list.bytes(e), static_cast<size_t>(e.size)));
-  return out;
-}
 
 // "$F0,1,1,...,1,0": a system exclusive list of `count` arguments.
 std::string sysexList(int count) {
@@ -43,7 +31,7 @@ void check(const std::vector<Row>& rows) {
   for (const Row& r : rows) {
     Score s;
     s.compile(r.source);
-    EXPECT_EQ(added(s), r.events) << r.source;
+    EXPECT_EQ(s.added(), r.events) << r.source;
     EXPECT_EQ(errs(s), r.errors) << r.source;
   }
 }
@@ -113,8 +101,8 @@ TEST(BackslashTest, ParameterNumbers) {
   // Another track starts a new chain too.
   Score s;
   s.compile("\\1=1,8 _tr(1)\\1=1,9 _tr(0)\\1=1,10");
-  EXPECT_EQ(added(s, 0), (Lines{"-2: B0 63 01", "-2: B0 62 08", "-2: B0 63 01", "-2: B0 62 0A"}));
-  EXPECT_EQ(added(s, 1), (Lines{"-2: B0 63 01", "-2: B0 62 09"}));
+  EXPECT_EQ(s.added(0), (Lines{"-2: B0 63 01", "-2: B0 62 08", "-2: B0 63 01", "-2: B0 62 0A"}));
+  EXPECT_EQ(s.added(1), (Lines{"-2: B0 63 01", "-2: B0 62 09"}));
 }
 
 TEST(BackslashTest, TrackSettingsAndControllers) {
@@ -171,9 +159,9 @@ TEST(BuiltinMacrosTest, TableAfterReset) {
 
   // A score's own definition replaces a body for its compile only.
   s.compile("_m(CUT,y1,2)_m(MINE,c)CUT");
-  EXPECT_EQ(added(s), (Lines{"-1: B0 01 02"}));
+  EXPECT_EQ(s.added(), (Lines{"-1: B0 01 02"}));
   s.compile("CUT=5");
-  EXPECT_EQ(added(s), (Lines{"-2: B0 63 01", "-2: B0 62 20", "-1: B0 06 05"}));
+  EXPECT_EQ(s.added(), (Lines{"-2: B0 63 01", "-2: B0 62 20", "-1: B0 06 05"}));
   EXPECT_EQ(s.smf.macros.Count(), 83);
   EXPECT_EQ(names(s.smf), expected);
 }

@@ -25,17 +25,6 @@ std::vector<std::string> codes(const Score& s) {
   return out;
 }
 
-// Track 0's events as "time: bytes" in the order the commands added them.
-// The writer has sorted the list by then; an event's offset into the byte
-// buffer still tells when it was added.
-std::vector<std::string> added(const TSmf& smf) {
-  std::vector<Tivent::Entry> entries = smf.events[0].entries();
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.offset < b.offset; });
-  std::vector<std::string> out;
-  for (const Tivent::Entry& e : entries)
-    out.push_back(std::to_string(e.time) + ": " + hex(smf.events[0].bytes(e), static_cast<size_t>(e.size)));
-  return out;
-}
 
 TEST(ChannelTest, EventsAndErrors) {
   struct Row {
@@ -90,7 +79,7 @@ TEST(ChannelTest, EventsAndErrors) {
   for (const Row& r : rows) {
     Score s;
     s.compile(r.source);
-    EXPECT_EQ(added(s.smf), r.events) << r.source;
+    EXPECT_EQ(s.added(), r.events) << r.source;
     EXPECT_EQ(codes(s), r.errors) << r.source;
   }
   Score s;
@@ -172,9 +161,9 @@ TEST(ChannelTest, StatusBytesCarryTheTrackChannel) {
   smf.Reset();
   smf.track[0].channel = 9;
   smf.sourceLines.setText("y7,1 @5,1,2 p0 t120");
-  smf.CompileToBytes();
+  smf.CompileLines();
   std::vector<std::string> got;
-  for (const std::string& e : added(smf)) got.push_back(e.substr(e.find(": ") + 2, 2));
+  for (const Tivent::Entry& e : smf.events[0].entries()) got.push_back(hex(smf.events[0].bytes(e), 1));
   EXPECT_EQ(got, (std::vector<std::string>{"B9", "B9", "B9", "C9", "E9", "FF"}));
 }
 

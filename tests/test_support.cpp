@@ -28,7 +28,10 @@ Score& Score::compileAgain(const std::string& source, uint32_t seed) {
   messages.clear();
   smf.randSeed = seed;
   smf.sourceLines.setText(toCp932(source));
-  file = smf.CompileToBytes();
+  smf.CompileLines();
+  unsorted.assign(std::begin(smf.events), std::end(smf.events));
+  file = smf.BuildSmf();
+  smf.AddMessage("ok");
   return *this;
 }
 
@@ -39,13 +42,19 @@ std::vector<std::string> Score::errors() const {
   return out;
 }
 
-std::vector<std::string> Score::events(int t) const {
+namespace {
+
+std::vector<std::string> dump(const Tivent& list) {
   std::vector<std::string> out;
-  const Tivent& list = smf.events[t];
   for (const Tivent::Entry& e : list.entries())
     out.push_back(std::to_string(e.time) + ": " + hex(list.bytes(e), static_cast<size_t>(e.size)));
   return out;
 }
+
+}  // namespace
+
+std::vector<std::string> Score::events(int t) const { return dump(smf.events[t]); }
+std::vector<std::string> Score::added(int t) const { return dump(unsorted.at(static_cast<size_t>(t))); }
 
 namespace {
 

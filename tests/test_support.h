@@ -16,6 +16,7 @@ struct Score {
   TSmf smf;
   std::vector<std::string> messages;
   std::vector<uint8_t> file;
+  std::vector<Tivent> unsorted;  // the event lists as the commands appended them
 
   Score() {
     smf.messageSink = [this](const std::string& line) { messages.push_back(toUtf8(line)); };
@@ -28,6 +29,9 @@ struct Score {
   std::vector<std::string> errors() const;
   // Track t's events as "time: hex bytes" lines, in the list's order (sorted once compiled).
   std::vector<std::string> events(int t = 0) const;
+  // Track t's events as "time: hex bytes" lines in the order the commands
+  // appended them.
+  std::vector<std::string> added(int t = 0) const;
   // The parsed file; fails the test if it does not parse.
   smf::File parsed() const;
 };

@@ -28,6 +28,6 @@ struct DecodedScore {
   int lost = 0;           // UTF-8 characters that CP932 cannot hold (now '?')
   int firstLostLine = 0;  // 1-based line of the first of them (0 when none)
 };
-DecodedScore decodeScore(std::string_view bytes);
+DecodedScore decodeScore(std::string bytes);
 
 }  // namespace zan

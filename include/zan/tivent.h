@@ -4,17 +4,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace zan {
 
 class Tivent {
  public:
+  // Events of up to this many bytes (every channel message) are kept in
+  // their entry; longer ones (meta texts, system exclusive) in data().
+  static constexpr int32_t kInlineBytes = 4;
+
   struct Entry {
-    int32_t time;    // ticks from the start of the song; may be negative
-    int32_t offset;  // first byte of the event in data()
-    int32_t size;    // byte count of the event
-    int32_t line;    // index into sourceLines of the line that made the event
+    int32_t time;      // ticks from the start of the song; may be negative
+    int32_t line;      // index into sourceLines of the line that made the event
+    uint32_t payload;  // the bytes themselves when size <= kInlineBytes, else their offset in data()
+    int32_t size;      // byte count of the event
   };
 
   void Clear();
@@ -29,12 +34,17 @@ class Tivent {
   void Sort();
 
   const Entry& entry(int i) const { return entries_[static_cast<size_t>(i)]; }
-  const uint8_t* bytes(const Entry& e) const { return data_.data() + e.offset; }
+  // REQUIRES: e is an entry of this list (inline bytes live in the entry).
+  const uint8_t* bytes(const Entry& e) const {
+    return e.size <= kInlineBytes ? reinterpret_cast<const uint8_t*>(&e.payload) : data_.data() + e.payload;
+  }
   const std::vector<uint8_t>& data() const { return data_; }
   const std::vector<Entry>& entries() const { return entries_; }
 
  private:
-  std::vector<uint8_t> data_;    // the bytes of all events, in the order added
+  bool isStrictlyIncreasing() const;
+
+  std::vector<uint8_t> data_;    // the bytes of the longer events, in the order added
   std::vector<Entry> entries_;   // one record per event; sorting moves these only
 };
 

@@ -181,6 +181,9 @@ class TSmf {
   void Compile(const std::string& outputPath);
   // Compiles sourceLines and hands back the file's bytes instead of writing it.
   std::vector<uint8_t> CompileToBytes();
+  // The compile without the file: "Compile Start" and every line. The event
+  // lists are left as the commands appended them, unsorted.
+  void CompileLines();
 
   // Receives every message line (CP932). Unset: lines are dropped.
   std::function<void(const std::string&)> messageSink;
@@ -290,6 +293,9 @@ class TSmf {
   // ---- Event list and writer (writer.cpp) -----------------------------------
   void addEvent(int32_t time, const uint8_t* bytes, int32_t size);
   std::vector<uint8_t> BuildSmf();
+  // Sorts the event lists and hands the file to `put` piece by piece: the
+  // header, then one whole chunk at a time.
+  void emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put);
   void WriteSmf(const std::string& outputPath);
   uint8_t dataBuf[256] = {};        // output of the two encoders below
   int EncodeVarLen(uint32_t value);
@@ -416,8 +422,6 @@ class TSmf {
   void closeInsertedRegion(std::vector<InsertedRegion>& pending);
   bool openInsertedRegion(std::vector<InsertedRegion>& pending, const std::string& text, const char* detail);
 
- private:
-  void compileBody();
 };
 
 }  // namespace zan

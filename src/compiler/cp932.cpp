@@ -95,13 +95,14 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
-DecodedScore decodeScore(std::string_view bytes) {
+DecodedScore decodeScore(std::string file) {
   DecodedScore d;
+  std::string_view bytes = file;
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   bool bom = bytes.substr(0, 3) == kBom;
   bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (!bom && (ascii || !isValidUtf8(bytes))) {
-    d.cp932 = std::string(bytes);
+    d.cp932 = std::move(file);
     return d;
   }
   if (bom) bytes.remove_prefix(3);

@@ -108,7 +108,7 @@ void TSmf::IncludeFile() {
     return;
   }
   SourceLines included;
-  included.setText(decodeScore(contents).cp932);
+  included.setText(decodeScore(std::move(contents)).cp932);
   AddMessage("include = " + name);
   const int32_t file = sourceLines.addIncludeFile(name, depth);
   sourceLines.insertFile(lineIndex + 1, included.lines(), file);

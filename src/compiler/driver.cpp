@@ -112,7 +112,7 @@ void TSmf::ResetForCheck() {
   sourceLines.clear();
 }
 
-void TSmf::compileBody() {
+void TSmf::CompileLines() {
   errorsReported = 0;
   dispatchCount = 0;
   eventCount = 0;
@@ -122,12 +122,12 @@ void TSmf::compileBody() {
 }
 
 void TSmf::Compile(const std::string& outputPath) {
-  compileBody();
+  CompileLines();
   WriteSmf(outputPath);
 }
 
 std::vector<uint8_t> TSmf::CompileToBytes() {
-  compileBody();
+  CompileLines();
   std::vector<uint8_t> bytes = BuildSmf();
   AddMessage("ok");
   return bytes;

@@ -16,11 +16,10 @@ int32_t jitter(TSmf& smf, int32_t range) {
   return static_cast<int32_t>(smf.Random(r * 2u) - r);
 }
 
-// Takes the first entry of a one-shot queue, if any, into `slot`: an entry
+// Takes the first entry of a non-empty one-shot queue into `slot`: an entry
 // with a sign adjusts it, a plain one replaces it, one that does not read
 // leaves it alone. The entry is used up either way.
 void takeQueued(TSmf& smf, std::deque<std::string>& queue, int32_t& slot) {
-  if (queue.empty()) return;
   std::string entry = std::move(queue.front());
   queue.pop_front();
   int32_t cursor = 1;
@@ -98,9 +97,9 @@ void TSmf::NoteCommand() {
   const int32_t savedVelocity = tr.velocity;
   const int32_t savedGate = tr.gate;
   int32_t queuedOffset = 0;
-  takeQueued(*this, tr.rnList, queuedOffset);
-  takeQueued(*this, tr.rvList, tr.velocity);
-  takeQueued(*this, tr.rqList, tr.gate);
+  if (!tr.rnList.empty()) takeQueued(*this, tr.rnList, queuedOffset);
+  if (!tr.rvList.empty()) takeQueued(*this, tr.rvList, tr.velocity);
+  if (!tr.rqList.empty()) takeQueued(*this, tr.rqList, tr.gate);
 
   if (!readNoteOptions(lineText, column)) {
     // What the queues set stays in the track; the note is not played.

@@ -7,6 +7,10 @@
 namespace zan::smf {
 
 void putVarLen(std::vector<uint8_t>& out, uint32_t value) {
+  if (value < 0x80) {  // most deltas
+    out.push_back(static_cast<uint8_t>(value));
+    return;
+  }
   uint8_t groups[5];
   int n = 0;
   do {

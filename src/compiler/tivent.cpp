@@ -13,11 +13,19 @@ void Tivent::Clear() {
 
 bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line) {
   try {
-    entries_.push_back(Entry{time, static_cast<int32_t>(data_.size()), size, line});
+    Entry e{time, line, 0, size};
+    if (size <= kInlineBytes) {
+      uint8_t* p = reinterpret_cast<uint8_t*>(&e.payload);
+      for (int32_t i = 0; i < size; ++i) p[i] = bytes[i];
+      entries_.push_back(e);
+      return true;
+    }
+    e.payload = static_cast<uint32_t>(data_.size());
+    data_.insert(data_.end(), bytes, bytes + size);
     try {
-      data_.insert(data_.end(), bytes, bytes + size);
+      entries_.push_back(e);
     } catch (const std::bad_alloc&) {
-      entries_.pop_back();
+      data_.resize(e.payload);
       throw;
     }
   } catch (const std::bad_alloc&) {
@@ -37,6 +45,15 @@ inline int compareTimes(int32_t a, int32_t b) {
 
 }  // namespace
 
+// A list whose times rise strictly, over less than 2^31 ticks, is what the
+// sort below would leave it as: with no equal times and no comparison that
+// wraps, its order is the one sorted order. Most tracks of one voice are.
+bool Tivent::isStrictlyIncreasing() const {
+  for (size_t i = 1; i < entries_.size(); ++i)
+    if (entries_[i - 1].time >= entries_[i].time) return false;
+  return static_cast<int64_t>(entries_.back().time) - entries_.front().time < (int64_t{1} << 31);
+}
+
 // A quicksort with the middle entry's time as the key of each pass. It is not
 // stable: equal times come out in an order that is part of the file format
 // (A B C D become C D A B). The left part of each pass is sorted as a
@@ -44,7 +61,7 @@ inline int compareTimes(int32_t a, int32_t b) {
 // them on an explicit stack instead of recursing gives the same result
 // without risking the call stack on adversarial input.
 void Tivent::Sort() {
-  if (entries_.empty()) return;
+  if (entries_.empty() || isStrictlyIncreasing()) return;
   std::vector<std::pair<int, int>> pending;
   pending.emplace_back(0, static_cast<int>(entries_.size()) - 1);
   Entry* e = entries_.data();

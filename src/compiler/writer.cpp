@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "texts.h"
 #include "zan/smf_format.h"
@@ -39,88 +40,100 @@ int TSmf::EncodeBigEndian(uint32_t value) {
   return n;
 }
 
-std::vector<uint8_t> TSmf::BuildSmf() {
-  size_t total = smf::kHeaderSize;
+void TSmf::emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put) {
+  uint32_t trackCount = 0;
   for (Tivent& e : events) {
     e.Sort();
-    if (!e.empty()) total += 8 + e.data().size() + 4 * e.entries().size() + 4;
+    if (!e.empty()) ++trackCount;
   }
   std::vector<uint8_t> out;
-  out.reserve(total);
   smf::putId(out, smf::kHeaderId);
   smf::putBigEndian(out, smf::kHeaderLength, 4);
   smf::putBigEndian(out, smf::kFormat, 2);
-  smf::putBigEndian(out, 0, 2);  // track count, patched below
+  smf::putBigEndian(out, trackCount, 2);
   smf::putBigEndian(out, static_cast<uint32_t>(timebase) & 0xFFFF, 2);
+  put(out);
 
-  uint32_t trackCount = 0;
+  // One chunk at a time: its length is patched in once its events are in.
   for (const Tivent& list : events) {
     if (list.empty()) continue;
-    ++trackCount;
-    size_t chunk = out.size();
+    out.clear();
+    out.reserve(8 + list.data().size() + 8 * static_cast<size_t>(list.Count()) + 4);
     smf::putId(out, smf::kTrackId);
-    smf::putBigEndian(out, 0, 4);  // chunk length, patched below
+    smf::putBigEndian(out, 0, 4);
     int32_t previous = 0;
     for (const Tivent::Entry& e : list.entries()) {
       // Events placed before tick 0 are written at tick 0.
-      int32_t time = std::max(e.time, 0);
+      const int32_t time = std::max(e.time, 0);
       smf::putVarLen(out, static_cast<uint32_t>(time) - static_cast<uint32_t>(previous));
       const uint8_t* b = list.bytes(e);
-      out.insert(out.end(), b, b + e.size);
+      if (e.size == 3) {  // channel messages, nearly all events
+        out.push_back(b[0]);
+        out.push_back(b[1]);
+        out.push_back(b[2]);
+      } else {
+        out.insert(out.end(), b, b + e.size);
+      }
       previous = time;
     }
     for (uint8_t b : smf::kEndOfTrack) out.push_back(b);
-    uint32_t length = static_cast<uint32_t>(out.size() - chunk - 8);
-    for (int i = 0; i < 4; ++i) out[chunk + 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (24 - 8 * i));
+    const uint32_t length = static_cast<uint32_t>(out.size() - 8);
+    for (size_t i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
+    put(out);
   }
-  out[10] = static_cast<uint8_t>(trackCount >> 8);
-  out[11] = static_cast<uint8_t>(trackCount);
-  return out;
+}
+
+std::vector<uint8_t> TSmf::BuildSmf() {
+  std::vector<uint8_t> file;
+  emitSmf([&](const std::vector<uint8_t>& piece) { file.insert(file.end(), piece.begin(), piece.end()); });
+  return file;
 }
 
 namespace {
 
-// Writes `bytes` to `path` through a temporary file in the same directory and
-// a rename, so that a failed write never leaves a partial file behind and an
-// earlier file at `path` stays intact.
-void saveAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+// Writes what `produce` hands to its sink into `path`, through a temporary
+// file in the same directory and a rename, so that a failed write never
+// leaves a partial file behind and an earlier file at `path` stays intact.
+void saveAtomically(const std::string& path,
+                    const std::function<void(const std::function<void(const std::vector<uint8_t>&)>&)>& produce) {
   std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
+  const int fd = mkstemp(tmp.data());
   if (fd < 0) throw WriteError("cannot create " + path + ": " + std::strerror(errno));
-  auto fail = [&](const char* what) {
-    int err = errno;
-    close(fd);
+  bool open = true;
+  auto fail = [&](const char* what, int err) {
+    if (open) close(fd);
     unlink(tmp.c_str());
     throw WriteError(std::string("cannot ") + what + " " + path + ": " + std::strerror(err));
   };
   mode_t mask = umask(0);
   umask(mask);
-  if (fchmod(fd, 0666 & ~mask) != 0) fail("set the permissions of");
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("write");
-    }
-    done += static_cast<size_t>(n);
+  if (fchmod(fd, 0666 & ~mask) != 0) fail("set the permissions of", errno);
+  try {
+    produce([&](const std::vector<uint8_t>& bytes) {
+      size_t done = 0;
+      while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          fail("write", errno);
+        }
+        done += static_cast<size_t>(n);
+      }
+    });
+  } catch (const WriteError&) {
+    throw;
+  } catch (const std::exception&) {
+    fail("write", ENOMEM);
   }
-  if (close(fd) != 0) {
-    int err = errno;
-    unlink(tmp.c_str());
-    throw WriteError("cannot write " + path + ": " + std::strerror(err));
-  }
-  if (rename(tmp.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    unlink(tmp.c_str());
-    throw WriteError("cannot write " + path + ": " + std::strerror(err));
-  }
+  open = false;
+  if (close(fd) != 0) fail("write", errno);
+  if (rename(tmp.c_str(), path.c_str()) != 0) fail("write", errno);
 }
 
 }  // namespace
 
 void TSmf::WriteSmf(const std::string& outputPath) {
-  saveAtomically(outputPath, BuildSmf());
+  saveAtomically(outputPath, [this](const auto& put) { emitSmf(put); });
   AddMessage("ok");
 }
 
