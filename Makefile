@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test bench fuzz clean
+.PHONY: all bootstrap build run test bench bench-check fuzz clean
 
 all: build
 
@@ -33,6 +33,10 @@ test: build
 
 bench: build
 	@$(BUILD_DIR)/bin/zan_bench
+
+# Compile time at 1M notes over 100k notes, for each kind of score: at most 11.
+bench-check: build
+	@$(BUILD_DIR)/bin/zan_growth_check
 
 # Builds the libFuzzer target with clang and runs it for FUZZ_SECONDS
 # (default 10 minutes). New inputs go to build-fuzz/corpus; anything found
