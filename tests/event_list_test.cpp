@@ -25,7 +25,7 @@ std::string sortLabels(const std::vector<std::pair<int32_t, char>>& events) {
   std::string out;
   for (int i = 0; i < list.Count(); ++i) {
     const Tivent::Entry& e = list.entry(i);
-    EXPECT_EQ(e.size, 1);
+    EXPECT_EQ(list.size(e), 1);
     out += static_cast<char>(*list.bytes(e));
   }
   return out;

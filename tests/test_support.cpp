@@ -47,7 +47,7 @@ namespace {
 std::vector<std::string> dump(const Tivent& list) {
   std::vector<std::string> out;
   for (const Tivent::Entry& e : list.entries())
-    out.push_back(std::to_string(e.time) + ": " + hex(list.bytes(e), static_cast<size_t>(e.size)));
+    out.push_back(std::to_string(e.time) + ": " + hex(list.bytes(e), static_cast<size_t>(list.size(e))));
   return out;
 }
 

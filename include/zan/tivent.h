@@ -4,23 +4,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace zan {
 
 class Tivent {
  public:
-  // Events of up to this many bytes (every channel message) are kept in
-  // their entry; longer ones (meta texts, system exclusive) in data().
-  static constexpr int32_t kInlineBytes = 4;
-
+  // 12 bytes an event: a compile of a million notes keeps two million.
   struct Entry {
-    int32_t time;      // ticks from the start of the song; may be negative
-    int32_t line;      // index into sourceLines of the line that made the event
-    uint32_t payload;  // the bytes themselves when size <= kInlineBytes, else their offset in data()
-    int32_t size;      // byte count of the event
+    int32_t time;        // ticks from the start of the song; may be negative
+    int32_t line;        // index into sourceLines of the line that made the event
+    uint8_t payload[4];  // a channel message itself (status byte first), or kLong
+                         // and the index of the event's bytes in data() (24 bits)
   };
+  static constexpr uint8_t kLong = 0xFF;  // never the status of a channel message
 
   void Clear();
   // Appends one event. Returns false (and drops the event) when memory for it
@@ -34,17 +31,31 @@ class Tivent {
   void Sort();
 
   const Entry& entry(int i) const { return entries_[static_cast<size_t>(i)]; }
-  // REQUIRES: e is an entry of this list (inline bytes live in the entry).
+  // REQUIRES: e is an entry of this list, or a copy of one.
   const uint8_t* bytes(const Entry& e) const {
-    return e.size <= kInlineBytes ? reinterpret_cast<const uint8_t*>(&e.payload) : data_.data() + e.payload;
+    return e.payload[0] == kLong ? data_.data() + longs_[longIndex(e)].offset : e.payload;
   }
+  int32_t size(const Entry& e) const {
+    return e.payload[0] == kLong ? longs_[longIndex(e)].size : channelMessageSize(e.payload[0]);
+  }
+  // The bytes of a channel message with this status byte (0x80..0xEF).
+  static int32_t channelMessageSize(uint8_t status) { return (status & 0xE0) == 0xC0 ? 2 : 3; }
   const std::vector<uint8_t>& data() const { return data_; }
   const std::vector<Entry>& entries() const { return entries_; }
 
  private:
+  // Where the bytes of an event that is not a channel message are.
+  struct Long {
+    uint32_t offset;
+    int32_t size;
+  };
+  static uint32_t longIndex(const Entry& e) {
+    return e.payload[1] | (static_cast<uint32_t>(e.payload[2]) << 8) | (static_cast<uint32_t>(e.payload[3]) << 16);
+  }
   bool isStrictlyIncreasing() const;
 
-  std::vector<uint8_t> data_;    // the bytes of the longer events, in the order added
+  std::vector<uint8_t> data_;    // the bytes of the other events (meta, system exclusive), in the order added
+  std::vector<Long> longs_;      // where each of them is
   std::vector<Entry> entries_;   // one record per event; sorting moves these only
 };
 

@@ -8,26 +8,31 @@ namespace zan {
 
 void Tivent::Clear() {
   data_.clear();
+  longs_.clear();
   entries_.clear();
 }
 
 bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line) {
-  try {
-    Entry e{time, line, 0, size};
-    if (size <= kInlineBytes) {
-      uint8_t* p = reinterpret_cast<uint8_t*>(&e.payload);
-      for (int32_t i = 0; i < size; ++i) p[i] = bytes[i];
-      entries_.push_back(e);
-      return true;
-    }
-    e.payload = static_cast<uint32_t>(data_.size());
-    data_.insert(data_.end(), bytes, bytes + size);
+  Entry e{time, line, {}};
+  if (size >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0 && size == channelMessageSize(bytes[0])) {
+    for (int32_t i = 0; i < size; ++i) e.payload[i] = bytes[i];
+  } else {
+    const size_t index = longs_.size();
+    if (index >= (size_t{1} << 24)) return false;  // more than the 24 bits of an entry can name
+    e.payload[0] = kLong;
+    e.payload[1] = static_cast<uint8_t>(index);
+    e.payload[2] = static_cast<uint8_t>(index >> 8);
+    e.payload[3] = static_cast<uint8_t>(index >> 16);
     try {
-      entries_.push_back(e);
+      longs_.push_back(Long{static_cast<uint32_t>(data_.size()), size});
+      data_.insert(data_.end(), bytes, bytes + size);
     } catch (const std::bad_alloc&) {
-      data_.resize(e.payload);
-      throw;
+      longs_.resize(index);
+      return false;
     }
+  }
+  try {
+    entries_.push_back(e);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -67,13 +67,7 @@ void TSmf::emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put) 
       const int32_t time = std::max(e.time, 0);
       smf::putVarLen(out, static_cast<uint32_t>(time) - static_cast<uint32_t>(previous));
       const uint8_t* b = list.bytes(e);
-      if (e.size == 3) {  // channel messages, nearly all events
-        out.push_back(b[0]);
-        out.push_back(b[1]);
-        out.push_back(b[2]);
-      } else {
-        out.insert(out.end(), b, b + e.size);
-      }
+      out.insert(out.end(), b, b + list.size(e));
       previous = time;
     }
     for (uint8_t b : smf::kEndOfTrack) out.push_back(b);
