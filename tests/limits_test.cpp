@@ -25,6 +25,9 @@ TEST(LimitsTest, EachBoundEndsTheCompileWithItsError) {
       // Two macros that call each other further on: the line grows.
       {"line bytes", "_m(XA,| XB) _m(XB,| XA) XA", [](Limits& l) { l.lineBytes = 1 << 16; },
        "展開された行の長さ(バイト)の上限(65536)" + kTail + ": XA"},
+      // Growth in front of a long tail: every expansion moves the tail, and
+      // that work runs out long before the line reaches its length bound.
+      {"moving the tail", "_m(XA,| XB XB) _m(XB,| XA XA) XA", nullptr, "処理するコマンド数の上限(64000000)" + kTail},
       // The same growth inside an argument.
       {"argument bytes", "_m(XA,| XB XB) _m(XB,| XA XA) _m(XC,{?1}) XC(XA)",
        [](Limits& l) { l.lineBytes = 1 << 16; }, "展開された行の長さ(バイト)の上限(65536)" + kTail + ": XA"},

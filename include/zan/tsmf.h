@@ -62,6 +62,8 @@ struct Limits {
   int includeDepth = 16;
   int includes = 1000;
 };
+// Bytes of a line moved by an edit that count as one unit of work.
+inline constexpr int64_t kBytesPerWorkUnit = 256;
 enum class Limit { Dispatches, Events, LineBytes, ExpansionChain, MarkSubstitutions, IncludeDepth, Includes };
 
 inline constexpr int kBackslashCount = 41;     // numbered commands \0..\40

@@ -208,6 +208,11 @@ void TSmf::unknownByte() {
 bool TSmf::editLine(int32_t from, int32_t to, std::string_view replacement) {
   const int64_t size = static_cast<int64_t>(lineText.size());
   if (lineGeneration != commandGeneration || from < 1 || from > to || to > size + 1) return false;
+  // An edit moves the rest of the line: that is work too. Macros that keep
+  // growing the line in front of a long tail would otherwise take time
+  // quadratic in its length (moving ~256 bytes costs about one dispatch).
+  if (replacement.size() != static_cast<size_t>(to - from) && spendWork((size + 1 - to) / kBytesPerWorkUnit))
+    return false;
   lineText.replace(static_cast<size_t>(from - 1), static_cast<size_t>(to - from), replacement);
   return true;
 }
