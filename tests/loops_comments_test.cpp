@@ -6,20 +6,6 @@
 namespace zan::test {
 namespace {
 
-// The notes of track 0 in the order played: letters for octave 4, numbers
-// for anything else.
-std::string notes(const Score& s) {
-  static const char* const kNames[12] = {"c", "c+", "d", "d+", "e", "f", "f+", "g", "g+", "a", "a+", "b"};
-  std::string out;
-  const Tivent& list = s.smf.events[0];
-  for (const Tivent::Entry& e : list.entries()) {
-    const uint8_t* b = list.bytes(e);
-    if ((b[0] & 0xF0) != 0x90) continue;
-    if (!out.empty()) out += ' ';
-    out += b[1] >= 48 && b[1] < 60 ? kNames[b[1] - 48] : std::to_string(b[1]);
-  }
-  return out;
-}
 
 // The details of the error lines, with their line numbers: "0:]が多い".
 std::vector<std::string> errorDetails(const Score& s) {

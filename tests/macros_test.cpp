@@ -10,19 +10,6 @@ namespace {
 using Lines = std::vector<std::string>;
 
 
-// Track t's note-ons in order: letters for octave 4, numbers otherwise.
-std::string notes(const Score& s, int t = 0) {
-  static const char* const kNames[12] = {"c", "c+", "d", "d+", "e", "f", "f+", "g", "g+", "a", "a+", "b"};
-  std::string out;
-  const Tivent& list = s.smf.events[t];
-  for (const Tivent::Entry& e : list.entries()) {
-    const uint8_t* b = list.bytes(e);
-    if ((b[0] & 0xF0) != 0x90) continue;
-    if (!out.empty()) out += ' ';
-    out += b[1] >= 48 && b[1] < 60 ? kNames[b[1] - 48] : std::to_string(b[1]);
-  }
-  return out;
-}
 
 std::string line(const Score& s, int i) { return toUtf8(s.smf.sourceLines[i]); }
 std::string lastLine(const Score& s) { return line(s, s.smf.sourceLines.size() - 1); }

@@ -77,6 +77,20 @@ std::vector<std::string> errorCodes(const Score& s, bool withLine) {
 
 }  // namespace
 
+std::string notes(const Score& s, int t, bool timed) {
+  static const char* const kNames[12] = {"c", "c+", "d", "d+", "e", "f", "f+", "g", "g+", "a", "a+", "b"};
+  std::string out;
+  const Tivent& list = s.smf.events[t];
+  for (const Tivent::Entry& e : list.entries()) {
+    const uint8_t* b = list.bytes(e);
+    if ((b[0] & 0xF0) != 0x90) continue;
+    if (!out.empty()) out += ' ';
+    if (timed) out += std::to_string(e.time) + ":";
+    out += b[1] >= 48 && b[1] < 60 ? kNames[b[1] - 48] : std::to_string(b[1]);
+  }
+  return out;
+}
+
 std::vector<std::string> errs(const Score& s) { return errorCodes(s, false); }
 std::vector<std::string> errsAt(const Score& s) { return errorCodes(s, true); }
 

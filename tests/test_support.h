@@ -41,6 +41,11 @@ struct Score {
 std::vector<std::string> errs(const Score& s);
 std::vector<std::string> errsAt(const Score& s);
 
+// Track t's note-ons in the list's order (time order once compiled): letters
+// for octave 4 ("c", "f+"), note numbers otherwise, separated by spaces; with
+// `timed`, each as "time:note".
+std::string notes(const Score& s, int t = 0, bool timed = false);
+
 // "90 30 64" for the bytes.
 std::string hex(const std::vector<uint8_t>& bytes);
 std::string hex(const uint8_t* bytes, size_t n);

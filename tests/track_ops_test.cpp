@@ -27,7 +27,7 @@ std::string generate(const std::string& line, const std::string& setup = "", int
 }
 
 // Note-on and note-off times and keys of track t, sorted by time: "96 on 30".
-Lines notes(const Score& s, int t = 0) {
+Lines noteOnsAndOffs(const Score& s, int t = 0) {
   Lines out;
   for (const std::string& e : s.events(t)) {
     const size_t colon = e.find(": ");
@@ -144,21 +144,21 @@ TEST(TrackOpsTest, PointerAndChordDelay) {
 TEST(TrackOpsTest, WritingIntoTracksAndAligning) {
   Score s;
   s.compile("TR(c4,,e4)");
-  EXPECT_EQ(notes(s, 0), (Lines{"0 on 30", "83 off 30"}));
+  EXPECT_EQ(noteOnsAndOffs(s, 0), (Lines{"0 on 30", "83 off 30"}));
   EXPECT_TRUE(s.events(1).empty());
-  EXPECT_EQ(notes(s, 2), (Lines{"0 on 34", "83 off 34"}));
+  EXPECT_EQ(noteOnsAndOffs(s, 2), (Lines{"0 on 34", "83 off 34"}));
   EXPECT_EQ(s.smf.curTrack, 2);
   EXPECT_EQ(toUtf8(s.smf.sourceLines[0]), "{TR}_tr(0)_tr(0)c4|_tr(2)e4|");
 
   s.compile("TRL(c1,c2)");
   EXPECT_TRUE(std::all_of(std::begin(s.smf.ptr), std::end(s.smf.ptr), [](int32_t p) { return p == 384; }));
   s.compile("_tr(5)c PLAY(c4)");  // the pieces start from their tracks' own pointers
-  EXPECT_EQ(notes(s, 0), (Lines{"0 on 30", "83 off 30"}));
+  EXPECT_EQ(noteOnsAndOffs(s, 0), (Lines{"0 on 30", "83 off 30"}));
   EXPECT_TRUE(std::all_of(std::begin(s.smf.ptr), std::end(s.smf.ptr), [](int32_t p) { return p == 96; }));
   s.compile("TRNL(3,c2,c4) _tr(4)c");
   EXPECT_EQ(s.smf.ptr[3], 192);
   EXPECT_EQ(s.smf.ptr[4], 288);
-  EXPECT_EQ(notes(s, 4), (Lines{"0 on 30", "83 off 30", "192 on 30", "275 off 30"}));
+  EXPECT_EQ(noteOnsAndOffs(s, 4), (Lines{"0 on 30", "83 off 30", "192 on 30", "275 off 30"}));
   s.compile("PTR=-5 _tr(1)PTR=-9 LAST_PTR");
   EXPECT_TRUE(std::all_of(std::begin(s.smf.ptr), std::end(s.smf.ptr), [](int32_t p) { return p == 0; }));
   s.compile("_tr(7)r1 _tr(0)c LAST_PTR(9)");
@@ -183,7 +183,7 @@ TEST(TrackOpsTest, NotesOfTheGeneratingCommands) {
     Score s;
     s.compile(r.source);
     EXPECT_TRUE(s.errors().empty()) << r.source;
-    EXPECT_EQ(notes(s), r.notes) << r.source;
+    EXPECT_EQ(noteOnsAndOffs(s), r.notes) << r.source;
     EXPECT_EQ(s.smf.ptr[0], r.ptr) << r.source;
     EXPECT_FALSE(s.smf.ghostMode) << r.source;
   }
@@ -209,7 +209,7 @@ TEST(TrackOpsTest, Portamento) {
   EXPECT_EQ(bends[12], "94: E0 40 5F");  // 8192 + 12 * 336
   EXPECT_EQ(bends[24], "190: E0 00 7F");
   EXPECT_EQ(bends[25], "191: E0 00 40");
-  EXPECT_EQ(notes(s), (Lines{"0 on 30", "167 off 30", "192 on 30", "275 off 30"}));
+  EXPECT_EQ(noteOnsAndOffs(s), (Lines{"0 on 30", "167 off 30", "192 on 30", "275 off 30"}));
   EXPECT_EQ(s.smf.track[0].bend, 64);
   EXPECT_EQ(s.smf.track[0].octave, 4);
   EXPECT_EQ(s.smf.ptr[0], 288);
@@ -219,7 +219,7 @@ TEST(TrackOpsTest, Portamento) {
   const Lines down = s.events(0);
   EXPECT_NE(std::find(down.begin(), down.end(), "-1: B0 06 07"), down.end());
   EXPECT_NE(std::find(down.begin(), down.end(), "190: E0 00 00"), down.end());
-  EXPECT_EQ(notes(s), (Lines{"0 on 43", "167 off 43"}));
+  EXPECT_EQ(noteOnsAndOffs(s), (Lines{"0 on 43", "167 off 43"}));
   EXPECT_EQ(s.smf.track[0].octave, 5);
 }
 

@@ -19,25 +19,12 @@ Lines prints(const Score& s) {
   return out;
 }
 
-// Track t's note-ons as "time:letter" (octave 4), in the list's order.
-std::string notes(const Score& s, int t) {
-  static const char* const kNames[12] = {"c", "c+", "d", "d+", "e", "f", "f+", "g", "g+", "a", "a+", "b"};
-  std::string out;
-  const Tivent& list = s.smf.events[t];
-  for (const Tivent::Entry& e : list.entries()) {
-    const uint8_t* b = list.bytes(e);
-    if ((b[0] & 0xF0) != 0x90) continue;
-    if (!out.empty()) out += ' ';
-    out += std::to_string(e.time) + ":" + (b[1] >= 48 && b[1] < 60 ? kNames[b[1] - 48] : std::to_string(b[1]));
-  }
-  return out;
-}
 
 // The tracks that hold notes, each with its notes.
 std::map<int, std::string> notesByTrack(const Score& s) {
   std::map<int, std::string> out;
   for (int t = 0; t < kTrackCount; ++t)
-    if (std::string n = notes(s, t); !n.empty()) out[t] = n;
+    if (std::string n = notes(s, t, true); !n.empty()) out[t] = n;
   return out;
 }
 
@@ -84,7 +71,7 @@ TEST(UnderscoreTest, ModesAndKeywords) {
   for (const Row& r : rows) {
     Score s;
     s.compile(r.source);
-    EXPECT_EQ(notes(s, 0), r.notes) << r.source;
+    EXPECT_EQ(notes(s, 0, true), r.notes) << r.source;
     EXPECT_EQ(errsAt(s), r.errors) << r.source;
   }
   Score s;
