@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zan::TSmf smf;
   // Smaller budgets than a real compile's: the same code paths, reached
   // sooner, so that the fuzzer spends its time on new inputs.
-  smf.limits.dispatches = 200'000;
-  smf.limits.events = 50'000;
+  smf.limits.dispatches = 50'000;
+  smf.limits.events = 20'000;
   smf.limits.lineBytes = 64 << 10;
   smf.fileReader = readIncluded;
   smf.randSeed = 1;
