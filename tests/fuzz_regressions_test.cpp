@@ -38,5 +38,15 @@ TEST(FuzzRegressionTest, CompilesToTheEnd) {
   }
 }
 
+TEST(FuzzRegressionTest, ARegionLeftOpenStaysOnItsLine) {
+  // The first selection's marker is hidden by the comment in its text, so its
+  // region stays pending; a marker on the next line must not cut that line.
+  Score s;
+  s.compile("SEL(1,\"c ;\")\nd e f g a b c d e f g \\27(=>\\27) a b");
+  EXPECT_TRUE(s.errors().empty());
+  EXPECT_EQ(notes(s), "c d e f g a b c d e f g a b");
+  EXPECT_EQ(toUtf8(s.smf.sourceLines[1]), "d e f g a b c d e f g \\27(=>\\27) a b");
+}
+
 }  // namespace
 }  // namespace zan::test

@@ -139,6 +139,7 @@ void TSmf::CompileAllLines() {
   // #end and the cut-off append them.
   while (lineIndex < sourceLines.size()) {
     accentMode = -1;
+    ++lineGeneration;  // a new line: positions held in the last one mean nothing here
     lineText = sourceLines[lineIndex];
     CompileLine();
     // Handlers may have moved to another line; the text goes back to the
