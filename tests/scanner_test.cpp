@@ -241,7 +241,8 @@ TEST(ScannerTest, ReadLength) {
       {"%", -1, 2, {"4 %"}},
       {"%0", -1, 3, {"4 %"}},
       {"%-5", -1, 2, {"4 %"}},
-      {"4^%0", -1, 5, {"4 %"}},
+      {"4^%0", 95, 5, {"4 %"}},      // a tie that fails adds -1, as it reads
+      {"4^%0.^8", 95, 5, {"4 %"}},   // and takes no dots: the dot ends the length
       {"~1", 48, 3},
       {"~2", 0, 3},   // a variable holding 0 gives a chord note
       {"~6", 96, 3},  // -1 reads as missing: the default

@@ -125,8 +125,8 @@ void TSmf::NoteCommand() {
     while (at(lineText, p) == ' ' || at(lineText, p) == '|') ++p;
     if (at(lineText, p) != '^') break;
     column = p + 1;
-    int32_t tie = readLength(lineText, column, letter);
-    if (tie != -1) length = wrapAdd(length, tie);
+    // A tie that fails (already reported) reads as -1 and is added as such.
+    length = wrapAdd(length, readLength(lineText, column, letter));
   }
   const int32_t timing = jitter(*this, rndTiming[curTrack]);
 
@@ -186,12 +186,9 @@ void TSmf::GroupCommand() {
   }
   const int32_t closeColumn = static_cast<int32_t>(close) + 1;
   int32_t after = closeColumn + 1;
+  // A length that fails (reported) is used as it reads, -1: notes without a
+  // length of their own then fail too, and the pointer ends one tick back.
   const int32_t groupLength = readLength(lineText, after, "/");
-  if (groupLength == -1) {
-    // The length did not read (already reported): skip the whole group.
-    column = after;
-    return;
-  }
   tr.length = groupLength;
   const int32_t start = ptr[curTrack];
   int32_t offset = 0;

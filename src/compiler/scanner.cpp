@@ -182,40 +182,43 @@ void TSmf::scanArgs(const std::string& text, int32_t& cursor) {
 // A length is a sum of segments joined by `^` ties (bar lines `|` may stand
 // between them); each segment is `%`ticks, a note value N (timebase*4/N), or
 // nothing (the track's default), followed by dots that each add half of the
-// segment so far. A segment of 0 adds nothing and takes no dots; a first
-// segment of 0 is the zero length of a chord note and ends the length.
+// segment so far. A segment of 0, or one that fails (-1, reported), takes no
+// dots; as the first segment it is the whole result (0 is the zero length of
+// a chord note), as a tie it is added like any other.
 int32_t TSmf::readLength(const std::string& text, int32_t& cursor, const std::string& detail) {
   int32_t total = 0;
   for (bool first = true;; first = false) {
     int32_t segment;
-    bool zero = false;
+    bool atOnce = false;  // no dots follow
     if (at(text, cursor) == '%') {
       ++cursor;
       NumberRead n = readNumber(text, cursor);
       cursor += n.len;
       if (n.value <= 0) {
         ReportError(4, "%");
-        return -1;
+        segment = -1;
+        atOnce = true;
+      } else {
+        segment = n.value;
       }
-      segment = n.value;
     } else {
       NumberRead n = readNumber(text, cursor);
       cursor += n.len;
       if (numberTooLong) {
         ReportError(4, detail);
-        return -1;
-      }
-      if (n.len > 0 && n.value == 0) {
-        if (first) return 0;
+        segment = -1;
+        atOnce = true;
+      } else if (n.len > 0 && n.value == 0) {
         segment = 0;
-        zero = true;
+        atOnce = true;
       } else if (n.value == -1) {
         segment = track[curTrack].length;
       } else {
         segment = roundLength(timebase * 4.0 / n.value);
       }
     }
-    if (!zero) {
+    if (atOnce && first) return segment;
+    if (!atOnce) {
       while (at(text, cursor) == '.') {
         ++cursor;
         segment = wrapAdd(segment, roundLength(segment / 2.0));
