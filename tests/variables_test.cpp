@@ -38,7 +38,7 @@ TEST(VariableTest, Assignments) {
       {"~1=2+3*4", 5, {"2 *", "2 4"}},
       // Faults leave the variable as it was.
       {"~1=3 ~1 =5", 3, {"5 ~", "2 =", "2 5"}},
-      {"~1=3 ~1?5", 3, {"5 ~", "2 ?", "2 5"}},
+      {"~1=3 ~1?5", 3, {"5 ~", "2 5"}},  // the bad operator is consumed
       {"~512=1", 0, {kIndexBad, "2 =", "2 1"}},
       {"~=1", 0, {kIndexBad, "2 =", "2 1"}},
       {"~2=-5 ~~2=1", 0, {kIndexBad, "2 =", "2 1"}},

@@ -171,8 +171,10 @@ void TSmf::ParameterNumberCommand() {
 void TSmf::TransposeCommand() {
   scanArgs(lineText, column);
   int32_t p = 1;
-  const TermRead t = argCount == 1 ? readTerm(args[0], p) : TermRead{0, false};
-  if (!t.ok) {
+  // The first argument is read whatever the count (a bad reference in it is
+  // reported), then the count decides.
+  const TermRead t = readTerm(args[0], p);
+  if (!t.ok || argCount != 1) {
     ReportError(4, "T=-127~127");
     return;
   }
@@ -181,8 +183,8 @@ void TSmf::TransposeCommand() {
 
 void TSmf::ChannelCommand() {
   scanArgs(lineText, column);
-  const int32_t channel = argCount == 1 ? readNumber(args[0], 1).value : -1;
-  if (channel < 1 || channel > 16) {
+  const int32_t channel = readNumber(args[0], 1).value;
+  if (channel < 1 || channel > 16 || argCount != 1) {
     ReportError(4, "CH=1~16");
     return;
   }

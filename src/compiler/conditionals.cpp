@@ -142,7 +142,7 @@ void TSmf::RandomRangeCommand() {
   int32_t* ranges = backslashNumber == 13 ? rndVelocity : backslashNumber == 14 ? rndTiming : rndBend;
   scanArgs(lineText, column);
   int32_t p = 1;
-  const TermRead t = argCount == 1 ? readTerm(args[0], p) : TermRead{0, true};
+  const TermRead t = readTerm(args[0], p);  // read whatever the count
   const int32_t value = t.ok ? t.value : 0;  // a text that is no term counts as 0
   if (argCount != 1 || value < 0) {
     ReportError(4, name);

@@ -45,8 +45,8 @@ void TSmf::replaceCommand(const std::string& generated) {
 void TSmf::PointerCommand() {
   scanArgs(lineText, column);
   int32_t p = 1;
-  const TermRead t = argCount == 1 ? readTerm(args[0], p) : TermRead{0, false};
-  if (!t.ok) {
+  const TermRead t = readTerm(args[0], p);  // read whatever the count
+  if (!t.ok || argCount != 1) {
     ReportError(4, "PTR");
     return;
   }

@@ -74,12 +74,13 @@ void TSmf::VariableCommand() {
     ReportError(4, text(Text::VariableIndexBad));
     return;
   }
+  // The operator is taken, and consumed, whatever it is.
   const int op = cur();
+  ++column;
   if (!isOneOf(op, "=+-*/%RL|^&")) {
     ReportError(5, "~");
     return;
   }
-  ++column;
   int32_t& v = vars[index.value];
   if (op != '=') {
     const TermRead t = readTerm(lineText, column);
