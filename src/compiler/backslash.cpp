@@ -215,8 +215,8 @@ void TSmf::ControllerCommand() {
 void TSmf::BendCommand() {
   scanArgs(lineText, column);
   int32_t p = 1;
-  const TermRead t = argCount == 1 ? readTerm(args[0], p) : TermRead{0, false};
-  if (!t.ok) {
+  const TermRead t = readTerm(args[0], p);  // read whatever the count, as T does
+  if (!t.ok || argCount != 1) {
     ReportError(4, "B=0~127");
     return;
   }
