@@ -193,7 +193,7 @@ class TSmf {
   // `contents`; false when it cannot be read. Unset: read from disk, a
   // relative name against the current directory.
   std::function<bool(const std::string& name, std::string& contents)> fileReader;
-  // Receives platform warnings that the spec'd host shows in a warning box
+  // Receives platform warnings, which the editor shows in a warning box
   // (the out-of-memory warning of the event list). Unset: dropped.
   std::function<void(const std::string&)> warningSink;
 
@@ -245,7 +245,7 @@ class TSmf {
   int32_t backslashNumber = 0;      // its number
   bool ghostMode = false;           // notes move ptr but append no events
   bool stopped = false;             // a budget ran out; the rest of the source is skipped
-  int64_t dispatchCount = 0;        // commands dispatched (and curve points made) in this compile
+  int64_t dispatchCount = 0;        // work in this compile: commands dispatched, curve points, line bytes moved
   int64_t eventCount = 0;           // events appended in this compile
   Limits limits;                    // the bounds of a compile; lowered only by the fuzzer, to explore faster
   uint64_t commandGeneration = 0;   // lineGeneration when the current command (or expansion) began
@@ -401,7 +401,7 @@ class TSmf {
   void replaceCommand(const std::string& generated);
 
   // ---- Active controllers (active_controllers.cpp) ------------------------------
-  struct CurveSpec {
+  struct Curve {
     bool pitchBend = false;
     int32_t controller = 0;  // controller curves only
     int32_t from = 0, to = 0;  // 0..127
@@ -412,8 +412,8 @@ class TSmf {
   };
   void ActiveControllerCommand();
   void ActivePitchBendCommand();
-  void readCurveArguments(CurveSpec& c, int first, int32_t maxRepeat);
-  void runCurve(const CurveSpec& c);
+  void readCurveArguments(Curve& c, int first, int32_t maxRepeat);
+  void runCurve(const Curve& c);
 
   // ---- Selections, conditions, queues, random ranges (conditionals.cpp) ---------
   void SelectCommand();

@@ -57,7 +57,7 @@ void TSmf::ActiveControllerCommand() {
     ReportError(4, text(Text::ActiveCcNumberBad));
     return;
   }
-  CurveSpec c;
+  Curve c;
   c.pitchBend = false;
   c.controller = cc;
   readCurveArguments(c, 1, 256);
@@ -70,14 +70,14 @@ void TSmf::ActivePitchBendCommand() {
     ReportError(4, "Active B");
     return;
   }
-  CurveSpec c;
+  Curve c;
   c.pitchBend = true;
   readCurveArguments(c, 0, 127);
   runCurve(c);
 }
 
 // from, to, end, start, repeat, shape [, trace], from argument `first` on.
-void TSmf::readCurveArguments(CurveSpec& c, int first, int32_t maxRepeat) {
+void TSmf::readCurveArguments(Curve& c, int first, int32_t maxRepeat) {
   // Copies: reading lengths and numbers may not disturb the argument texts.
   std::vector<std::string> a(args.begin() + first, args.begin() + argCount);
   c.from = clampTo(readNumber(a[0], 1).value, 0, 127);
@@ -91,7 +91,7 @@ void TSmf::readCurveArguments(CurveSpec& c, int first, int32_t maxRepeat) {
   c.trace = a.size() > 6 && readNumber(a[6], 1).value == 1;
 }
 
-void TSmf::runCurve(const CurveSpec& c) {
+void TSmf::runCurve(const Curve& c) {
   if (c.trace) AddMessage(c.pitchBend ? "--ACTIVE_PB--" : "--ACTIVE_CC = " + std::to_string(c.controller) + "--");
   if (c.shape < 0 || c.shape > 6) {
     ReportError(4, c.pitchBend ? std::string("Active B Mode No") : text(Text::ActiveCcModeBad));
