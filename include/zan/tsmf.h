@@ -300,6 +300,7 @@ class TSmf {
   void emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put);
   void WriteSmf(const std::string& outputPath);
   uint8_t dataBuf[256] = {};        // output of the two encoders below
+  std::vector<uint8_t> chunkBuffer; // the track chunk being written; kept to spare allocations
   int EncodeVarLen(uint32_t value);
   int EncodeBigEndian(uint32_t value);
 

@@ -46,7 +46,8 @@ void TSmf::emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put) 
     e.Sort();
     if (!e.empty()) ++trackCount;
   }
-  std::vector<uint8_t> out;
+  std::vector<uint8_t>& out = chunkBuffer;  // kept from compile to compile
+  out.clear();
   smf::putId(out, smf::kHeaderId);
   smf::putBigEndian(out, smf::kHeaderLength, 4);
   smf::putBigEndian(out, smf::kFormat, 2);
@@ -78,7 +79,13 @@ void TSmf::emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put) 
 }
 
 std::vector<uint8_t> TSmf::BuildSmf() {
+  // Room for the largest file the events can make (a delta takes at most 5
+  // bytes, a channel message 3), so that the file is never copied as it grows.
+  size_t room = smf::kHeaderSize;
+  for (const Tivent& e : events)
+    if (!e.empty()) room += 12 + e.data().size() + 8 * static_cast<size_t>(e.Count());
   std::vector<uint8_t> file;
+  file.reserve(room);
   emitSmf([&](const std::vector<uint8_t>& piece) { file.insert(file.end(), piece.begin(), piece.end()); });
   return file;
 }
