@@ -17,7 +17,7 @@ TEST(LimitsTest, EachBoundEndsTheCompileWithItsError) {
     std::string detail;
   } rows[] = {
       // 2^31 passes of a loop that makes no events.
-      {"dispatches", "[2147483647 r]", nullptr, "処理するコマンド数の上限(64000000)" + kTail},
+      {"dispatches", "[2147483647 r]", nullptr, "処理するコマンド数の上限(32000000)" + kTail},
       {"events", "[2147483647 c]", [](Limits& l) { l.events = 1000; }, "イベント数の上限(1000)" + kTail},
       // Two macros that begin with each other.
       {"expansion chain", "_m(XA,XB) _m(XB,XA) XA", nullptr,
@@ -27,7 +27,7 @@ TEST(LimitsTest, EachBoundEndsTheCompileWithItsError) {
        "展開された行の長さ(バイト)の上限(65536)" + kTail + ": XA"},
       // Growth in front of a long tail: every expansion moves the tail, and
       // that work runs out long before the line reaches its length bound.
-      {"moving the tail", "_m(XA,| XB XB) _m(XB,| XA XA) XA", nullptr, "処理するコマンド数の上限(64000000)" + kTail},
+      {"moving the tail", "_m(XA,| XB XB) _m(XB,| XA XA) XA", nullptr, "処理するコマンド数の上限(32000000)" + kTail},
       // The same growth inside an argument.
       {"argument bytes", "_m(XA,| XB XB) _m(XB,| XA XA) _m(XC,{?1}) XC(XA)",
        [](Limits& l) { l.lineBytes = 1 << 16; }, "展開された行の長さ(バイト)の上限(65536)" + kTail + ": XA"},

@@ -43,8 +43,8 @@ struct Limits {
   // Commands dispatched and curve points made: a loop count of 2^31, or a
   // loop that jumps back for ever, ends here (within a second). A score of a
   // million notes built from library macros dispatches about ten million.
-  int64_t dispatches = 64'000'000;
-  // Events in all tracks (16 bytes each): memory stays bounded.
+  int64_t dispatches = 32'000'000;
+  // Events in all tracks (12 bytes each, 190 MB at most): memory stays bounded.
   int64_t events = 16'000'000;
   // A line grown by expansion, or an argument text: macros that call each
   // other further inside their bodies grow the line without end.
