@@ -1,15 +1,20 @@
 // zan: the command-line compiler. Compiles one score into a Standard MIDI
-// File and prints the compile's message lines.
+// File and prints the compile's message lines; then, if asked, plays the file
+// or renders it to a WAV file.
 #include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <thread>
 
+#include "player/player.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
 
@@ -34,16 +39,27 @@ constexpr const char* kUsage =
     "              or out.mid for standard input)\n"
     "  --listing   after the messages, print the compiled lines with their\n"
     "              macro expansions, numbered from 0\n"
+    "  --play      after a compile without errors, play the MIDI file with the\n"
+    "              built-in synthesizer (Ctrl+C stops)\n"
+    "  --wav WAV   after a compile without errors, render the MIDI file to WAV\n"
+    "              (44.1 kHz stereo 16-bit)\n"
+    "  --soundfont SF2\n"
+    "              the SoundFont for --play and --wav (default: the first found\n"
+    "              in /usr/share/sounds/sf2, /usr/share/soundfonts, ...)\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
     "Exit status: 0 compiled without errors, 1 compiled with errors (the file\n"
-    "is still written), 2 usage error or a file that cannot be read or written.\n";
+    "is still written; nothing is played or rendered), 2 usage error, a file\n"
+    "that cannot be read or written, or playback that cannot start.\n";
 
 struct Options {
   std::string score;
   std::string output;
   bool listing = false;
+  bool play = false;
+  std::string wav;        // "" = no render
+  std::string soundFont;  // "" = the player's search
 };
 
 int fail(const std::string& message) {
@@ -89,6 +105,59 @@ bool readAll(const std::string& path, std::string& out, std::string& error) {
   return true;
 }
 
+// Set by SIGINT while playing; the main loop stops the player.
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
+// "1:02.5" for 62 500 ms.
+std::string clockText(int64_t ms) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lld:%02lld.%lld", static_cast<long long>(ms / 60000),
+                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms / 100 % 10));
+  return buf;
+}
+
+// Plays the file to its end or until Ctrl+C, the position shown on one line.
+int play(const std::string& midiPath, const Options& opt) {
+  zan::player::PlayerConfig config;
+  config.soundFont = opt.soundFont;
+  zan::player::Player player(config);
+  try {
+    player.open(midiPath);
+  } catch (const zan::player::PlayerError& e) {
+    return fail(e.what());
+  }
+  if (!player.audioDeviceFound()) std::cerr << "zan: no audio device found: playing silently\n";
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous {};
+  sigaction(SIGINT, &action, &previous);
+  const std::string length = clockText(player.lengthMs());
+  player.play();
+  while (!interrupted && player.mode() == zan::player::Mode::Playing) {
+    std::cout << "\r  " << clockText(player.positionMs()) << " / " << length << std::flush;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  player.stop();
+  std::cout << "\r  " << clockText(player.positionMs()) << " / " << length << "\n" << std::flush;
+  player.close();
+  sigaction(SIGINT, &previous, nullptr);
+  return kExitOk;
+}
+
+int renderWav(const std::string& midiPath, const Options& opt) {
+  zan::player::PlayerConfig config;
+  config.soundFont = opt.soundFont;
+  try {
+    zan::player::renderWav(midiPath, opt.wav, config);
+  } catch (const zan::player::PlayerError& e) {
+    return fail(e.what());
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,6 +181,14 @@ int main(int argc, char** argv) {
     }
     if (a == "--listing") {
       opt.listing = true;
+    } else if (a == "--play") {
+      opt.play = true;
+    } else if (a == "--wav") {
+      if (i + 1 >= argc) return fail("--wav needs a file name (see zan --help)");
+      opt.wav = argv[++i];
+    } else if (a == "--soundfont") {
+      if (i + 1 >= argc) return fail("--soundfont needs a file name (see zan --help)");
+      opt.soundFont = argv[++i];
     } else if (a == "-o") {
       if (i + 1 >= argc) return fail("-o needs a file name (see zan --help)");
       opt.output = argv[++i];
@@ -161,5 +238,11 @@ int main(int argc, char** argv) {
     }
   }
   std::cout << std::flush;
-  return smf.errorsReported > 0 ? kExitCompileErrors : kExitOk;
+  if (smf.errorsReported > 0) return kExitCompileErrors;
+  if (!opt.wav.empty()) {
+    const int status = renderWav(opt.output, opt);
+    if (status != kExitOk) return status;
+  }
+  if (opt.play) return play(opt.output, opt);
+  return kExitOk;
 }

@@ -1,0 +1,109 @@
+// The playback engine: plays a Standard MIDI File through the built-in
+// synthesizer (FluidSynth with a General MIDI SoundFont) or an ALSA sequencer
+// port, and renders one to a WAV file.
+//
+// Every Player method is called from one thread (the GUI's). The music is
+// driven from another (the audio callback, or a clock thread when there is no
+// audio device); the GUI polls mode() and positionMs() and needs no callbacks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zan::player {
+
+enum class Mode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
+
+struct PlayerConfig {
+  std::string output;       // "" = built-in synthesizer; otherwise an ALSA sequencer port "client:port"
+  std::string soundFont;    // "" = find one (see findSoundFont)
+  std::string audioDriver;  // "" = automatic (FluidSynth's default, then the others); "silent" = no audio, real time
+  double gain = 0.5;        // master gain of the synthesizer, 0..10 (FluidSynth's synth.gain)
+};
+
+class PlayerError : public std::runtime_error {
+ public:
+  using runtime_error::runtime_error;
+};
+
+class Player {
+ public:
+  explicit Player(PlayerConfig config = {});
+  ~Player();  // stops (silencing every note) and closes
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  // Takes effect at the next open().
+  void configure(PlayerConfig config);
+  const PlayerConfig& config() const;
+
+  // Opens a file for playback (closing what was open). Throws PlayerError for
+  // an unreadable or invalid file, a SoundFont that cannot be found or
+  // loaded, a sequencer port that cannot be opened or a gain out of 0..10.
+  // After: Stopped at 0.
+  void open(const std::string& smfPath);
+  // Stops and releases; closing a player that is not open does nothing.
+  void close();
+  bool isOpen() const;
+
+  int64_t lengthMs() const;    // 0 when not open
+  int64_t positionMs() const;
+  // Seeks (a playing player stops). Positions outside 0..lengthMs() stand at
+  // the nearer end. Controllers, programs and system exclusives before the
+  // position are sent again so that the music sounds as it would have.
+  void setPositionMs(int64_t ms);
+  // The next play() starts at `ms`; later plays do not.
+  void setStartPositionMs(int64_t ms);
+  // Returns at once. A player standing at its end is rewound to 0 first
+  // (unless a start position is pending).
+  void play();
+  // Stops; the position stays. Every sounding note is silenced at once.
+  void stop();
+  // NotReady when not open; Stopped or Playing. At the end of the music the
+  // player becomes Stopped by itself, its position at the length.
+  Mode mode() const;
+
+  // False when playback runs silently because no audio device could be
+  // opened (or "silent" was asked for).
+  bool audioDeviceFound() const;
+  // The audio driver in use ("silent" when none), "" when not open.
+  std::string audioDriverInUse() const;
+  std::string soundFontPath() const;  // the SoundFont in use ("" when none)
+  // A one-line note for the status bar when something is degraded (no audio
+  // device, no SoundFont, the last open failed); "" when all is well.
+  std::string statusText() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// `setting` if it names a readable file, else the first SoundFont found in
+// the usual places; "" when there is none.
+std::string findSoundFont(const std::string& setting);
+
+struct PortInfo {
+  std::string id;    // "client:port"
+  std::string name;  // "client name: port name"
+};
+// Ports an ALSA sequencer client can write to; empty where the machine has no
+// sequencer (or the build has no ALSA).
+std::vector<PortInfo> alsaOutputPorts();
+
+// The audio drivers this FluidSynth offers ("file" excluded).
+std::vector<std::string> audioDrivers();
+
+// Renders the file with the built-in synthesizer (config.output is ignored)
+// to a 44.1 kHz stereo 16-bit WAV file, as fast as the machine allows, with a
+// short tail for the last notes' release. The file is written to a temporary
+// name and renamed, so a failed render leaves no partial file. Throws
+// PlayerError.
+void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config);
+
+// Seconds of sound rendered after the music ends.
+inline constexpr double kRenderTailSeconds = 1.5;
+
+}  // namespace zan::player

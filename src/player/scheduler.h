@@ -1,0 +1,57 @@
+// Plays a sequence on an output in frames of virtual time. The caller decides
+// what a frame is worth in real time: the audio callback advances it by each
+// buffer, a clock thread by the time that has passed, the offline render as
+// fast as it can. Not thread-safe: the caller serialises every call.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "midi_output.h"
+#include "sequence.h"
+
+namespace zan::player {
+
+class Scheduler {
+ public:
+  // REQUIRES: `sequence` and `output` outlive the scheduler.
+  Scheduler(const Sequence& sequence, MidiOutput& output, double sampleRate);
+
+  double sampleRate() const { return rate_; }
+  int64_t position() const { return position_; }  // frames from the start
+  int64_t length() const { return length_; }      // frames of the whole music
+  bool atEnd() const { return position_ >= length_ && next_ == frames_.size(); }
+
+  int64_t framesFromMs(int64_t ms) const;
+  int64_t msFromFrames(int64_t frames) const;
+
+  // Renders `frames` frames into left/right (null: discarded), sending every
+  // event due inside them just before the frame it falls on, so the output
+  // renders up to each event and then receives it. Time stops at the end of
+  // the music; the rest of the buffer is rendered without advancing.
+  void advance(int frames, float* left, float* right);
+
+  // Sends a note off for every note sounding now, then all sound off on every
+  // channel.
+  void silence();
+
+  // Moves to `frame` (kept within 0..length): silences, resets the output,
+  // then sends again, in file order, every program change, controller,
+  // pitch bend, channel pressure and system exclusive before the frame.
+  // Notes that started before it are not sent again.
+  void seek(int64_t frame);
+
+ private:
+  void dispatch(size_t index);
+
+  const Sequence& sequence_;
+  MidiOutput& output_;
+  double rate_;                      // frames per second
+  std::vector<int64_t> frames_;      // frame of each event of the sequence
+  int64_t length_ = 0;               // frames of the whole music
+  int64_t position_ = 0;             // frames played
+  size_t next_ = 0;                  // first event not yet sent
+  std::array<std::array<uint8_t, 128>, kChannels> sounding_{};  // note-ons not yet ended, by channel and key
+};
+
+}  // namespace zan::player

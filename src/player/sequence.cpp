@@ -1,0 +1,114 @@
+// From a parsed file to timed events: tracks merged, ticks turned into time by
+// the tempo map.
+#include "sequence.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace zan::player {
+
+namespace {
+
+constexpr int64_t kDefaultTempo = 500000;  // microseconds per quarter note until the first tempo event
+
+struct Ref {
+  uint32_t tick;
+  uint32_t track;
+  uint32_t index;
+};
+
+bool isTempo(const std::vector<uint8_t>& b) { return b.size() == 6 && b[0] == 0xFF && b[1] == 0x51 && b[2] == 3; }
+
+}  // namespace
+
+bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
+  out = Sequence{};
+  if (file.format != 0 && file.format != 1) {
+    error = "MIDI files of format " + std::to_string(file.format) + " cannot be played";
+    return false;
+  }
+  if (file.division <= 0 || file.division >= 0x8000) {
+    error = "MIDI files timed in SMPTE frames cannot be played";
+    return false;
+  }
+  std::vector<Ref> refs;
+  for (size_t t = 0; t < file.tracks.size(); ++t) {
+    const auto& events = file.tracks[t].events;
+    for (size_t i = 0; i < events.size(); ++i)
+      refs.push_back(Ref{events[i].tick, static_cast<uint32_t>(t), static_cast<uint32_t>(i)});
+  }
+  // Already in track order, then event order: a stable sort by tick keeps
+  // that order among events of one tick.
+  std::stable_sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) { return a.tick < b.tick; });
+
+  // Time is kept as microseconds times the division, which stays exact.
+  const int64_t division = file.division;
+  int64_t scaled = 0;
+  int64_t tempo = kDefaultTempo;
+  uint32_t lastTick = 0;
+  for (const Ref& r : refs) {
+    const std::vector<uint8_t>& b = file.tracks[r.track].events[r.index].bytes;
+    scaled += static_cast<int64_t>(r.tick - lastTick) * tempo;
+    lastTick = r.tick;
+    const int64_t us = (scaled + division / 2) / division;
+    out.lengthUs = std::max(out.lengthUs, us);
+    if (b.empty()) continue;
+    if (isTempo(b)) {
+      tempo = (int64_t{b[3]} << 16) | (int64_t{b[4]} << 8) | b[5];
+      continue;
+    }
+    const uint8_t status = b[0];
+    TimedEvent e;
+    e.us = us;
+    e.offset = static_cast<uint32_t>(out.bytes.size());
+    if (status >= 0x80 && status < 0xF0) {
+      out.bytes.insert(out.bytes.end(), b.begin(), b.end());
+    } else if (status == 0xF0) {
+      // F0, a length, then the data with its closing F7: sent as F0 + data.
+      size_t pos = 1;
+      while (pos < b.size() && (b[pos] & 0x80)) ++pos;
+      ++pos;
+      out.bytes.push_back(0xF0);
+      if (pos < b.size()) out.bytes.insert(out.bytes.end(), b.begin() + static_cast<long>(pos), b.end());
+    } else {
+      continue;
+    }
+    e.size = static_cast<uint32_t>(out.bytes.size() - e.offset);
+    out.events.push_back(e);
+  }
+  return true;
+}
+
+bool loadSequence(const std::string& path, Sequence& out, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<uint8_t> data;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+  const bool failed = std::ferror(f) != 0;
+  const int err = errno;
+  std::fclose(f);
+  if (failed) {
+    error = "cannot read " + path + ": " + std::strerror(err);
+    return false;
+  }
+  smf::File file;
+  std::string why;
+  if (!smf::parse(data, file, why)) {
+    error = path + " is not a valid MIDI file (" + why + ")";
+    return false;
+  }
+  if (!buildSequence(file, out, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zan::player

@@ -1,0 +1,40 @@
+// A parsed file turned into one list of playable events with their times, the
+// tempo map applied.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zan/smf_format.h"
+
+namespace zan::player {
+
+// One event to send: a channel message (status and data bytes) or a system
+// exclusive message (F0 ... F7).
+struct TimedEvent {
+  int64_t us = 0;        // time from the start of the music, microseconds
+  uint32_t offset = 0;   // first byte in Sequence::bytes
+  uint32_t size = 0;     // bytes of the message
+};
+
+struct Sequence {
+  // Time order. Events on the same tick keep file order: a lower track first,
+  // then the order within the track.
+  std::vector<TimedEvent> events;
+  std::vector<uint8_t> bytes;  // the messages, back to back
+  int64_t lengthUs = 0;        // time of the last event of any track (end of track included)
+
+  const uint8_t* data(const TimedEvent& e) const { return bytes.data() + e.offset; }
+};
+
+// Builds the sequence of a parsed format-0 or format-1 file with a
+// ticks-per-quarter timebase. Tempo changes (meta 51) in any track apply to
+// all tracks. Meta events other than tempo, and F7 escapes, are not sent.
+// Returns false with a reason in `error` for a file it cannot time.
+bool buildSequence(const smf::File& file, Sequence& out, std::string& error);
+
+// Reads and parses the file at `path`, then builds its sequence.
+bool loadSequence(const std::string& path, Sequence& out, std::string& error);
+
+}  // namespace zan::player
