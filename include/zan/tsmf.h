@@ -320,7 +320,7 @@ class TSmf {
   void RestCommand();
   void GroupCommand();
   bool readNoteOptions(const std::string& text, int32_t& cursor);
-  void emit(int32_t time, uint8_t status, uint8_t a, uint8_t b) {
+  void emitChannel(int32_t time, uint8_t status, uint8_t a, uint8_t b) {
     const uint8_t bytes[3] = {static_cast<uint8_t>(status | track[curTrack].channel), a, b};
     addEvent(time, bytes, 3);
   }

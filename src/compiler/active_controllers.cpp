@@ -196,9 +196,9 @@ void TSmf::runCurve(const Curve& c) {
     if (i == 0 || value != last) {
       const int32_t t = wrapSub(wrap(t0 + i * step), 2);
       if (pb)
-        emit(t, 0xE0, static_cast<uint8_t>(value & 127), static_cast<uint8_t>((value >> 7) & 127));
+        emitChannel(t, 0xE0, static_cast<uint8_t>(value & 127), static_cast<uint8_t>((value >> 7) & 127));
       else
-        emit(t, 0xB0, static_cast<uint8_t>(c.controller), static_cast<uint8_t>(value));
+        emitChannel(t, 0xB0, static_cast<uint8_t>(c.controller), static_cast<uint8_t>(value));
       if (c.trace) AddMessage(std::to_string(value));
     }
     last = value;

@@ -162,10 +162,10 @@ void TSmf::ParameterNumberCommand() {
     rpnLastTime = rpnLastTimeAdj = t;
   }
   rpnLastTrack = curTrack;
-  emit(wrapSub(t, 2), 0xB0, registered ? 101 : 99, static_cast<uint8_t>(p1));
-  emit(wrapSub(t, 2), 0xB0, registered ? 100 : 98, static_cast<uint8_t>(p2));
-  if (argCount >= 3) emit(wrapSub(t, 1), 0xB0, 6, static_cast<uint8_t>(d1));
-  if (argCount >= 4) emit(wrapSub(t, 1), 0xB0, 38, static_cast<uint8_t>(d2));
+  emitChannel(wrapSub(t, 2), 0xB0, registered ? 101 : 99, static_cast<uint8_t>(p1));
+  emitChannel(wrapSub(t, 2), 0xB0, registered ? 100 : 98, static_cast<uint8_t>(p2));
+  if (argCount >= 3) emitChannel(wrapSub(t, 1), 0xB0, 6, static_cast<uint8_t>(d1));
+  if (argCount >= 4) emitChannel(wrapSub(t, 1), 0xB0, 38, static_cast<uint8_t>(d2));
 }
 
 void TSmf::TransposeCommand() {
@@ -208,7 +208,7 @@ void TSmf::ControllerCommand() {
   } else {
     slot = readNumber(a, 1).value;
   }
-  emit(wrapSub(ptr[curTrack], 1), 0xB0, c.controller, static_cast<uint8_t>(clampTo(slot, 0, 127)));
+  emitChannel(wrapSub(ptr[curTrack], 1), 0xB0, c.controller, static_cast<uint8_t>(clampTo(slot, 0, 127)));
 }
 
 // B=64 is the centre; B+n and B-n (and B=-n) move from the current value.
@@ -223,7 +223,7 @@ void TSmf::BendCommand() {
   Ftr_info& tr = track[curTrack];
   const char first = args[0][0];
   tr.bend = first == '+' || first == '-' ? wrapAdd(tr.bend, t.value) : t.value;
-  emit(wrapSub(ptr[curTrack], 1), 0xE0, 0, static_cast<uint8_t>(clampTo(tr.bend, 0, 127)));
+  emitChannel(wrapSub(ptr[curTrack], 1), 0xE0, 0, static_cast<uint8_t>(clampTo(tr.bend, 0, 127)));
 }
 
 void TSmf::OnEventCommand() {

@@ -85,7 +85,7 @@ void TSmf::ControlChangeCommand() {
     return;
   }
   NumberRead value = readNumber(args[1], 1);
-  emit(wrapSub(ptr[curTrack], 1), 0xB0, static_cast<uint8_t>(controller.value),
+  emitChannel(wrapSub(ptr[curTrack], 1), 0xB0, static_cast<uint8_t>(controller.value),
        static_cast<uint8_t>(clampTo(value.value, 0, kMaxDataByte)));
 }
 
@@ -106,8 +106,8 @@ void TSmf::ProgramChangeCommand() {
     }
   }
   const int32_t at = ptr[curTrack];
-  if (argCount >= 2) emit(wrapSub(at, 2), 0xB0, 0x00, static_cast<uint8_t>(values[1]));
-  if (argCount == 3) emit(wrapSub(at, 2), 0xB0, 0x20, static_cast<uint8_t>(values[2]));
+  if (argCount >= 2) emitChannel(wrapSub(at, 2), 0xB0, 0x00, static_cast<uint8_t>(values[1]));
+  if (argCount == 3) emitChannel(wrapSub(at, 2), 0xB0, 0x20, static_cast<uint8_t>(values[2]));
   const uint8_t program[2] = {static_cast<uint8_t>(0xC0 | track[curTrack].channel), static_cast<uint8_t>(values[0])};
   addEvent(wrapSub(at, 1), program, 2);
 }
@@ -127,7 +127,7 @@ void TSmf::PitchBendCommand() {
     ReportError(4, text(Text::PitchBendRange));
     return;
   }
-  emit(wrapSub(ptr[curTrack], 1), 0xE0, static_cast<uint8_t>(value % 128), static_cast<uint8_t>(value / 128));
+  emitChannel(wrapSub(ptr[curTrack], 1), 0xE0, static_cast<uint8_t>(value % 128), static_cast<uint8_t>(value / 128));
 }
 
 // ! sets the velocity of the next sounding note on this line: !n (or !=n)

@@ -141,13 +141,13 @@ void TSmf::NoteCommand() {
       int32_t b = jitter(*this, rndBend[curTrack]);
       if (b != 0) {
         int32_t w = clamp32(static_cast<int64_t>(b) + tr.bend, 0, 128) * 127;
-        emit(wrapSub(start, 2), 0xE0, static_cast<uint8_t>(w % 128), static_cast<uint8_t>(w / 128));
+        emitChannel(wrapSub(start, 2), 0xE0, static_cast<uint8_t>(w % 128), static_cast<uint8_t>(w / 128));
       }
       const int32_t on = wrapAdd(wrapAdd(start, offset), queuedOffset);
       const auto key = static_cast<uint8_t>(chordNotes[i]);
       const auto vel = static_cast<uint8_t>(velocity);
-      emit(on, 0x90, key, vel);
-      emit(wrapSub(wrapAdd(on, sounding), 1), 0x80, key, vel);
+      emitChannel(on, 0x90, key, vel);
+      emitChannel(wrapSub(wrapAdd(on, sounding), 1), 0x80, key, vel);
       offset = wrapAdd(offset, tr.chordDelay);
     }
   }
