@@ -1,0 +1,107 @@
+// zan --wav and --play as a user runs them: exit codes, messages, and the
+// files they leave.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "player_test_support.h"
+
+namespace zan::player {
+namespace {
+
+struct CliRun {
+  int status = -1;     // exit status
+  std::string output;  // stdout and stderr together
+};
+
+CliRun run(const std::string& arguments) {
+  CliRun r;
+  std::FILE* p = ::popen((std::string(ZAN_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+  const int raw = ::pclose(p);
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return r;
+}
+
+std::string writeScore(const std::string& name, const std::string& text) {
+  const std::string path = ::testing::TempDir() + "zan_cli_" + std::to_string(::getpid()) + "_" + name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+class CliPlayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    soundFont = test::testSoundFont();
+    if (soundFont.empty()) GTEST_SKIP() << "no SoundFont on this machine";
+  }
+  std::string soundFont;
+};
+
+TEST_F(CliPlayTest, WavRendersTheCompiledScore) {
+  const std::string score = writeScore("ok.zan", "t120 o4 l4 c d e f\n");
+  const std::string wav = ::testing::TempDir() + "zan_cli_ok.wav";
+  const std::string mid = ::testing::TempDir() + "zan_cli_ok.mid";
+  const CliRun r = run("--soundfont " + soundFont + " --wav " + wav + " -o " + mid + " " + score);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(exists(mid));
+  const test::Wav w = test::readWav(wav);
+  EXPECT_EQ(w.rate, 44100);
+  EXPECT_GT(w.frames(), 2 * 44100) << "two seconds of music and the tail";
+  EXPECT_GT(w.rms(0, w.frames()), 0.005);
+  ::unlink(wav.c_str());
+  ::unlink(mid.c_str());
+}
+
+TEST_F(CliPlayTest, CompileErrorsStopBeforeTheRender) {
+  const std::string score = writeScore("bad.zan", "o4 c @(\n");
+  const std::string wav = ::testing::TempDir() + "zan_cli_bad.wav";
+  const CliRun r = run("--soundfont " + soundFont + " --wav " + wav + " -o " + ::testing::TempDir() + "zan_cli_bad.mid " + score);
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("err("), std::string::npos) << r.output;
+  EXPECT_FALSE(exists(wav));
+}
+
+TEST_F(CliPlayTest, AnUnwritableWavIsAFailure) {
+  const std::string score = writeScore("w.zan", "o4 c\n");
+  const CliRun r = run("--soundfont " + soundFont + " --wav /nonexistent/zan/x.wav -o " + ::testing::TempDir() + "zan_cli_w.mid " + score);
+  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_NE(r.output.find("zan: cannot write /nonexistent/zan/x.wav"), std::string::npos) << r.output;
+}
+
+TEST_F(CliPlayTest, OptionsWithoutTheirFileAreUsageErrors) {
+  EXPECT_EQ(run("--wav").status, 2);
+  EXPECT_EQ(run("--soundfont").status, 2);
+  const CliRun help = run("--help");
+  EXPECT_NE(help.output.find("--play"), std::string::npos);
+  EXPECT_NE(help.output.find("--wav WAV"), std::string::npos);
+  EXPECT_NE(help.output.find("--soundfont SF2"), std::string::npos);
+}
+
+TEST_F(CliPlayTest, PlayRunsToTheEndShowingThePosition) {
+  const std::string score = writeScore("play.zan", "t240 o4 l16 c d\n");
+  const CliRun r = run("--soundfont " + soundFont + " --play -o " + ::testing::TempDir() + "zan_cli_play.mid " + score);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("0:00.1 / 0:00.1\n"), std::string::npos) << "the last line stands at the end: " << r.output;
+}
+
+TEST_F(CliPlayTest, InterruptStopsPlaybackCleanly) {
+  const std::string score = writeScore("long.zan", "t60 o4 l1 c d e f g\n");
+  const std::string command = std::string(ZAN_CLI_PATH) + " --soundfont " + soundFont + " --play -o " +
+                              ::testing::TempDir() + "zan_cli_long.mid " + score +
+                              " >/dev/null 2>&1 & pid=$!; sleep 1; kill -INT $pid; wait $pid";
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 0) << "Ctrl+C ends the run normally";
+}
+
+}  // namespace
+}  // namespace zan::player
