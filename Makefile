@@ -7,8 +7,12 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 all: build
 
+# What the build and the tests need: Qt 6 for the editor, FluidSynth and a
+# small General MIDI SoundFont for playback, ALSA for the sequencer ports.
+PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont
+
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap $(PACKAGES)
 
 build: bootstrap
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -29,6 +33,7 @@ test: build
 	@cmake --build $(ASAN_DIR) -j$(JOBS)
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
 
 bench: build

@@ -1,0 +1,11 @@
+// Where the editor keeps its files: the compile result "zan.mid" and the
+// settings file "zanpad_reg.ini" live in the program's directory, or in the
+// per-user data directory when the program's directory is not writable (an
+// installed program). ZANPAD_DATA_DIR overrides both (tests, portable use).
+#pragma once
+
+#include <QString>
+
+QString dataDir();       // ends with '/'
+QString midPath();       // dataDir() + "zan.mid"
+QString settingsPath();  // dataDir() + "zanpad_reg.ini"

@@ -1,0 +1,105 @@
+#include "document_io.h"
+
+#include <algorithm>
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "zan/cp932.h"
+
+namespace {
+
+QStringList splitLines(const QString& text) {
+  QString t = text;
+  t.replace("\r\n", "\n");
+  t.replace('\r', '\n');
+  QStringList lines = t.split('\n');
+  // A final line break ends the last line; it does not start another.
+  if (lines.size() > 1 && lines.back().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+}  // namespace
+
+QString fromCp932(const std::string& bytes) { return QString::fromStdString(zan::toUtf8(bytes)); }
+
+bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = file.errorString();
+    return false;
+  }
+  QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    error = file.errorString();
+    return false;
+  }
+  std::string raw(bytes.constData(), static_cast<size_t>(bytes.size()));
+  bool bom = raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  LoadedDocument result;
+  if (bom || (!ascii && zan::isValidUtf8(raw))) {
+    result.encoding = TextEncoding::Utf8;
+    result.lines = splitLines(QString::fromUtf8(bytes.constData() + (bom ? 3 : 0), bytes.size() - (bom ? 3 : 0)));
+  } else {
+    result.encoding = TextEncoding::Cp932;
+    result.lines = splitLines(fromCp932(raw));
+  }
+  doc = std::move(result);
+  return true;
+}
+
+bool saveDocument(const QString& path, const QStringList& lines, TextEncoding encoding, QString& error) {
+  QString text = lines.join("\r\n");
+  if (!lines.isEmpty()) text += "\r\n";
+  QByteArray bytes;
+  if (encoding == TextEncoding::Utf8) {
+    bytes = text.toUtf8();
+  } else {
+    std::string cp = zan::toCp932(text.toStdString());
+    bytes = QByteArray(cp.data(), static_cast<qsizetype>(cp.size()));
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    error = file.errorString();
+    return false;
+  }
+  if (file.write(bytes) != bytes.size()) {
+    error = file.errorString();
+    file.cancelWriting();
+    return false;
+  }
+  if (!file.commit()) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
+QString firstUnencodable(const QString& text) {
+  int lost = 0;
+  zan::toCp932(text.toStdString(), &lost);
+  if (lost == 0) return {};
+  // Find the character itself, one code point at a time.
+  for (int i = 0; i < text.size(); ++i) {
+    int len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    QString ch = text.mid(i, len);
+    int l = 0;
+    zan::toCp932(ch.toStdString(), &l);
+    if (l > 0) return ch;
+    i += len - 1;
+  }
+  return {};
+}
+
+CompilerLines toCompilerLines(const QStringList& lines) {
+  CompilerLines out;
+  out.lines.reserve(static_cast<size_t>(lines.size()));
+  out.unencodable.reserve(static_cast<size_t>(lines.size()));
+  for (const QString& line : lines) {
+    int lost = 0;
+    out.lines.push_back(zan::toCp932(line.toStdString(), &lost));
+    out.unencodable.push_back(lost ? firstUnencodable(line) : QString());
+  }
+  return out;
+}

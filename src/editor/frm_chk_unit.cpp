@@ -1,0 +1,121 @@
+#include "frm_chk_unit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+
+#include <exception>
+
+#include "app_paths.h"
+#include "editor_fonts.h"
+#include "ext_memo.h"
+#include "frm_msg_unit.h"
+#include "player.h"
+#include "text_boxes.h"
+#include "zan/cp932.h"
+#include "zan/tsmf.h"
+#include "zanpad_unit.h"
+
+// On every track: time pointer 0, volume 100, expression 127, bend centred;
+// then the fragment runs on track 127.
+const char* const kCheckPrefix = "_tr(0-127)PTR=0V=100E=127B=64_tr(127)|";
+// Every track to the latest time, back to track 0, and the prints: the time
+// pointer, the timebase, and quarter notes plus remaining ticks.
+const char* const kCheckSuffix =
+    "|LAST_PTR|_tr(0)|~1=ptr _print(TimePointer=,~1)"
+    "~2=bas ~3=~1/~2 ~5=~3*~2 ~4=~1-~5 _print(#timebase=,~2)"
+    "_print(４分音符[,~3,]個分+あまり[,~4,]ステップです。)";
+
+TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent), main_(main) {
+  setObjectName("frmChecker");
+  setWindowTitle("MML Checker");
+  resize(337, 177);
+
+  re1 = new QPlainTextEdit(this);
+  re1->setObjectName("re1");
+  re1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  re1->setTabChangesFocus(true);
+  re1->setFont(editorFont(12));
+  QPalette p = re1->palette();
+  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+  re1->setPalette(p);
+  setCentralWidget(re1);
+
+  QMenu* check = menuBar()->addMenu("&Check");
+  QAction* a = check->addAction("&Check", this, &TfrmChecker::Check2Click);
+  a->setShortcut(QKeySequence(Qt::Key_F11));
+  a = check->addAction("&Play", this, &TfrmChecker::Play1Click);
+  a->setShortcut(QKeySequence(Qt::Key_F9));
+  check->addSeparator();
+  check->addAction("&Clear", this, &TfrmChecker::Clear1Click);
+
+  re1->setContextMenuPolicy(Qt::CustomContextMenu);
+  auto* popup = new QMenu(this);
+  auto add = [&](const QString& caption, const QKeySequence& key, auto slot) {
+    QAction* item = popup->addAction(caption);
+    item->setShortcut(key);
+    item->setShortcutContext(Qt::WidgetShortcut);
+    connect(item, &QAction::triggered, re1, slot);
+  };
+  add("&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), &QPlainTextEdit::undo);
+  popup->addSeparator();
+  add("Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X), &QPlainTextEdit::cut);
+  add("&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), &QPlainTextEdit::copy);
+  add("&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &QPlainTextEdit::paste);
+  connect(re1, &QWidget::customContextMenuRequested, this,
+          [this, popup](const QPoint& at) { popup->popup(re1->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmChecker::Check2Click() { check(); }
+
+bool TfrmChecker::check() {
+  zan::TSmf& compiler = *main_->compiler;
+  TfrmMsg* msg = main_->frmMsg;
+  QString fragment = re1->toPlainText();
+  fragment.replace('\n', "\r\n");
+  QString wrapped = kCheckPrefix + fragment + kCheckSuffix;
+
+  try {
+    // The document first, skipped: only definitions, directives, comments
+    // and underscore commands act. Its messages are discarded.
+    compiler.Reset();
+    main_->loadCompilerLines();
+    compiler.sourceLines.insert(0, "_skipon", zan::LineOrigin{-1, 0});
+    msg->suspendUpdates(true);
+    compiler.Compile(midPath().toStdString());
+    QApplication::processEvents();
+    msg->ClearMessages();
+
+    // Then the fragment, with what the document defined.
+    compiler.ResetForCheck();
+    compiler.sourceLines.setText(zan::toCp932(wrapped.toStdString()));
+    compiler.sourceLines.insert(0, "_skipoff", zan::LineOrigin{-1, 0});
+    compiler.Compile(midPath().toStdString());
+  } catch (const std::exception& e) {
+    msg->suspendUpdates(false);
+    ErrorBox(QString::fromLocal8Bit(e.what()));
+    return false;
+  }
+  msg->suspendUpdates(false);
+  main_->MessageView2Click();
+  return true;
+}
+
+void TfrmChecker::Play1Click() {
+  // The slider, the replay point and the status bar are Run's; the main
+  // window's timer follows this playback as it follows Run's.
+  if (!check()) return;
+  try {
+    main_->mp->close();
+    main_->openPlayer();
+    main_->mp->play();
+  } catch (const std::exception& e) {
+    ErrorBox(QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void TfrmChecker::Clear1Click() { re1->clear(); }

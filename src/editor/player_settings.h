@@ -1,0 +1,37 @@
+// The player's settings (output, SoundFont, audio driver, gain), kept in the
+// user's settings apart from "zanpad_reg.ini", and the "MIDI &DEVICE"
+// dialog that edits them.
+#pragma once
+
+#include <QDialog>
+
+#include "player.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+
+struct PlayerSettings {
+  zan::player::PlayerConfig config;
+};
+
+PlayerSettings loadPlayerSettings();
+void savePlayerSettings(const PlayerSettings& settings);
+
+class TfrmDevice : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmDevice(const PlayerSettings& settings, QWidget* parent = nullptr);
+  PlayerSettings settings() const;
+
+ private:
+  void browseSoundFont();
+  void updateSoundFontNote();
+
+  QComboBox* output_;
+  QLineEdit* soundFont_;
+  QLabel* soundFontNote_;
+  QComboBox* driver_;
+  QDoubleSpinBox* gain_;
+};

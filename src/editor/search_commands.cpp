@@ -1,0 +1,104 @@
+// Find and Find Next over the editor text, and the macro commands that name
+// the macro at the caret: Find Macro jumps to its definition, Check Macro
+// shows its body, Help looks it up in the reference. The macro commands read
+// the macro table the last Run or check left in the compiler.
+#include <QApplication>
+
+#include "editor_text.h"
+#include "ext_memo.h"
+#include "frm_msg_unit.h"
+#include "help_window.h"
+#include "player.h"
+#include "text_boxes.h"
+#include "zan/cp932.h"
+#include "zan/tsmf.h"
+#include "zanpad_unit.h"
+
+namespace {
+
+QString findMacroBody(zan::TSmf& compiler, const QString& name) {
+  return QString::fromStdString(zan::toUtf8(compiler.macros.FindMacro(zan::toCp932(name.toStdString()))));
+}
+
+}  // namespace
+
+void TfrmMain::Find2Click() {
+  if (reMain->selLength() > 0)
+    findText = reMain->selText();
+  else
+    findText = InputBox("検索文字列を入力してください。", "検索", findText);
+  searchText();
+}
+
+void TfrmMain::FindNext1Click() {
+  if (findText.isEmpty()) return Find2Click();
+  searchText();
+}
+
+void TfrmMain::searchText() {
+  int p = FindFrom(reMain->toPlainText(), findText, reMain->selStart());
+  if (p < 0) {
+    WarnBox("文字列が見つかりません。");
+    return;
+  }
+  reMain->setSelection(p, static_cast<int>(findText.size()));
+}
+
+QString TfrmMain::WordAtCaret() {
+  if (reMain->selLength() > 0) return reMain->selText();
+  WordAtCaretResult r = ::WordAtCaret(reMain->toPlainText(), reMain->selStart());
+  if (r.caret != reMain->selStart()) reMain->setCaret(r.caret);
+  return r.word;
+}
+
+void TfrmMain::FindMacro1Click() {
+  QString w = WordAtCaret();
+  QString text = reMain->toPlainText();
+  int p = text.indexOf("_m(" + w + ",");
+  if (p >= 0) {
+    reMain->setSelection(p + 3, static_cast<int>(w.size()));
+    setStatus("ok");
+    return;
+  }
+  p = text.indexOf("_m(\"" + w + "\",");
+  if (p >= 0) {
+    reMain->setSelection(p + 4, static_cast<int>(w.size()));
+    setStatus("ok");
+    return;
+  }
+  QString b = findMacroBody(*compiler, w);
+  QString notice;
+  if (!b.isEmpty())
+    notice = "\"" + w + "\"=\"" + b + "\" は、ファイル外で定義されています。";
+  else if (!mp->isOpen() || mp->mode() == zan::player::Mode::NotReady)
+    notice = "\"" + w + "\" 失敗。コンパイル後に再び試してください。";
+  else
+    notice = "\"" + w + "\" 失敗。一般ｺﾏﾝﾄﾞは、ﾍﾙﾌﾟ(F1)をご利用ください。";
+  setStatus(notice);
+  beepIfWanted();
+  if (frmMsg) frmMsg->AddMessage(notice);
+}
+
+void TfrmMain::CHeckMacro1Click() {
+  QString w = WordAtCaret();
+  QString b = findMacroBody(*compiler, w);
+  if (b.isEmpty()) b = "見つかりません。ｺﾝﾊﾟｲﾙ後再試行してください。";
+  setStatus(w + " = " + b);
+}
+
+void TfrmMain::Help2Click() {
+  if (!help_) help_ = new THelpWindow(this);
+  // F1 reaches this window from the others too; only here does the word at
+  // the caret mean something.
+  bool mainActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
+  if (mainActive) {
+    QString w = WordAtCaret();
+    QString b = findMacroBody(*compiler, w);
+    help_->lookUp(b.isEmpty() ? w : b);
+  } else {
+    help_->showContents();
+  }
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+}

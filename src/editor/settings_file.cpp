@@ -1,0 +1,84 @@
+#include "settings_file.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+// The font record: name, pixel height, colour, style bits and character
+// set. The character set is always Shift-JIS (128); it is kept so that the
+// record holds what a font choice means for a score's text.
+constexpr quint8 kShiftJisCharset = 128;
+constexpr quint8 kBold = 1, kItalic = 2, kUnderline = 4, kStrikeOut = 8;
+constexpr int kMinPixelSize = 4, kMaxPixelSize = 400;
+constexpr int kMaxFamilyLength = 256;
+constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
+
+bool validColour(const QColor& c) { return c.isValid() && c.spec() == QColor::Rgb; }
+
+}  // namespace
+
+bool readSettingsFile(const QString& path, EditorSettings& settings) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  QDataStream in(&file);
+  in.setVersion(kStreamVersion);
+
+  QString family;
+  qint32 pixelSize = 0;
+  QColor fontColour, background, markColour;
+  quint8 style = 0, charset = 0;
+  in >> family >> pixelSize >> fontColour >> style >> charset;
+  in >> background;
+  in >> markColour;
+  quint8 flags[4] = {};
+  for (quint8& f : flags) in >> f;
+
+  // A damaged or foreign file shows up as a failed read, a value out of its
+  // range, or bytes left over.
+  if (in.status() != QDataStream::Ok || !file.atEnd()) return false;
+  if (family.isEmpty() || family.size() > kMaxFamilyLength) return false;
+  if (pixelSize < kMinPixelSize || pixelSize > kMaxPixelSize) return false;
+  if ((style & ~(kBold | kItalic | kUnderline | kStrikeOut)) != 0 || charset != kShiftJisCharset) return false;
+  if (!validColour(fontColour) || !validColour(background) || !validColour(markColour)) return false;
+  for (quint8 f : flags)
+    if (f > 1) return false;
+
+  QFont font(family);
+  font.setPixelSize(pixelSize);
+  font.setBold(style & kBold);
+  font.setItalic(style & kItalic);
+  font.setUnderline(style & kUnderline);
+  font.setStrikeOut(style & kStrikeOut);
+  settings.font = font;
+  settings.fontColour = fontColour;
+  settings.background = background;
+  settings.markColour = markColour;
+  settings.editMark = flags[0];
+  settings.toolBar = flags[1];
+  settings.messageView = flags[2];
+  settings.errorBeep = flags[3];
+  return true;
+}
+
+bool writeSettingsFile(const QString& path, const EditorSettings& settings) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  QDataStream out(&file);
+  out.setVersion(kStreamVersion);
+  const QFont& f = settings.font;
+  int pixelSize = f.pixelSize() > 0 ? f.pixelSize() : qRound(f.pointSizeF() * 96.0 / 72.0);
+  quint8 style = (f.bold() ? kBold : 0) | (f.italic() ? kItalic : 0) | (f.underline() ? kUnderline : 0) |
+                 (f.strikeOut() ? kStrikeOut : 0);
+  out << f.family() << qint32(pixelSize) << settings.fontColour.toRgb() << style << kShiftJisCharset;
+  out << settings.background.toRgb();
+  out << settings.markColour.toRgb();
+  out << quint8(settings.editMark) << quint8(settings.toolBar) << quint8(settings.messageView)
+      << quint8(settings.errorBeep);
+  if (out.status() != QDataStream::Ok) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}

@@ -1,0 +1,31 @@
+// The two standard message boxes of the editor, and the input box of the
+// find commands. The GUI tests replace them with scripted answers.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// A modal warning with the caption "警告" and an OK button.
+void WarnBox(const QString& message);
+
+// A modal question with the caption "本当に良いですか？"; true for Yes.
+bool ConfirmBox(const QString& question);
+
+// The standard error box: a file that cannot be read or written, say.
+void ErrorBox(const QString& message);
+
+// A modal line input: returns the answer, or `preset` unchanged on Cancel.
+QString InputBox(const QString& caption, const QString& prompt, const QString& preset);
+
+// Test seams: when set, the boxes call these instead of showing a dialog.
+struct MessageBoxHooks {
+  std::function<void(const QString&)> warn;
+  std::function<bool(const QString&)> confirm;
+  std::function<QString(const QString&, const QString&, const QString&)> input;
+  std::function<int()> closePrompt;  // answers the close prompt with a QMessageBox::StandardButton
+  std::function<void(const QString&)> error;  // the error box of a failed Open, Save or check
+};
+MessageBoxHooks& messageBoxHooks();

@@ -1,0 +1,593 @@
+#include "zanpad_unit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app_paths.h"
+#include "bookmarks.h"
+#include "help_window.h"
+#include "comment_list.h"
+#include "editor_fonts.h"
+#include "ext_memo.h"
+#include "frm_chk_unit.h"
+#include "frm_msg_unit.h"
+#include "player.h"
+#include "player_settings.h"
+#include "text_boxes.h"
+#include "track_bar.h"
+#include "zan/tsmf.h"
+
+namespace {
+
+const QString kScoreFilter = "(*.zan) (*.zan);;(*.txt) (*.txt);;(*.*) (*)";
+
+// One row per command: its menu, caption, key and handler. A caption "-"
+// is a separator line.
+struct Command {
+  const char* menu;
+  const char* caption;
+  QKeySequence key;
+  const char* handler;
+  void (TfrmMain::*slot)();
+  bool checkable;
+};
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("frmMain");
+  setWindowTitle("zan");
+  applicationTitle = "zan";
+  resize(720, 520);
+
+  reMain = new TExtMemo(this);
+  reMain->setObjectName("reMain");
+  reMain->EditMarks = TExtMemo::mainWindowMarks();
+  setCentralWidget(reMain);
+
+  compiler = std::make_unique<zan::TSmf>();
+  compiler->messageSink = [this](const std::string& line) {
+    if (frmMsg) frmMsg->AddMessage(fromCp932(line));
+  };
+  compiler->warningSink = [](const std::string& text) { WarnBox(fromCp932(text)); };
+  mp = std::make_unique<zan::player::Player>(loadPlayerSettings().config);
+
+  createActions();
+  createMenus();
+  createToolBar();
+  createStatusBar();
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+  Timer1->start();
+
+  connect(reMain, &QPlainTextEdit::textChanged, this, &TfrmMain::reMainChange);
+  connect(reMain, &TExtMemo::keyDown, this, &TfrmMain::reMainKeyDown);
+  connect(reMain, &TExtMemo::keyUp, this, &TfrmMain::reMainKeyUp);
+  connect(reMain, &TExtMemo::keyPress, this, [this] { ShowCaretPos(); });
+  connect(reMain, &TExtMemo::mouseDown, this, [this] { ShowCaretPos(); });
+  connect(reMain, &QPlainTextEdit::cursorPositionChanged, this, &TfrmMain::ShowCaretPos);
+
+  // A stale compile result never survives a restart.
+  deleteMidFile();
+  readSettings();
+  ShowCaretPos();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::attachWindows(TfrmMsg* msg, TfrmList* list, TfrmChecker* checker) {
+  frmMsg = msg;
+  frmList = list;
+  frmChecker = checker;
+  if (frmMsg) frmMsg->setMessagePopup(PopupMenu1);
+}
+
+MsgHost TfrmMain::messageHost() {
+  MsgHost host;
+  host.editor = reMain;
+  host.setStatus = [this](const QString& text) { setStatus(text); };
+  host.compiledLines = [this] {
+    QStringList lines;
+    const auto& source = compiler->sourceLines.lines();
+    lines.reserve(static_cast<qsizetype>(source.size()));
+    for (const std::string& line : source) lines << fromCp932(line);
+    return lines;
+  };
+  host.findInSource = [this](const QString& text) {
+    findText = text;
+    activateWindow();
+    FindNext1Click();
+    reMain->setFocus();
+  };
+  return host;
+}
+
+QAction* TfrmMain::action(const QString& handlerName) const { return actions_.value(handlerName); }
+
+void TfrmMain::createActions() {
+  static const Command commands[] = {
+      {"&File", "&New", {}, "New1Click", &TfrmMain::New1Click, false},
+      {"&File", "-", {}, nullptr, nullptr, false},
+      {"&File", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), "Open1Click", &TfrmMain::Open1Click, false},
+      {"&File", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), "Save1Click", nullptr, false},
+      {"&File", "Save &As", {}, "SaveAs1Click", nullptr, false},
+      {"&File", "-", {}, nullptr, nullptr, false},
+      {"&File", "Auto Sa&ve", {}, "AutoSaVe1Click", &TfrmMain::AutoSaVe1Click, true},
+      {"&File", "-", {}, nullptr, nullptr, false},
+      {"&File", "&Export ->SMF", {}, "ExportSMF1Click", &TfrmMain::ExportSMF1Click, false},
+      {"&File", "-", {}, nullptr, nullptr, false},
+      {"&File", "&Close", {}, "Close1Click", &TfrmMain::Close1Click, false},
+      {"&Edit", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), "Undo1Click", &TfrmMain::Undo1Click, false},
+      {"&Edit", "-", {}, nullptr, nullptr, false},
+      {"&Edit", "&Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "Cut1Click", &TfrmMain::Cut1Click, false},
+      {"&Edit", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "Copy1Click", &TfrmMain::Copy1Click, false},
+      {"&Edit", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), "Paste1Click", &TfrmMain::Paste1Click, false},
+      {"&Edit", "-", {}, nullptr, nullptr, false},
+      {"&Edit", "Select &All", QKeySequence(Qt::CTRL | Qt::Key_A), "SelectAll1Click", &TfrmMain::SelectAll1Click, false},
+      {"&Edit", "-", {}, nullptr, nullptr, false},
+      {"&Edit", "Insert &Line", QKeySequence(Qt::CTRL | Qt::Key_L), "InsertLineClick", &TfrmMain::InsertLineClick, false},
+      {"&Find", "&Find", QKeySequence(Qt::CTRL | Qt::Key_F), "Find2Click", &TfrmMain::Find2Click, false},
+      {"&Find", "Find &Next", QKeySequence(Qt::Key_F3), "FindNext1Click", &TfrmMain::FindNext1Click, false},
+      {"&Find", "-", {}, nullptr, nullptr, false},
+      {"&Find", "Find &Macro", QKeySequence(Qt::CTRL | Qt::Key_M), "FindMacro1Click", &TfrmMain::FindMacro1Click, false},
+      {"&Find", "C&Heck Macro", QKeySequence(Qt::CTRL | Qt::Key_H), "CHeckMacro1Click", &TfrmMain::CHeckMacro1Click, false},
+      {"&View", "&Tool Bar", {}, "ToolBar2Click", &TfrmMain::ToolBar2Click, true},
+      {"&View", "&Status Bar", {}, "StatusBar1Click", &TfrmMain::StatusBar1Click, true},
+      {"&View", "&Message View", {}, "MessageView1Click", &TfrmMain::MessageView1Click, true},
+      {"&View", "&Error Beep", {}, "ErrorBeep1Click", &TfrmMain::ErrorBeep1Click, true},
+      {"&Run", "&Run (Compile+Play)", QKeySequence(Qt::Key_F9), "RunCompilePlay1Click", &TfrmMain::RunCompilePlay1Click, false},
+      {"&Run", "Stop && Re&Play", QKeySequence(Qt::CTRL | Qt::Key_P), "RePlay1Click", &TfrmMain::RePlay1Click, false},
+      {"&Run", "-", {}, nullptr, nullptr, false},
+      {"&Run", "Re&set Player", QKeySequence(Qt::CTRL | Qt::Key_R), "ResetPlayer1Click", &TfrmMain::ResetPlayer1Click, false},
+      {"&Tool", "&Comment List", QKeySequence(Qt::Key_F4), "CommentList1Click", &TfrmMain::CommentList1Click, false},
+      {"&Tool", "&MessageView", QKeySequence(Qt::Key_F10), "MessageView2Click", &TfrmMain::MessageView2Click, false},
+      {"&Tool", "MML C&hecker", QKeySequence(Qt::Key_F11), "MMLChecker1Click", &TfrmMain::MMLChecker1Click, false},
+      {"&Tool", "-", {}, nullptr, nullptr, false},
+      {"&Tool", "MIDI &DEVICE", QKeySequence(Qt::Key_F12), "MIDIDEVICE1Click", &TfrmMain::MIDIDEVICE1Click, false},
+      {"&Tool", "-", {}, nullptr, nullptr, false},
+      {"&Tool", "Editer &Font", {}, "Font1Click", &TfrmMain::Font1Click, false},
+      {"&Tool", "Editer Co&lor", {}, "Color1Click", &TfrmMain::Color1Click, false},
+      {"Editer Mark", "&Edit Mark", {}, "EditMark1Click", &TfrmMain::EditMark1Click, true},
+      {"Editer Mark", "Edit Mark C&olor", {}, "ColorEditMark1Click", &TfrmMain::ColorEditMark1Click, false},
+      {"&Help", "&Help", QKeySequence(Qt::Key_F1), "Help2Click", &TfrmMain::Help2Click, false},
+  };
+  QHash<QString, QMenu*> menus;
+  for (const Command& c : commands) {
+    QMenu*& menu = menus[c.menu];
+    if (!menu) {
+      if (QString(c.menu) == "Editer Mark") {
+        menu = menus["&Tool"]->addMenu("Editer Mark");
+      } else {
+        menu = menuBar()->addMenu(c.menu);
+      }
+    }
+    if (QString(c.caption) == "-") {
+      menu->addSeparator();
+      continue;
+    }
+    auto* a = new QAction(c.caption, this);
+    a->setObjectName(c.handler);
+    a->setShortcut(c.key);
+    // The window's own keys work from any of its widgets.
+    a->setShortcutContext(Qt::WindowShortcut);
+    a->setCheckable(c.checkable);
+    if (c.slot) connect(a, &QAction::triggered, this, c.slot);
+    menu->addAction(a);
+    addAction(a);
+    actions_.insert(c.handler, a);
+  }
+  connect(actions_["Save1Click"], &QAction::triggered, this, [this] { Save1Click(); });
+  connect(actions_["SaveAs1Click"], &QAction::triggered, this, [this] { SaveAs1Click(); });
+  actions_["ToolBar2Click"]->setChecked(true);
+  actions_["StatusBar1Click"]->setChecked(true);
+  actions_["ErrorBeep1Click"]->setChecked(true);
+  actions_["EditMark1Click"]->setChecked(true);
+}
+
+void TfrmMain::createMenus() {
+  // The editor's context menu, shared with the message list. It shows no keys.
+  PopupMenu1 = new QMenu(this);
+  auto mirror = [this](const QString& caption, const QString& handler) {
+    QAction* source = actions_.value(handler);
+    QAction* a = PopupMenu1->addAction(caption);
+    connect(a, &QAction::triggered, source, &QAction::trigger);
+  };
+  mirror("&Undo", "Undo1Click");
+  PopupMenu1->addSeparator();
+  mirror("&Cut", "Cut1Click");
+  mirror("&Copy", "Copy1Click");
+  mirror("&Paste", "Paste1Click");
+  PopupMenu1->addSeparator();
+  mirror("Select All", "SelectAll1Click");
+  PopupMenu1->addSeparator();
+  QMenu* toggle = PopupMenu1->addMenu("&Toggle BookMark");
+  QMenu* go = PopupMenu1->addMenu("&Goto BookMark");
+  for (int digit = 0; digit <= 9; ++digit) {
+    QAction* t = toggle->addAction(QString("BookMark &%1").arg(digit));
+    t->setData(digit);
+    connect(t, &QAction::triggered, this, [this, digit] { BookMark91Click(digit); });
+    QAction* g = go->addAction(QString("BookMark &%1").arg(digit));
+    g->setData(digit);
+    connect(g, &QAction::triggered, this, [this, digit] { BookMark92Click(digit); });
+  }
+  PopupMenu1->addSeparator();
+  mirror("&MML Checker", "MMLChecker1Click");
+  mirror("Find &Macro", "FindMacro1Click");
+  mirror("C&Heck Macro", "CHeckMacro1Click");
+  reMain->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(reMain, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { PopupMenu1->popup(reMain->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmMain::createToolBar() {
+  ToolBar1 = addToolBar("ToolBar1");
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setFixedHeight(29);
+  ToolBar1->setMovable(false);
+  ToolBar1->setIconSize(QSize(16, 16));
+  auto button = [this](QStyle::StandardPixmap icon, const QString& name, const QString& hint,
+                       void (TfrmMain::*slot)()) {
+    QAction* a = ToolBar1->addAction(style()->standardIcon(icon), name);
+    a->setObjectName("tb" + name);
+    a->setToolTip(hint.isEmpty() ? name : hint);
+    connect(a, &QAction::triggered, this, slot);
+    actions_.insert("tb" + name, a);
+    return a;
+  };
+  ToolBar1->addSeparator();
+  button(QStyle::SP_FileIcon, "New", {}, &TfrmMain::New1Click);
+  button(QStyle::SP_DialogOpenButton, "Open", {}, &TfrmMain::Open1Click);
+  QAction* save = button(QStyle::SP_DialogSaveButton, "Save", {}, nullptr);
+  connect(save, &QAction::triggered, this, [this] { Save1Click(); });
+  ToolBar1->addSeparator();
+  button(QStyle::SP_MediaPlay, "Run", {}, &TfrmMain::RunCompilePlay1Click);
+  button(QStyle::SP_MediaSeekBackward, "Replay", "Replay(P)", &TfrmMain::RePlay1Click)->setEnabled(false);
+  button(QStyle::SP_MediaStop, "Stop", "Stop(P)", &TfrmMain::RePlay1Click)->setEnabled(false);
+  ToolBar1->addSeparator();
+  button(QStyle::SP_ArrowRight, "InsertLine", "Insert Line (L)", &TfrmMain::InsertLineClick);
+  button(QStyle::SP_FileDialogDetailedView, "CommentList", "Comment List", &TfrmMain::CommentList1Click);
+  ToolBar1->addSeparator();
+  button(QStyle::SP_BrowserReload, "ResetPlayer", {}, &TfrmMain::ResetPlayer1Click);
+  scrMP = new TTrackBar(ToolBar1);
+  scrMP->setObjectName("scrMP");
+  scrMP->setFixedWidth(169);
+  ToolBar1->addWidget(scrMP);
+  connect(scrMP, &TTrackBar::userMoved, this, &TfrmMain::scrMPChange);
+}
+
+void TfrmMain::createStatusBar() {
+  panel0_ = new QLabel(this);
+  panel0_->setFixedWidth(50);
+  panel1_ = new QLabel(this);
+  panel1_->setFixedWidth(500);
+  panel1_->setTextFormat(Qt::PlainText);
+  panel2_ = new QLabel(this);
+  panel2_->setTextFormat(Qt::PlainText);
+  statusBar()->addWidget(panel0_);
+  statusBar()->addWidget(panel1_);
+  statusBar()->addWidget(panel2_, 1);
+  statusBar()->setSizeGripEnabled(true);
+  panel1_->installEventFilter(this);
+  statusBar()->installEventFilter(this);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == panel1_ || watched == statusBar()) && event->type() == QEvent::MouseButtonRelease) sbClick();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QString TfrmMain::statusText() const { return panel1_->text(); }
+QString TfrmMain::playerNote() const { return panel2_->text(); }
+
+void TfrmMain::showPlayerNote() { panel2_->setText(QString::fromStdString(mp->statusText())); }
+
+QString TfrmMain::caretText() const { return panel0_->text(); }
+void TfrmMain::setStatus(const QString& text) { panel1_->setText(text); }
+bool TfrmMain::errorBeep() const { return actions_["ErrorBeep1Click"]->isChecked(); }
+bool TfrmMain::messageViewOption() const { return actions_["MessageView1Click"]->isChecked(); }
+bool TfrmMain::autoSave() const { return actions_["AutoSaVe1Click"]->isChecked(); }
+
+void TfrmMain::beepIfWanted() {
+  if (errorBeep()) QApplication::beep();
+}
+
+// ---- Settings ----------------------------------------------------------------
+
+void TfrmMain::readSettings() {
+  settings_.font = reMain->font();
+  settings_.fontColour = reMain->palette().color(QPalette::Text);
+  settings_.background = reMain->background();
+  settings_.markColour = QColor(0, 255, 255);
+  EditorSettings stored = settings_;
+  if (!readSettingsFile(settingsPath(), stored)) return;  // defaults: marks keep their design state
+  settings_ = stored;
+  for (TEditMark* m : {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot})
+    m->Color = settings_.markColour;
+  actions_["EditMark1Click"]->setChecked(!settings_.editMark);
+  actions_["ToolBar2Click"]->setChecked(settings_.toolBar);
+  ToolBar1->setVisible(settings_.toolBar);
+  actions_["MessageView1Click"]->setChecked(settings_.messageView);
+  actions_["ErrorBeep1Click"]->setChecked(settings_.errorBeep);
+  actions_["EditMark1Click"]->setChecked(!actions_["EditMark1Click"]->isChecked());
+  EditMark1Click();
+  reMain->setFont(settings_.font);
+  QPalette p = reMain->palette();
+  p.setColor(QPalette::Text, settings_.fontColour);
+  reMain->setPalette(p);
+  reMain->setBackground(settings_.background);
+}
+
+EditorSettings TfrmMain::currentSettings() const {
+  EditorSettings s = settings_;
+  s.editMark = actions_["EditMark1Click"]->isChecked();
+  s.toolBar = actions_["ToolBar2Click"]->isChecked();
+  s.messageView = actions_["MessageView1Click"]->isChecked();
+  s.errorBeep = actions_["ErrorBeep1Click"]->isChecked();
+  return s;
+}
+
+bool TfrmMain::writeSettings() { return writeSettingsFile(settingsPath(), currentSettings()); }
+
+// ---- Caption and caret -----------------------------------------------------------
+
+void TfrmMain::UpdateCaption() {
+  if (fileName.isEmpty()) {
+    setWindowTitle("zan");
+    applicationTitle = "zan";
+  } else {
+    setWindowTitle("zan - " + fileName);
+    applicationTitle = QFileInfo(fileName).fileName();
+  }
+}
+
+void TfrmMain::reMainChange() {
+  if (!windowTitle().contains('*')) setWindowTitle("*" + windowTitle());
+  ShowCaretPos();
+}
+
+void TfrmMain::ShowCaretPos() {
+  panel0_->setText(QString::asprintf("%3d:%3d", reMain->caretColumn(), reMain->caretLine()));
+}
+
+// ---- Documents -------------------------------------------------------------------
+
+void TfrmMain::deleteMidFile() {
+  if (QFile::exists(midPath())) {
+    mp->close();  // the player may hold it
+    QFile::remove(midPath());
+  }
+}
+
+void TfrmMain::New1Click() {
+  if (!ConfirmBox("初期化しても良いですか？")) return;
+  reMain->clear();
+  fileName.clear();
+  fileEncoding = TextEncoding::Cp932;
+  UpdateCaption();
+  deleteMidFile();
+}
+
+void TfrmMain::Open1Click() {
+  QString path = QFileDialog::getOpenFileName(this, {}, QFileInfo(fileName).absolutePath(), kScoreFilter);
+  if (path.isEmpty()) return;
+  openFile(path);
+}
+
+bool TfrmMain::openFile(const QString& path) {
+  LoadedDocument doc;
+  QString error;
+  if (!loadDocument(path, doc, error)) {
+    // The document, its name and caption stay as they were, so a later Save
+    // cannot write this text over the file that failed to load.
+    ErrorBox(QString("Cannot open \"%1\": %2").arg(path, error));
+    return false;
+  }
+  fileName = QFileInfo(path).absoluteFilePath();
+  fileEncoding = doc.encoding;
+  reMain->setLines(doc.lines);
+  UpdateCaption();
+  deleteMidFile();
+  return true;
+}
+
+void TfrmMain::openFromCommandLine(const QString& path) { openFile(path); }
+
+bool TfrmMain::Save1Click() {
+  if (fileName.isEmpty()) return SaveAs1Click();
+  return saveTo(fileName);
+}
+
+bool TfrmMain::SaveAs1Click() {
+  QFileDialog dialog(this, {}, QFileInfo(fileName).absolutePath(), kScoreFilter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("zan");
+  if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  QString path = dialog.selectedFiles().front();
+  TextEncoding previous = fileEncoding;
+  if (!saveTo(path)) {
+    fileEncoding = previous;
+    return false;
+  }
+  return true;
+}
+
+// CP932 cannot hold every character: ask before a save would lose some.
+bool TfrmMain::confirmUnencodable() {
+  if (fileEncoding != TextEncoding::Cp932) return true;
+  QString ch = firstUnencodable(reMain->toPlainText());
+  if (ch.isEmpty()) return true;
+  QMessageBox box(QMessageBox::Warning, "zan",
+                  QString("The text holds characters that CP932 (Shift-JIS) cannot store, such as \"%1\".\n"
+                          "Save the file as UTF-8 instead?")
+                      .arg(ch),
+                  QMessageBox::NoButton, this);
+  QPushButton* utf8 = box.addButton("Save as UTF-8", QMessageBox::AcceptRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(utf8);
+  box.exec();
+  if (box.clickedButton() != static_cast<QAbstractButton*>(utf8)) return false;
+  fileEncoding = TextEncoding::Utf8;
+  return true;
+}
+
+bool TfrmMain::saveTo(const QString& path) {
+  if (!confirmUnencodable()) return false;
+  QString error;
+  if (!saveDocument(path, reMain->lines(), fileEncoding, error)) {
+    ErrorBox(QString("Cannot save \"%1\": %2").arg(path, error));
+    return false;
+  }
+  fileName = QFileInfo(path).absoluteFilePath();
+  UpdateCaption();
+  return true;
+}
+
+void TfrmMain::AutoSaVe1Click() {}  // the check mark is the whole state
+
+void TfrmMain::Close1Click() { close(); }
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (modified()) {
+    QMessageBox box(QMessageBox::NoIcon, "zanpad の終了", "テキストが変更されています。保存しますか？",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    int answer = messageBoxHooks().closePrompt ? messageBoxHooks().closePrompt() : box.exec();
+    if (answer == QMessageBox::Cancel) {
+      event->ignore();
+      return;
+    }
+    if (answer == QMessageBox::Yes && !Save1Click()) {
+      // A save that failed or was cancelled keeps the window open: closing
+      // now would lose the text.
+      event->ignore();
+      return;
+    }
+  }
+  mp->close();
+  // A failed write leaves the old settings file whole; nothing is shown.
+  writeSettings();
+  event->accept();
+  for (QWidget* w : {static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
+                     static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
+    if (w) w->close();
+  closing_ = true;
+  if (!qEnvironmentVariableIsSet("ZAN_TEST_MODE")) QApplication::quit();
+}
+
+// ---- Edit menu ---------------------------------------------------------------------
+
+void TfrmMain::Undo1Click() { reMain->undo(); }
+void TfrmMain::Cut1Click() { reMain->cut(); }
+void TfrmMain::Copy1Click() { reMain->copy(); }
+void TfrmMain::Paste1Click() { reMain->paste(); }
+void TfrmMain::SelectAll1Click() { reMain->selectAll(); }
+
+// ---- View menu ---------------------------------------------------------------------
+
+void TfrmMain::ToolBar2Click() { ToolBar1->setVisible(actions_["ToolBar2Click"]->isChecked()); }
+
+void TfrmMain::StatusBar1Click() { statusBar()->setVisible(actions_["StatusBar1Click"]->isChecked()); }
+
+void TfrmMain::MessageView1Click() {
+  if (actions_["MessageView1Click"]->isChecked()) MessageView2Click();
+}
+
+void TfrmMain::ErrorBeep1Click() {}  // the check mark is the whole state
+
+// ---- Tool menu ---------------------------------------------------------------------
+
+void TfrmMain::CommentList1Click() {
+  if (!frmList) return;
+  frmList->show();
+  frmList->raise();
+  frmList->activateWindow();
+  frmList->ListBox1->setFocus();
+}
+
+void TfrmMain::MessageView2Click() {
+  if (frmMsg) frmMsg->showMessagePage();
+}
+
+void TfrmMain::MMLChecker1Click() {
+  if (!frmChecker) return;
+  frmChecker->show();
+  frmChecker->raise();
+  frmChecker->activateWindow();
+  if (reMain->selLength() > 0) frmChecker->re1->setPlainText(reMain->selText());
+  frmChecker->re1->setFocus();
+}
+
+void TfrmMain::Font1Click() {
+  bool ok = false;
+  QFont font = QFontDialog::getFont(&ok, settings_.font, this);
+  if (!ok) return;
+  settings_.font = font;
+  reMain->setFont(font);
+}
+
+void TfrmMain::Color1Click() {
+  QColor colour = QColorDialog::getColor(settings_.background, this);
+  if (!colour.isValid()) return;
+  settings_.background = colour;
+  reMain->setBackground(colour);
+}
+
+void TfrmMain::EditMark1Click() {
+  bool on = actions_["EditMark1Click"]->isChecked();
+  for (TEditMark* m : {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot}) m->Enabled = on;
+  reMain->viewport()->update();
+}
+
+void TfrmMain::ColorEditMark1Click() {
+  QColor colour = QColorDialog::getColor(settings_.markColour, this);
+  if (!colour.isValid()) return;
+  settings_.markColour = colour;
+  for (TEditMark* m : {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot}) m->Color = colour;
+  reMain->viewport()->update();
+}
+
+// ---- Status bar and editor keys --------------------------------------------------
+
+void TfrmMain::sbClick() {
+  if (statusText().contains("err") && frmMsg) frmMsg->Debug2Click();
+}
+
+void TfrmMain::reMainKeyDown(QKeyEvent* event) {
+  ShowCaretPos();
+  if (bookmarkKeyHeld || event->isAutoRepeat()) return;
+  int digit = bookmarkDigit(event);
+  if (digit < 0) return;
+  Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    ToggleBookmark(digit);
+    bookmarkKeyHeld = true;
+  } else if (mods == Qt::ControlModifier) {
+    GotoBookmark(digit);
+    bookmarkKeyHeld = true;
+  }
+}
+
+void TfrmMain::reMainKeyUp(QKeyEvent* event) {
+  // X11 sends a release before every auto-repeated press; those do not end
+  // the hold.
+  if (!event->isAutoRepeat()) bookmarkKeyHeld = false;
+  ShowCaretPos();
+}

@@ -1,0 +1,324 @@
+// The main window: caption and modified mark, documents and encodings, the
+// close prompt, the settings file, bookmarks and the separator line.
+#include <QToolBar>
+#include <QtTest>
+
+#include "bookmarks.h"
+#include "editor_fixture.h"
+#include "settings_file.h"
+#include "zan/cp932.h"
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+QByteArray cp932(const char* utf8) { return QByteArray::fromStdString(zan::toCp932(utf8)); }
+
+void pressKey(TExtMemo* editor, Qt::Key key, Qt::KeyboardModifiers mods, bool autoRepeat = false) {
+  QKeyEvent down(QEvent::KeyPress, key, mods, QString(), autoRepeat);
+  QApplication::sendEvent(editor, &down);
+}
+
+void releaseKey(TExtMemo* editor, Qt::Key key, Qt::KeyboardModifiers mods, bool autoRepeat = false) {
+  QKeyEvent up(QEvent::KeyRelease, key, mods, QString(), autoRepeat);
+  QApplication::sendEvent(editor, &up);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    testDataDir();
+    QFile::remove(settingsPath());
+  }
+
+  void typingMarksTheCaptionOnce() {
+    Windows w;
+    QCOMPARE(w.main->windowTitle(), QString("zan"));
+    w.main->reMain->setFocus();
+    QTest::keyClicks(w.main->reMain, "c");
+    QCOMPARE(w.main->windowTitle(), QString("*zan"));
+    QTest::keyClicks(w.main->reMain, "de");
+    QCOMPARE(w.main->windowTitle(), QString("*zan"));
+    QVERIFY(w.main->modified());
+  }
+
+  void openAndSaveRoundTripBothEncodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("cp932") << cp932("{前奏}\r\nt120 cde\r\n") << QString("{前奏}") << cp932("{前奏}\r\nt120 cde\r\n");
+    QTest::newRow("utf8") << QByteArray("{前奏}\nt120 cde\n") << QString("{前奏}")
+                          << QByteArray("{前奏}\r\nt120 cde\r\n");
+    QTest::newRow("utf8 bom") << QByteArray("\xEF\xBB\xBF" "abc\r\n") << QString("abc") << QByteArray("abc\r\n");
+    QTest::newRow("ascii") << QByteArray("cde\rfga") << QString("cde") << QByteArray("cde\r\nfga\r\n");
+  }
+  void openAndSaveRoundTripBothEncodings() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, firstLine);
+    QFETCH(QByteArray, saved);
+    Windows w;
+    QString path = testDataDir() + "doc.zan";
+    writeAll(path, bytes);
+    QVERIFY(w.main->openFile(path));
+    QCOMPARE(w.main->reMain->line(0), firstLine);
+    QCOMPARE(w.main->windowTitle(), "zan - " + path);
+    QCOMPARE(w.main->applicationTitle, QString("doc.zan"));
+    QVERIFY(!w.main->modified());
+    QVERIFY(w.main->Save1Click());
+    QCOMPARE(readAll(path), saved);
+  }
+
+  void failedOpenKeepsTheDocument() {
+    Windows w;
+    QString path = testDataDir() + "kept.zan";
+    writeAll(path, "c d e\r\n");
+    QVERIFY(w.main->openFile(path));
+    w.main->reMain->setPlainText("edited");
+    bool errorShown = false;
+    messageBoxHooks().error = [&](const QString&) { errorShown = true; };
+    QVERIFY(!w.main->openFile(testDataDir() + "missing/none.zan"));
+    QVERIFY(errorShown);
+    QCOMPARE(w.main->fileName, path);
+    QCOMPARE(w.text(), QString("edited"));
+  }
+
+  void newAskedAndAnswered() {
+    Windows w;
+    QString path = testDataDir() + "new.zan";
+    writeAll(path, "abc\r\n");
+    QVERIFY(w.main->openFile(path));
+    messageBoxHooks().confirm = [](const QString& q) { return q != "初期化しても良いですか？"; };
+    w.main->New1Click();
+    QCOMPARE(w.text(), QString("abc"));
+    QCOMPARE(w.main->fileName, path);
+    messageBoxHooks().confirm = [](const QString&) { return true; };
+    writeAll(midPath(), "MThd");
+    w.main->New1Click();
+    QCOMPARE(w.text(), QString());
+    QCOMPARE(w.main->windowTitle(), QString("zan"));
+    QVERIFY(!QFile::exists(midPath()));
+  }
+
+  void closePromptThreeAnswers() {
+    QString path = testDataDir() + "close.zan";
+    {  // Cancel: the window stays, the text too, and no settings are written.
+      Windows w;
+      writeAll(path, "abc\r\n");
+      QVERIFY(w.main->openFile(path));
+      w.main->show();
+      QTest::keyClicks(w.main->reMain, "x");
+      messageBoxHooks().closePrompt = [] { return int(QMessageBox::Cancel); };
+      QVERIFY(!w.main->close());
+      QVERIFY(!QFile::exists(settingsPath()));
+      QVERIFY(w.main->modified());
+      messageBoxHooks().closePrompt = [] { return int(QMessageBox::No); };
+      QVERIFY(w.main->close());
+      QCOMPARE(readAll(path), QByteArray("abc\r\n"));  // No: not saved
+      QVERIFY(QFile::exists(settingsPath()));
+    }
+    {  // Yes: saved, then closed.
+      Windows w;
+      QVERIFY(w.main->openFile(path));
+      w.main->reMain->setPlainText("saved on close");
+      messageBoxHooks().closePrompt = [] { return int(QMessageBox::Yes); };
+      QVERIFY(w.main->close());
+      QCOMPARE(readAll(path), QByteArray("saved on close\r\n"));
+    }
+  }
+
+  void settingsSurviveARestart() {
+    {
+      Windows w;
+      QVERIFY(w.main->action("EditMark1Click")->isChecked());
+      QVERIFY(w.main->action("ErrorBeep1Click")->isChecked());
+      QVERIFY(!w.main->action("MessageView1Click")->isChecked());
+      QCOMPARE(w.main->reMain->EditMarks.Tab.Color, QColor(0, 255, 255));
+      w.main->action("ToolBar2Click")->trigger();
+      w.main->action("StatusBar1Click")->trigger();
+      w.main->action("MessageView1Click")->setChecked(true);
+      w.main->action("EditMark1Click")->trigger();
+      QVERIFY(!w.main->reMain->EditMarks.CrLf.Enabled);
+      QVERIFY(w.main->reMain->EditMarks.Ctrl.Enabled);  // control marks stay
+      QVERIFY(w.main->close());
+    }
+    QVERIFY(QFile::exists(settingsPath()));
+    {
+      Windows w;
+      QVERIFY(!w.main->action("ToolBar2Click")->isChecked());
+      QVERIFY(w.main->ToolBar1->isHidden());
+      QVERIFY(w.main->action("StatusBar1Click")->isChecked());  // not stored
+      QVERIFY(w.main->action("MessageView1Click")->isChecked());
+      QVERIFY(!w.main->action("EditMark1Click")->isChecked());
+      QVERIFY(!w.main->reMain->EditMarks.Tab.Enabled);
+      QVERIFY(!w.main->action("AutoSaVe1Click")->isChecked());
+    }
+  }
+
+  void damagedSettingsStartWithDefaults_data() {
+    QTest::addColumn<int>("cut");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("half") << -2;
+    QTest::newRow("one byte short") << -1;
+    QTest::newRow("foreign") << -3;
+  }
+  void damagedSettingsStartWithDefaults() {
+    QFETCH(int, cut);
+    EditorSettings s;
+    s.font = QFont("Monospace");
+    s.font.setPixelSize(14);
+    s.toolBar = false;
+    QVERIFY(writeSettingsFile(settingsPath(), s));
+    QByteArray bytes = readAll(settingsPath());
+    if (cut == 0) bytes.clear();
+    if (cut == -1) bytes.chop(1);
+    if (cut == -2) bytes.truncate(bytes.size() / 2);
+    if (cut == -3) bytes = "[General]\nfont=Arial\n";
+    writeAll(settingsPath(), bytes);
+    Windows w;
+    QVERIFY(w.main->action("ToolBar2Click")->isChecked());
+    QVERIFY(w.main->action("EditMark1Click")->isChecked());
+  }
+
+  void settingsRecordsRoundTrip() {
+    EditorSettings s;
+    s.font = QFont("IPAGothic");
+    s.font.setPixelSize(17);
+    s.font.setBold(true);
+    s.fontColour = QColor(1, 2, 3);
+    s.background = QColor(250, 240, 230);
+    s.markColour = QColor(255, 0, 0);
+    s.editMark = false;
+    s.errorBeep = false;
+    s.messageView = true;
+    QVERIFY(writeSettingsFile(settingsPath(), s));
+    EditorSettings r;
+    QVERIFY(readSettingsFile(settingsPath(), r));
+    QCOMPARE(r.font.family(), s.font.family());
+    QCOMPARE(r.font.pixelSize(), 17);
+    QVERIFY(r.font.bold());
+    QCOMPARE(r.fontColour, s.fontColour);
+    QCOMPARE(r.background, s.background);
+    QCOMPARE(r.markColour, s.markColour);
+    QCOMPARE(r.editMark, false);
+    QCOMPARE(r.toolBar, true);
+    QCOMPARE(r.messageView, true);
+    QCOMPARE(r.errorBeep, false);
+    // A failed write leaves the old file whole.
+    QVERIFY(!writeSettingsFile(testDataDir() + "no/such/dir/zanpad_reg.ini", s));
+    QVERIFY(readSettingsFile(settingsPath(), r));
+  }
+
+  void bookmarksToggleMoveRemoveAndGoTo() {
+    Windows w;
+    TExtMemo* e = w.main->reMain;
+    QStringList lines;
+    for (int i = 0; i < 12; ++i) lines << QString("line%1").arg(i);
+    e->setLines(lines);
+    e->setCaret(e->lineStart(5) + 2);
+    pressKey(e, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+    releaseKey(e, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(e->line(5), QString("{#3}line5"));
+    // Elsewhere: the marker moves.
+    e->setCaret(e->lineStart(9));
+    pressKey(e, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+    releaseKey(e, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(e->line(5), QString("line5"));
+    QCOMPARE(e->line(9), QString("{#3}line9"));
+    // Go to: the caret lands behind the marker.
+    e->setCaret(0);
+    pressKey(e, Qt::Key_3, Qt::ControlModifier);
+    releaseKey(e, Qt::Key_3, Qt::ControlModifier);
+    QCOMPARE(e->caretLine(), 9);
+    QCOMPARE(e->caretColumn(), 4);
+    // On its own line: removed, caret at the line's start.
+    pressKey(e, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+    releaseKey(e, Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(e->line(9), QString("line9"));
+    QCOMPARE(e->caretLine(), 9);
+    QCOMPARE(e->caretColumn(), 0);
+    // Nothing to go to: nothing moves.
+    e->setCaret(e->lineStart(2) + 1);
+    w.main->GotoBookmark(3);
+    QCOMPARE(e->caretLine(), 2);
+    QCOMPARE(e->caretColumn(), 1);
+  }
+
+  void bookmarkKeyHeldActsOnce() {
+    Windows w;
+    TExtMemo* e = w.main->reMain;
+    e->setLines({"a", "b"});
+    e->setCaret(0);
+    auto mods = Qt::ControlModifier | Qt::ShiftModifier;
+    pressKey(e, Qt::Key_4, mods);
+    // Auto-repeat: X11 sends release and press pairs flagged as repeats.
+    for (int i = 0; i < 3; ++i) {
+      releaseKey(e, Qt::Key_4, mods, true);
+      pressKey(e, Qt::Key_4, mods, true);
+    }
+    releaseKey(e, Qt::Key_4, mods);
+    QCOMPARE(e->line(0), QString("{#4}a"));
+  }
+
+  void otherModifiersDoNothing_data() {
+    QTest::addColumn<int>("mods");
+    QTest::newRow("ctrl+alt") << int(Qt::ControlModifier | Qt::AltModifier);
+    QTest::newRow("shift") << int(Qt::ShiftModifier);
+    QTest::newRow("ctrl+shift+alt") << int(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    QTest::newRow("keypad") << int(Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
+  }
+  void otherModifiersDoNothing() {
+    QFETCH(int, mods);
+    Windows w;
+    TExtMemo* e = w.main->reMain;
+    e->setLines({"a", "b"});
+    pressKey(e, Qt::Key_3, Qt::KeyboardModifiers(mods));
+    releaseKey(e, Qt::Key_3, Qt::KeyboardModifiers(mods));
+    QVERIFY(!w.text().contains("{#"));
+  }
+
+  void shiftedDigitSymbolsNameTheirDigit() {
+    QKeyEvent hash(QEvent::KeyPress, Qt::Key_NumberSign, Qt::ControlModifier | Qt::ShiftModifier, "#");
+    QCOMPARE(bookmarkDigit(&hash), 3);
+    QKeyEvent paren(QEvent::KeyPress, Qt::Key_ParenRight, Qt::ControlModifier | Qt::ShiftModifier, ")");
+    QCOMPARE(bookmarkDigit(&paren), 0);
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, "a");
+    QCOMPARE(bookmarkDigit(&letter), -1);
+  }
+
+  void separatorLineGoesAboveTheCaretLine() {
+    Windows w;
+    TExtMemo* e = w.main->reMain;
+    e->setLines({"first", "second"});
+    e->setCaret(2);
+    w.main->InsertLineClick();
+    QCOMPARE(e->line(0), ";" + QString(79, '-'));
+    QCOMPARE(e->line(0).size(), 80);
+    QCOMPARE(e->line(1), QString("first"));
+    QCOMPARE(e->caretLine(), 1);
+    QCOMPARE(e->caretColumn(), 2);
+  }
+
+  void caretPositionInStatusBar() {
+    Windows w;
+    w.main->reMain->setLines({"abc", "defgh"});
+    w.main->reMain->setCaret(w.main->reMain->lineStart(1) + 4);
+    QCOMPARE(w.main->caretText(), QString("  4:  1"));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
