@@ -18,11 +18,19 @@ build: bootstrap
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD_DIR) -j$(JOBS)
 
+# With a display, the editor opens on the demo score (F9 plays it). Without
+# one, the demo is compiled and rendered to a WAV file instead.
 run: build
-	@echo "Compiling examples/demo.zan ..."
-	@$(BUILD_DIR)/bin/zan -o $(BUILD_DIR)/demo.mid examples/demo.zan; \
+	@scripts/bootstrap fonts-ipafont-gothic
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "Starting the editor on examples/demo.zan (F9 compiles and plays)"; \
+	  exec $(BUILD_DIR)/bin/zanpad examples/demo.zan; \
+	fi; \
+	echo "No display found: compiling examples/demo.zan with zan instead."; \
+	$(BUILD_DIR)/bin/zan -o $(BUILD_DIR)/demo.mid --wav $(BUILD_DIR)/demo.wav examples/demo.zan; \
 	  status=$$?; \
-	  if [ $$status -le 1 ]; then echo "The MIDI file is $(BUILD_DIR)/demo.mid"; fi; \
+	  if [ $$status -eq 0 ]; then \
+	    echo "The MIDI file is $(BUILD_DIR)/demo.mid, the rendered audio $(BUILD_DIR)/demo.wav"; fi; \
 	  exit $$status
 
 # The tests run twice: on the release build, and built again with

@@ -14,6 +14,7 @@
 #include "editor_fonts.h"
 #include "ext_memo.h"
 #include "text_boxes.h"
+#include "window_place.h"
 
 TMessagePane::TMessagePane(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
@@ -141,6 +142,7 @@ QStringList TfrmMsg::messageLines() const {
 void TfrmMsg::suspendUpdates(bool suspended) { RichEdit1->setUpdatesEnabled(!suspended); }
 
 void TfrmMsg::showMessagePage() {
+  if (host_.editor) placeBesideOnce(this, host_.editor->window());
   show();
   PageControl1->setCurrentIndex(0);
   raise();

@@ -31,6 +31,7 @@
 #include "player_settings.h"
 #include "text_boxes.h"
 #include "track_bar.h"
+#include "window_place.h"
 #include "zan/tsmf.h"
 
 namespace {
@@ -285,12 +286,12 @@ void TfrmMain::createStatusBar() {
   statusBar()->addWidget(panel1_);
   statusBar()->addWidget(panel2_, 1);
   statusBar()->setSizeGripEnabled(true);
-  panel1_->installEventFilter(this);
+  // A click on a panel reaches the status bar too: one filter sees it once.
   statusBar()->installEventFilter(this);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if ((watched == panel1_ || watched == statusBar()) && event->type() == QEvent::MouseButtonRelease) sbClick();
+  if (watched == statusBar() && event->type() == QEvent::MouseButtonRelease) sbClick();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -516,6 +517,7 @@ void TfrmMain::ErrorBeep1Click() {}  // the check mark is the whole state
 
 void TfrmMain::CommentList1Click() {
   if (!frmList) return;
+  placeBesideOnce(frmList, this);
   frmList->show();
   frmList->raise();
   frmList->activateWindow();
@@ -528,6 +530,7 @@ void TfrmMain::MessageView2Click() {
 
 void TfrmMain::MMLChecker1Click() {
   if (!frmChecker) return;
+  placeBesideOnce(frmChecker, this);
   frmChecker->show();
   frmChecker->raise();
   frmChecker->activateWindow();

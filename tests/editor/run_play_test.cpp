@@ -1,6 +1,8 @@
 // Run, the player controls, the timer, Export, the message view and the
 // MML checker, on the silent audio driver.
 #include <QAction>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -178,6 +180,9 @@ class RunPlayTest : public QObject {
     // Then the status bar: the Debug view opens at the error's text.
     w.main->sbClick();
     QVERIFY(w.msg->debugPageVisible());
+    QCOMPARE(w.msg->PageControl1->currentIndex(), 1);
+    QVERIFY(w.msg->PageControl1->tabBar()->isTabVisible(1));
+    QVERIFY(w.msg->reDebug->isVisible());
     QCOMPARE(w.msg->reDebug->textCursor().blockNumber(), 2);
     QCOMPARE(w.msg->reDebug->textCursor().selectedText(), QString("x"));
     QCOMPARE(w.msg->reDebug->document()->findBlockByNumber(2).text(), QString("   2:e4 x f4"));
