@@ -1,0 +1,120 @@
+// Find and Find Next in the editor, Find Macro, Check Macro and Help from
+// the word at the caret.
+#include <QtTest>
+
+#include "editor_fixture.h"
+#include "help_window.h"
+
+class SearchTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void findMovesOnAndWraps() {
+    Windows w;
+    w.setText("cde cde\ncde");
+    w.main->reMain->setCaret(0);
+    w.main->findText = "cde";
+    QList<int> starts;
+    for (int i = 0; i < 4; ++i) {
+      w.main->FindNext1Click();
+      starts << w.main->reMain->selStart();
+      QCOMPARE(w.main->reMain->selText(), QString("cde"));
+    }
+    // The match at the very first character is found by the wrap-around.
+    QCOMPARE(starts, QList<int>({4, 8, 0, 4}));
+  }
+
+  void findTakesTheSelectionOrAsks() {
+    Windows w;
+    w.setText("abc xyz abc");
+    w.main->reMain->setSelection(0, 3);
+    w.main->Find2Click();
+    QCOMPARE(w.main->findText, QString("abc"));
+    QCOMPARE(w.main->reMain->selStart(), 8);
+    QString askedCaption;
+    messageBoxHooks().input = [&](const QString& caption, const QString& prompt, const QString& preset) {
+      askedCaption = caption + "|" + prompt + "|" + preset;
+      return QString("nothing");
+    };
+    w.main->reMain->setCaret(0);
+    w.main->Find2Click();
+    QCOMPARE(askedCaption, QString("検索文字列を入力してください。|検索|abc"));
+    QCOMPARE(w.warnings, QStringList({"文字列が見つかりません。"}));
+    QCOMPARE(w.main->reMain->selLength(), 0);
+  }
+
+  void findMacroSelectsTheDefinition_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<int>("selStart");
+    QTest::newRow("plain") << "_m(LEAD,c d e)\nLEAD LEAD" << 17 << 3;
+    QTest::newRow("quoted") << "_m(\"LEAD\",c d e)\nLEAD" << 19 << 4;
+  }
+  void findMacroSelectsTheDefinition() {
+    QFETCH(QString, text);
+    QFETCH(int, caret);
+    QFETCH(int, selStart);
+    Windows w;
+    w.setText(text);
+    w.main->reMain->setCaret(caret);
+    w.main->FindMacro1Click();
+    QCOMPARE(w.main->reMain->selStart(), selStart);
+    QCOMPARE(w.main->reMain->selText(), QString("LEAD"));
+    QCOMPARE(w.main->statusText(), QString("ok"));
+  }
+
+  void findMacroNotices() {
+    Windows w;
+    w.main->action("ErrorBeep1Click")->setChecked(false);
+    w.setText("T c\nUNKNOWN");
+    w.main->reMain->setCaret(1);
+    w.main->FindMacro1Click();
+    QString builtIn = "\"T\"=\"\\3\" は、ファイル外で定義されています。";
+    QCOMPARE(w.main->statusText(), builtIn);
+    QCOMPARE(w.messages().back(), builtIn);
+    // Before any good Run the player has no file: compile first.
+    w.main->reMain->setCaret(w.main->reMain->lineStart(1) + 3);
+    w.main->FindMacro1Click();
+    QCOMPARE(w.main->statusText(), QString("\"UNKNOWN\" 失敗。コンパイル後に再び試してください。"));
+    w.setText("t120 c4\n;UNKNOWN");
+    w.main->RunCompilePlay1Click();
+    w.main->reMain->setCaret(w.main->reMain->lineStart(1) + 4);
+    w.main->FindMacro1Click();
+    QCOMPARE(w.main->statusText(), QString("\"UNKNOWN\" 失敗。一般ｺﾏﾝﾄﾞは、ﾍﾙﾌﾟ(F1)をご利用ください。"));
+  }
+
+  void checkMacroShowsTheBody() {
+    Windows w;
+    w.setText("_m(RIFF,c d e)\nACB(64,1) RIFF");
+    int afterCall = w.main->reMain->lineStart(1) + 9;
+    w.main->reMain->setCaret(afterCall);
+    w.main->CHeckMacro1Click();
+    QVERIFY(w.main->statusText().startsWith("ACB = "));
+    QVERIFY(w.main->statusText().size() > 6);
+    QCOMPARE(w.main->reMain->selStart(), afterCall - 6);  // before "("
+    // A user macro before any Run is not known yet.
+    w.main->reMain->setCaret(w.main->reMain->lineStart(1) + 14);
+    w.main->CHeckMacro1Click();
+    QCOMPARE(w.main->statusText(), QString("RIFF = 見つかりません。ｺﾝﾊﾟｲﾙ後再試行してください。"));
+    w.main->RunCompilePlay1Click();
+    w.main->reMain->setCaret(w.main->reMain->lineStart(1) + 14);
+    w.main->CHeckMacro1Click();
+    QCOMPARE(w.main->statusText(), QString("RIFF = c d e"));
+  }
+
+  void helpLooksUpTheMacroBody() {
+    Windows w;
+    w.main->show();
+    w.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+    w.setText("T c d e");
+    w.main->reMain->setCaret(1);
+    w.main->Help2Click();
+    THelpWindow* help = w.main->findChild<THelpWindow*>();
+    QVERIFY(help);
+    QVERIFY2(help->source().toString().contains("transpose"), qPrintable(help->source().toString()));
+  }
+};
+
+QTEST_MAIN(SearchTest)
+#include "search_test.moc"
