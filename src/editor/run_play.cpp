@@ -92,6 +92,7 @@ void TfrmMain::RunCompilePlay1Click() {
   } catch (const std::exception&) {
     if (suspended) frmMsg->suspendUpdates(false);
     setStatus("Could not compile ...");
+    showPlayerNote();  // what the player could not do: no SoundFont, say
   }
 }
 

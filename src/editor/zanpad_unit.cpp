@@ -197,6 +197,8 @@ void TfrmMain::createActions() {
   }
   connect(actions_["Save1Click"], &QAction::triggered, this, [this] { Save1Click(); });
   connect(actions_["SaveAs1Click"], &QAction::triggered, this, [this] { SaveAs1Click(); });
+  // F1 reaches Help from every window; Help itself tells them apart.
+  actions_["Help2Click"]->setShortcutContext(Qt::ApplicationShortcut);
   actions_["ToolBar2Click"]->setChecked(true);
   actions_["StatusBar1Click"]->setChecked(true);
   actions_["ErrorBeep1Click"]->setChecked(true);
