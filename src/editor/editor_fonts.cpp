@@ -1,7 +1,9 @@
 #include "editor_fonts.h"
 
 #include <QFontDatabase>
+#include <QPalette>
 #include <QStringList>
+#include <QWidget>
 
 QFont editorFont(int pixelSize) {
   static const QString family = [] {
@@ -16,4 +18,11 @@ QFont editorFont(int pixelSize) {
   font.setStyleHint(QFont::TypeWriter);
   font.setPixelSize(pixelSize);
   return font;
+}
+
+void keepSelectionVisible(QWidget* pane) {
+  QPalette p = pane->palette();
+  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+  pane->setPalette(p);
 }

@@ -35,14 +35,7 @@ TExtMemo::TExtMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setTabChangesFocus(false);
 
-  // The selection keeps its colours when the focus moves to another window
-  // (find, the message list), so the user still sees what was found.
-  QPalette colours = palette();
-  colours.setColor(QPalette::Inactive, QPalette::Highlight,
-                   colours.color(QPalette::Active, QPalette::Highlight));
-  colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   colours.color(QPalette::Active, QPalette::HighlightedText));
-  setPalette(colours);
+  keepSelectionVisible(this);
 
   setFont(editorFont(kFontPixelSize));
   applyFontMetrics();

@@ -39,10 +39,7 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
   re1->setLineWrapMode(QPlainTextEdit::NoWrap);
   re1->setTabChangesFocus(true);
   re1->setFont(editorFont(12));
-  QPalette p = re1->palette();
-  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
-  re1->setPalette(p);
+  keepSelectionVisible(re1);
   setCentralWidget(re1);
 
   QMenu* check = menuBar()->addMenu("&Check");

@@ -21,11 +21,7 @@ TMessagePane::TMessagePane(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   setFont(editorFont(12));
-  // The selection stays visible when the pane loses the focus.
-  QPalette p = palette();
-  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
-  setPalette(p);
+  keepSelectionVisible(this);
 }
 
 void TMessagePane::mousePressEvent(QMouseEvent* event) {
