@@ -16,7 +16,7 @@ bootstrap:
 
 build: bootstrap
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD_DIR) -j$(JOBS)
+	@MAKEFLAGS= cmake --build $(BUILD_DIR) -j$(JOBS)
 
 # With a display, the editor opens on the demo score (F9 plays it). Without
 # one, the demo is compiled and rendered to a WAV file instead.
@@ -38,7 +38,7 @@ run: build
 ASAN_DIR ?= build-asan
 test: build
 	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_SANITIZE=ON -DZAN_BUILD_BENCH=OFF >/dev/null
-	@cmake --build $(ASAN_DIR) -j$(JOBS)
+	@MAKEFLAGS= cmake --build $(ASAN_DIR) -j$(JOBS)
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
