@@ -9,7 +9,7 @@ all: build
 
 # What the build and the tests need: Qt 6 for the editor, FluidSynth and a
 # small General MIDI SoundFont for playback, ALSA for the sequencer ports.
-PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont
+PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)
@@ -21,7 +21,6 @@ build: bootstrap
 # With a display, the editor opens on the demo score (F9 plays it). Without
 # one, the demo is compiled and rendered to a WAV file instead.
 run: build
-	@scripts/bootstrap fonts-ipafont-gothic
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "Starting the editor on examples/demo.zan (F9 compiles and plays)"; \
 	  exec $(BUILD_DIR)/bin/zanpad examples/demo.zan; \
