@@ -8,7 +8,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 all: build
 
 # What the build and the tests need: Qt 6 for the editor, FluidSynth and a
-# small General MIDI SoundFont for playback, ALSA for the sequencer ports.
+# small General MIDI SoundFont for playback, ALSA for the sequencer ports,
+# and a monospace font with Japanese glyphs (the GUI tests see what users see).
 PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic
 
 bootstrap:
