@@ -45,6 +45,10 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
     result.encoding = TextEncoding::Cp932;
     result.lines = splitLines(fromCp932(raw));
   }
+  // U+FFFD cannot come from CP932 text, and valid UTF-8 holds it only where
+  // the file itself did: count what the decoding had to replace.
+  if (result.encoding == TextEncoding::Cp932)
+    for (const QString& line : result.lines) result.undecodable += static_cast<int>(line.count(QChar(0xFFFD)));
   doc = std::move(result);
   return true;
 }

@@ -11,6 +11,7 @@ enum class TextEncoding { Cp932, Utf8 };
 struct LoadedDocument {
   QStringList lines;
   TextEncoding encoding = TextEncoding::Cp932;
+  int undecodable = 0;  // byte sequences that were no text in the encoding, shown as U+FFFD
 };
 
 // False with `error` set when the file cannot be read.

@@ -408,6 +408,11 @@ bool TfrmMain::openFile(const QString& path) {
   reMain->setLines(doc.lines);
   UpdateCaption();
   deleteMidFile();
+  if (doc.undecodable > 0)
+    WarnBox(QString("\"%1\" holds %2 byte sequence(s) that are not CP932 (Shift-JIS) text.\n"
+                    "They show as \uFFFD and cannot be saved back as they were.")
+                .arg(path)
+                .arg(doc.undecodable));
   return true;
 }
 

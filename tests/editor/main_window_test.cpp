@@ -96,6 +96,44 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.text(), QString("edited"));
   }
 
+  void undecodableBytesAreReported() {
+    Windows w;
+    QString path = testDataDir() + "broken.zan";
+    writeAll(path, QByteArray("c d e\r\n") + cp932("{前奏}") + QByteArray("\x81\r\n"));
+    QVERIFY(w.main->openFile(path));
+    QCOMPARE(w.warnings.size(), 1);
+    QVERIFY(w.warnings.front().contains("1 byte sequence"));
+    QCOMPARE(w.main->reMain->line(1), QString("{前奏}\uFFFD"));
+  }
+
+  void mutatedSettingsNeverCrash() {
+    // Every byte flipped, dropped or added in turn: the file is either read
+    // whole with values in range, or refused.
+    EditorSettings s;
+    s.font = QFont("IPAGothic");
+    s.font.setPixelSize(12);
+    QVERIFY(writeSettingsFile(settingsPath(), s));
+    const QByteArray good = readAll(settingsPath());
+    int refused = 0;
+    for (int i = 0; i < good.size(); ++i) {
+      for (int kind = 0; kind < 3; ++kind) {
+        QByteArray bad = good;
+        if (kind == 0) bad[i] = char(bad[i] ^ 0xFF);
+        if (kind == 1) bad.remove(i, 1);
+        if (kind == 2) bad.insert(i, char(0x7F));
+        writeAll(settingsPath(), bad);
+        EditorSettings r;
+        if (!readSettingsFile(settingsPath(), r)) {
+          ++refused;
+          continue;
+        }
+        QVERIFY(r.font.pixelSize() >= 4 && r.font.pixelSize() <= 400);
+        QVERIFY(r.background.isValid() && r.markColour.isValid());
+      }
+    }
+    QVERIFY(refused > good.size());  // most damage is seen
+  }
+
   void newAskedAndAnswered() {
     Windows w;
     QString path = testDataDir() + "new.zan";
