@@ -1,6 +1,7 @@
 // Run, the player controls, the timer, Export, the message view and the
 // MML checker, on the silent audio driver.
 #include <QAction>
+#include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -8,6 +9,7 @@
 
 #include "editor_fixture.h"
 #include "player.h"
+#include "player_settings.h"
 #include "track_bar.h"
 
 using zan::player::Mode;
@@ -269,6 +271,24 @@ class RunPlayTest : public QObject {
     w.main->MMLChecker1Click();
     QVERIFY(w.checker->isVisible());
     QCOMPARE(w.checker->re1->toPlainText(), QString("c d"));
+  }
+
+  void deviceDialogKeepsWhatItWasGiven() {
+    PlayerSettings given;
+    given.config.soundFont = testDataDir().toStdString() + "missing.sf2";
+    given.config.gain = 1.25;
+    TfrmDevice dialog(given);
+    PlayerSettings back = dialog.settings();
+    QCOMPARE(back.config.soundFont, given.config.soundFont);
+    QCOMPARE(back.config.gain, 1.25);
+    QCOMPARE(back.config.output, std::string());       // the built-in synthesizer
+    QCOMPARE(back.config.audioDriver, std::string());  // automatic
+    // A setting naming no file falls back to an installed SoundFont.
+    QLabel* note = nullptr;
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+      if (l->text().startsWith("In use: ") || l->text().startsWith("No SoundFont found")) note = l;
+    QVERIFY(note);
+    QCOMPARE(note->text().startsWith("In use: "), !zan::player::findSoundFont("").empty());
   }
 
   void checkerPlaysTheFragment() {
