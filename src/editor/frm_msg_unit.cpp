@@ -240,7 +240,7 @@ void TfrmMsg::FindNext1Click() {
 }
 
 void TfrmMsg::FindinSorce1Click() {
-  QString selected = reDebug->textCursor().selectedText();
+  QString selected = reDebug->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n');
   if (selected.isEmpty()) {
     WarnBox("キーワード部分を選択して（反転させて）ください。");
     return;
