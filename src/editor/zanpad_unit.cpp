@@ -496,7 +496,6 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   for (QWidget* w : {static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
                      static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
     if (w) w->close();
-  closing_ = true;
   if (!qEnvironmentVariableIsSet("ZAN_TEST_MODE")) QApplication::quit();
 }
 

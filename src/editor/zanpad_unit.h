@@ -178,5 +178,4 @@ class TfrmMain : public QMainWindow {
   QLabel* panel2_;  // the player's notes, beside the two panels
   EditorSettings settings_;
   THelpWindow* help_ = nullptr;
-  bool closing_ = false;
 };
