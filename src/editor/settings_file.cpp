@@ -15,7 +15,15 @@ constexpr int kMinPixelSize = 4, kMaxPixelSize = 400;
 constexpr int kMaxFamilyLength = 256;
 constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
 
-bool validColour(const QColor& c) { return c.isValid() && c.spec() == QColor::Rgb; }
+// Colours are stored as 0xAARRGGBB with alpha 0xFF. (QColor's own stream
+// operator would trust a damaged file's colour-spec byte as an enum value.)
+constexpr quint32 kOpaque = 0xFF000000u;
+quint32 packColour(const QColor& c) { return quint32(c.rgb()) | kOpaque; }
+bool unpackColour(quint32 v, QColor& c) {
+  if ((v & kOpaque) != kOpaque) return false;
+  c = QColor::fromRgb(QRgb(v));
+  return true;
+}
 
 }  // namespace
 
@@ -27,11 +35,11 @@ bool readSettingsFile(const QString& path, EditorSettings& settings) {
 
   QString family;
   qint32 pixelSize = 0;
-  QColor fontColour, background, markColour;
+  quint32 fontRgb = 0, backgroundRgb = 0, markRgb = 0;
   quint8 style = 0, charset = 0;
-  in >> family >> pixelSize >> fontColour >> style >> charset;
-  in >> background;
-  in >> markColour;
+  in >> family >> pixelSize >> fontRgb >> style >> charset;
+  in >> backgroundRgb;
+  in >> markRgb;
   quint8 flags[4] = {};
   for (quint8& f : flags) in >> f;
 
@@ -41,7 +49,10 @@ bool readSettingsFile(const QString& path, EditorSettings& settings) {
   if (family.isEmpty() || family.size() > kMaxFamilyLength) return false;
   if (pixelSize < kMinPixelSize || pixelSize > kMaxPixelSize) return false;
   if ((style & ~(kBold | kItalic | kUnderline | kStrikeOut)) != 0 || charset != kShiftJisCharset) return false;
-  if (!validColour(fontColour) || !validColour(background) || !validColour(markColour)) return false;
+  QColor fontColour, background, markColour;
+  if (!unpackColour(fontRgb, fontColour) || !unpackColour(backgroundRgb, background) ||
+      !unpackColour(markRgb, markColour))
+    return false;
   for (quint8 f : flags)
     if (f > 1) return false;
 
@@ -71,9 +82,9 @@ bool writeSettingsFile(const QString& path, const EditorSettings& settings) {
   int pixelSize = f.pixelSize() > 0 ? f.pixelSize() : qRound(f.pointSizeF() * 96.0 / 72.0);
   quint8 style = (f.bold() ? kBold : 0) | (f.italic() ? kItalic : 0) | (f.underline() ? kUnderline : 0) |
                  (f.strikeOut() ? kStrikeOut : 0);
-  out << f.family() << qint32(pixelSize) << settings.fontColour.toRgb() << style << kShiftJisCharset;
-  out << settings.background.toRgb();
-  out << settings.markColour.toRgb();
+  out << f.family() << qint32(pixelSize) << packColour(settings.fontColour) << style << kShiftJisCharset;
+  out << packColour(settings.background);
+  out << packColour(settings.markColour);
   out << quint8(settings.editMark) << quint8(settings.toolBar) << quint8(settings.messageView)
       << quint8(settings.errorBeep);
   if (out.status() != QDataStream::Ok) {

@@ -1,7 +1,8 @@
 // The settings file "zanpad_reg.ini": despite its name a binary stream of,
 // in this order, the font record, the background record, the mark-colour
 // record and four flag bytes (Edit Mark, Tool Bar, Message View, Error
-// Beep). The records are QDataStream encodings.
+// Beep). The records are QDataStream encodings; a colour is its 32-bit
+// 0xAARRGGBB value.
 #pragma once
 
 #include <QColor>
