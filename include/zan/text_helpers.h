@@ -9,6 +9,11 @@ namespace zan {
 // name can be appended directly ("zan.mid").
 std::string AppDir();
 
+// Reads the whole file at `path` into `contents`. On failure returns false
+// with `error` saying why ("cannot open X: ..." or "cannot read X: ...");
+// a directory, which opens like a file, fails to read.
+bool ReadFile(const std::string& path, std::string& contents, std::string& error);
+
 // The 1-based position of the first occurrence of `sub` in `text` that starts
 // at or after position `from`, or 0 when there is none or `sub` is empty.
 // Positions count bytes; with `ignoreCase` only A-Z and a-z are folded.

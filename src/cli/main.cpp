@@ -4,11 +4,9 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -16,6 +14,7 @@
 
 #include "player/player.h"
 #include "zan/cp932.h"
+#include "zan/text_helpers.h"
 #include "zan/tsmf.h"
 
 #ifndef ZAN_VERSION
@@ -84,25 +83,7 @@ bool readAll(const std::string& path, std::string& out, std::string& error) {
     }
     return true;
   }
-  // Read with stdio so that a failing read (a directory, say, which opens
-  // fine but cannot be read) is told apart from the end of the file.
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  out.clear();
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  const bool failed = std::ferror(f) != 0;
-  const int err = errno;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path + ": " + std::strerror(err);
-    return false;
-  }
-  return true;
+  return zan::ReadFile(path, out, error);
 }
 
 // Set by SIGINT while playing; the main loop stops the player.

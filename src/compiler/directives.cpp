@@ -1,11 +1,8 @@
 // Directives: #timebase, #octave_up_down, #end, #randomize and #include,
 // settings for the whole compile and instructions to the driver.
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "texts.h"
 #include "zan/cp932.h"
+#include "zan/text_helpers.h"
 #include "zan/tsmf.h"
 
 namespace zan {
@@ -17,17 +14,8 @@ bool TSmf::keywordAt(std::string_view keyword) const {
 }
 
 static bool readFileFromDisk(const std::string& name, std::string& contents) {
-  const std::string path = toUtf8(name);
-  // A directory opens like a file and reads as nothing; it cannot be read.
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) return false;
-  contents = ss.str();
-  return true;
+  std::string error;  // the error line names the file; the reason is not shown
+  return ReadFile(toUtf8(name), contents, error);
 }
 
 // Keywords follow the # directly and are matched over their own length only:

@@ -1,13 +1,39 @@
-// Where the program lives, and the position search the front end builds on.
+// Where the program lives, reading a whole file, and the position search
+// the front end builds on.
 #include "zan/text_helpers.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace zan {
+
+bool ReadFile(const std::string& path, std::string& contents, std::string& error) {
+  // stdio tells a failing read (a directory, say) apart from the end.
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string data;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+  const bool failed = std::ferror(f) != 0;
+  const int err = errno;
+  std::fclose(f);
+  if (failed) {
+    error = "cannot read " + path + ": " + std::strerror(err);
+    return false;
+  }
+  contents = std::move(data);
+  return true;
+}
 
 std::string AppDir() {
   std::vector<char> buf(PATH_MAX);

@@ -2,10 +2,9 @@
 // the tempo map.
 #include "sequence.h"
 
+#include "zan/text_helpers.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace zan::player {
 
@@ -82,22 +81,9 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
 }
 
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::vector<uint8_t> data;
-  uint8_t buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-  const bool failed = std::ferror(f) != 0;
-  const int err = errno;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path + ": " + std::strerror(err);
-    return false;
-  }
+  std::string bytes;
+  if (!ReadFile(path, bytes, error)) return false;
+  const std::vector<uint8_t> data(bytes.begin(), bytes.end());
   smf::File file;
   std::string why;
   if (!smf::parse(data, file, why)) {

@@ -60,6 +60,15 @@ std::vector<uint8_t> makeSmf(int division, const std::vector<std::vector<RawEven
   return out;
 }
 
+Sequence sequenceOf(const std::vector<uint8_t>& bytes) {
+  smf::File file;
+  std::string error;
+  Sequence s;
+  EXPECT_TRUE(smf::parse(bytes, file, error)) << error;
+  EXPECT_TRUE(buildSequence(file, s, error)) << error;
+  return s;
+}
+
 std::string testSoundFont() {
   const std::string small = "/usr/share/sounds/sf2/TimGM6mb.sf2";
   return findSoundFont(::access(small.c_str(), R_OK) == 0 ? small : "");

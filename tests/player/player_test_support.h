@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "midi_output.h"
+#include "sequence.h"
 
 namespace zan::player::test {
 
@@ -26,6 +27,9 @@ struct RawEvent {
   std::vector<uint8_t> bytes;
 };
 std::vector<uint8_t> makeSmf(int division, const std::vector<std::vector<RawEvent>>& tracks, int format = 1);
+
+// The timed sequence of a file's bytes; fails the test if they are no file.
+Sequence sequenceOf(const std::vector<uint8_t>& bytes);
 
 // The small SoundFont the build machines have, else any found; "" if none.
 std::string testSoundFont();

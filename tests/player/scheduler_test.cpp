@@ -15,15 +15,6 @@ constexpr int kQuarter = 480;      // division of the files below; a quarter las
 
 using Log = std::vector<std::string>;
 
-Sequence sequenceOf(const std::vector<uint8_t>& bytes) {
-  smf::File file;
-  std::string error;
-  Sequence s;
-  EXPECT_TRUE(smf::parse(bytes, file, error)) << error;
-  EXPECT_TRUE(buildSequence(file, s, error)) << error;
-  return s;
-}
-
 // Track 0: program 5 and volume 100 at 0, pan at 500 ms, bend at 500 ms,
 // program 7 at 1500 ms. Track 1: note 3C from 0 to 1000 ms, note 3E from
 // 500 to 1000 ms (its end a note-on of velocity 0), note 40 from 1500 to
@@ -38,7 +29,7 @@ std::vector<uint8_t> stateAndNotes() {
 }
 
 TEST(Scheduler, EventsArriveOnTheirFrameWhateverTheBufferSize) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   const Log expected = {
       "0 C0 05",         "0 B0 07 64",      "0 90 3C 64",      "22050 B0 0A 20",  "22050 E0 00 50",
       "22050 90 3E 64",  "44100 80 3C 00",  "44100 90 3E 00",  "66150 C0 07",     "66150 90 40 5A",
@@ -54,7 +45,7 @@ TEST(Scheduler, EventsArriveOnTheirFrameWhateverTheBufferSize) {
 }
 
 TEST(Scheduler, TimeStopsAtTheEndWhileTheBufferIsStillRendered) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   test::RecordingOutput out;
   Scheduler scheduler(s, out, kRate);
   EXPECT_EQ(scheduler.length(), 88200);
@@ -68,7 +59,7 @@ TEST(Scheduler, TimeStopsAtTheEndWhileTheBufferIsStillRendered) {
 }
 
 TEST(Scheduler, SilenceEndsTheNotesSoundingAndNoOthers) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   test::RecordingOutput out;
   Scheduler scheduler(s, out, kRate);
   scheduler.advance(30000, nullptr, nullptr);  // 3C and 3E sound
@@ -88,7 +79,7 @@ TEST(Scheduler, SilenceEndsTheNotesSoundingAndNoOthers) {
 }
 
 TEST(Scheduler, SeekSendsTheStateBeforeItButNoNotes) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   struct Row {
     int64_t playedFirst;  // frames played before the seek
     int64_t seekTo;       // frame
@@ -120,7 +111,7 @@ TEST(Scheduler, SeekSendsTheStateBeforeItButNoNotes) {
 }
 
 TEST(Scheduler, PlayingOnAfterASeekStartsWithTheNextEvent) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   test::RecordingOutput out;
   Scheduler scheduler(s, out, kRate);
   scheduler.seek(50000);
@@ -131,7 +122,7 @@ TEST(Scheduler, PlayingOnAfterASeekStartsWithTheNextEvent) {
 }
 
 TEST(Scheduler, SeekBeforeTheStartStandsAtZero) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   test::RecordingOutput out;
   Scheduler scheduler(s, out, kRate);
   scheduler.advance(30000, nullptr, nullptr);
@@ -143,7 +134,7 @@ TEST(Scheduler, SeekBeforeTheStartStandsAtZero) {
 }
 
 TEST(Scheduler, MillisecondsAndFramesConvertBothWays) {
-  const Sequence s = sequenceOf(stateAndNotes());
+  const Sequence s = test::sequenceOf(stateAndNotes());
   test::RecordingOutput out;
   Scheduler scheduler(s, out, kRate);
   EXPECT_EQ(scheduler.framesFromMs(500), 22050);

@@ -22,15 +22,6 @@ std::string noteTimes(const Sequence& s, bool length = true) {
   return length ? out + " len " + std::to_string(s.lengthUs / 1000) : out;
 }
 
-Sequence sequenceOf(const std::vector<uint8_t>& bytes) {
-  smf::File file;
-  std::string error;
-  Sequence s;
-  EXPECT_TRUE(smf::parse(bytes, file, error)) << error;
-  EXPECT_TRUE(buildSequence(file, s, error)) << error;
-  return s;
-}
-
 TEST(Sequence, TempoChangesInTheScoreSetTheTimes) {
   struct Row {
     const char* score;
@@ -43,7 +34,7 @@ TEST(Sequence, TempoChangesInTheScoreSetTheTimes) {
       {"t120 o4 l8 c r c", "48@0 48@500"},
   };
   for (const Row& r : rows)
-    EXPECT_EQ(noteTimes(sequenceOf(test::compileScore(r.score)), false), r.expected) << r.score;
+    EXPECT_EQ(noteTimes(test::sequenceOf(test::compileScore(r.score)), false), r.expected) << r.score;
 }
 
 TEST(Sequence, TempoChangesBetweenNotesTimeWhatFollows) {
@@ -54,7 +45,7 @@ TEST(Sequence, TempoChangesBetweenNotesTimeWhatFollows) {
       {0, {0x90, 60, 100}}, {480, {0x90, 62, 100}}, {0, tempo60}, {480, {0x90, 64, 100}},
       {240, tempo240}, {240, {0x90, 65, 100}}, {480, {0x80, 65, 0}},
   }});
-  EXPECT_EQ(noteTimes(sequenceOf(bytes)), "60@0 62@500 64@1500 65@2125 len 2375");
+  EXPECT_EQ(noteTimes(test::sequenceOf(bytes)), "60@0 62@500 64@1500 65@2125 len 2375");
 }
 
 TEST(Sequence, ATempoInOneTrackTimesEveryTrack) {
@@ -65,7 +56,7 @@ TEST(Sequence, ATempoInOneTrackTimesEveryTrack) {
       {{100, tempo60}},
       {{0, {0x90, 60, 100}}, {100, {0x90, 62, 100}}, {100, {0x90, 64, 100}}, {50, {0x80, 64, 0}}},
   });
-  EXPECT_EQ(noteTimes(sequenceOf(bytes)), "60@0 62@500 64@1500 len 2000");
+  EXPECT_EQ(noteTimes(test::sequenceOf(bytes)), "60@0 62@500 64@1500 len 2000");
 }
 
 TEST(Sequence, EventsOnOneTickKeepTrackThenFileOrder) {
@@ -74,7 +65,7 @@ TEST(Sequence, EventsOnOneTickKeepTrackThenFileOrder) {
       {{0, {0xB0, 7, 3}}},
       {{0, {0xB0, 7, 4}}},
   });
-  const Sequence s = sequenceOf(bytes);
+  const Sequence s = test::sequenceOf(bytes);
   std::string values;
   for (const TimedEvent& e : s.events) values += std::to_string(s.data(e)[2]);
   EXPECT_EQ(values, "1234");
@@ -82,7 +73,7 @@ TEST(Sequence, EventsOnOneTickKeepTrackThenFileOrder) {
 
 TEST(Sequence, SystemExclusiveIsSentWithItsMark) {
   const auto bytes = test::makeSmf(96, {{{0, {0xF0, 5, 0x7E, 0x7F, 0x09, 0x01, 0xF7}}, {0, {0xFF, 0x01, 2, 'h', 'i'}}}});
-  const Sequence s = sequenceOf(bytes);
+  const Sequence s = test::sequenceOf(bytes);
   ASSERT_EQ(s.events.size(), 1u) << "the text event is not sent";
   EXPECT_EQ(std::vector<uint8_t>(s.data(s.events[0]), s.data(s.events[0]) + s.events[0].size),
             (std::vector<uint8_t>{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}));
