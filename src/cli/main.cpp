@@ -186,6 +186,10 @@ int main(int argc, char** argv) {
   }
   if (!haveScore) return fail("no score given (see zan --help)");
   if (opt.output.empty()) opt.output = defaultOutput(opt.score);
+  // A SoundFont named on the command line is meant: never replace it quietly
+  // by another one found on the machine.
+  if (!opt.soundFont.empty() && ::access(opt.soundFont.c_str(), R_OK) != 0)
+    return fail("cannot read the SoundFont " + opt.soundFont);
 
   std::string bytes, error;
   if (!readAll(opt.score, bytes, error)) return fail(error);

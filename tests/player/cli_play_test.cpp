@@ -77,6 +77,15 @@ TEST_F(CliPlayTest, AnUnwritableWavIsAFailure) {
   EXPECT_NE(r.output.find("zan: cannot write /nonexistent/zan/x.wav"), std::string::npos) << r.output;
 }
 
+TEST_F(CliPlayTest, AMissingSoundFontIsAFailureNotAFallback) {
+  const std::string score = writeScore("sf.zan", "o4 c\n");
+  const std::string wav = ::testing::TempDir() + "zan_cli_sf.wav";
+  const CliRun r = run("--soundfont /nonexistent/none.sf2 --wav " + wav + " " + score);
+  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_NE(r.output.find("zan: cannot read the SoundFont /nonexistent/none.sf2"), std::string::npos) << r.output;
+  EXPECT_FALSE(exists(wav));
+}
+
 TEST_F(CliPlayTest, OptionsWithoutTheirFileAreUsageErrors) {
   EXPECT_EQ(run("--wav").status, 2);
   EXPECT_EQ(run("--soundfont").status, 2);
