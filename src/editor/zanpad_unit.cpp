@@ -1,5 +1,7 @@
 #include "zanpad_unit.h"
 
+#include <array>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -312,6 +314,12 @@ void TfrmMain::beepIfWanted() {
   if (errorBeep()) QApplication::beep();
 }
 
+// The line-end, tab and end-of-text marks, which Edit Mark switches and
+// colours together; the control-character marks keep their own state.
+std::array<TEditMark*, 3> TfrmMain::switchableMarks() {
+  return {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot};
+}
+
 // ---- Settings ----------------------------------------------------------------
 
 void TfrmMain::readSettings() {
@@ -322,7 +330,7 @@ void TfrmMain::readSettings() {
   EditorSettings stored = settings_;
   if (!readSettingsFile(settingsPath(), stored)) return;  // defaults: marks keep their design state
   settings_ = stored;
-  for (TEditMark* m : {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot})
+  for (TEditMark* m : switchableMarks())
     m->Color = settings_.markColour;
   actions_["EditMark1Click"]->setChecked(!settings_.editMark);
   actions_["ToolBar2Click"]->setChecked(settings_.toolBar);
@@ -561,7 +569,7 @@ void TfrmMain::Color1Click() {
 
 void TfrmMain::EditMark1Click() {
   bool on = actions_["EditMark1Click"]->isChecked();
-  for (TEditMark* m : {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot}) m->Enabled = on;
+  for (TEditMark* m : switchableMarks()) m->Enabled = on;
   reMain->viewport()->update();
 }
 
@@ -569,7 +577,7 @@ void TfrmMain::ColorEditMark1Click() {
   QColor colour = QColorDialog::getColor(settings_.markColour, this);
   if (!colour.isValid()) return;
   settings_.markColour = colour;
-  for (TEditMark* m : {&reMain->EditMarks.CrLf, &reMain->EditMarks.Tab, &reMain->EditMarks.Eot}) m->Color = colour;
+  for (TEditMark* m : switchableMarks()) m->Color = colour;
   reMain->viewport()->update();
 }
 

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 #include "document_io.h"
@@ -22,6 +23,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class TExtMemo;
+struct TEditMark;
 class TTrackBar;
 class TfrmMsg;
 class TfrmList;
@@ -165,6 +167,7 @@ class TfrmMain : public QMainWindow {
   void reMainKeyUp(QKeyEvent* event);
   QString WordAtCaret();
   void deleteMidFile();
+  std::array<TEditMark*, 3> switchableMarks();
   bool confirmUnencodable();
  public:
   void openPlayer();  // opens mp on zan.mid with the current player settings; throws on failure
