@@ -128,10 +128,16 @@ void TfrmMsg::ClearMessages() { RichEdit1->clear(); }
 
 QString TfrmMsg::messageText() const { return RichEdit1->toPlainText(); }
 
+int TfrmMsg::messageLineCount() const {
+  const QTextDocument* doc = RichEdit1->document();
+  return doc->isEmpty() ? 0 : doc->blockCount();
+}
+
+QString TfrmMsg::messageLine(int i) const { return RichEdit1->document()->findBlockByNumber(i).text(); }
+
 QStringList TfrmMsg::messageLines() const {
   QStringList lines;
-  for (QTextBlock b = RichEdit1->document()->begin(); b.isValid(); b = b.next()) lines << b.text();
-  if (lines.size() == 1 && lines.front().isEmpty()) lines.clear();
+  for (int i = 0, n = messageLineCount(); i < n; ++i) lines << messageLine(i);
   return lines;
 }
 

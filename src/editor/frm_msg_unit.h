@@ -57,6 +57,8 @@ class TfrmMsg : public QMainWindow {
   void ClearMessages();
   QString messageText() const;  // the whole list, lines joined by "\n"
   QStringList messageLines() const;
+  int messageLineCount() const;          // 0 for an empty list
+  QString messageLine(int i) const;
   void suspendUpdates(bool suspended);
 
   // The "&MessageView" command: visible, "&Message" page, front, focused.

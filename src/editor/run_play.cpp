@@ -129,9 +129,8 @@ void TfrmMain::Timer1Timer() {
       stop->setEnabled(true);
       replay->setEnabled(false);
     }
-    QStringList lines = frmMsg ? frmMsg->messageLines() : QStringList();
-    if (playLineIndex < lines.size()) {
-      setStatus("playing (" + QString::number(playLineIndex) + ") " + lines[playLineIndex]);
+    if (frmMsg && playLineIndex < frmMsg->messageLineCount()) {
+      setStatus("playing (" + QString::number(playLineIndex) + ") " + frmMsg->messageLine(playLineIndex));
       ++playLineIndex;
     } else {
       playLineIndex = 0;
