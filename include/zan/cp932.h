@@ -30,4 +30,11 @@ struct DecodedScore {
 };
 DecodedScore decodeScore(std::string bytes);
 
+// What `bytes` are when they cannot be a score, or "" when they can be one:
+// "a MIDI file" for a Standard MIDI File (it begins with "MThd"), "a binary
+// file" for anything else holding NUL bytes. Both the command-line compiler
+// and the editor refuse such input instead of compiling it as text (and
+// then overwriting it): "song.mid is a MIDI file, not a score".
+std::string_view nonScoreKind(std::string_view bytes);
+
 }  // namespace zan

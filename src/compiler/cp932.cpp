@@ -125,4 +125,10 @@ DecodedScore decodeScore(std::string file) {
   return d;
 }
 
+std::string_view nonScoreKind(std::string_view bytes) {
+  if (bytes.substr(0, 4) == "MThd") return "a MIDI file";
+  if (bytes.find('\0') != std::string_view::npos) return "a binary file";
+  return {};
+}
+
 }  // namespace zan
