@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
+#include <map>
 
 #include "test_support.h"
 
@@ -156,7 +158,7 @@ TEST(NotesTest, ChordDelayAndGateOffset) {
        {"0: 90 30 64", "167: 80 30 64", "10: 90 34 64", "177: 80 34 64", "20: 90 37 64", "187: 80 37 64"}, 192},
       {"c", 0, 12, {"0: 90 30 64", "95: 80 30 64"}, 96},
       {"c%20", 0, 1, {"0: 90 30 64", "17: 80 30 64"}, 20},          // round(17.5 + 1): the offset is added first
-      {"r%100 c", 0, -100, {"100: 90 30 64", "83: 80 30 64"}, 196},  // no clamp: off before on
+      {"r%100 c", 0, -100, {"100: 90 30 64", "101: 80 30 64"}, 196},  // never at or before the on
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
@@ -233,7 +235,7 @@ TEST(NotesTest, QueuedValuesApplyToOneNoteEach) {
       {{}, {"8"}, {}, "c", {"100: 90 30 64", "147: 80 30 64"}},
       {{}, {"+2"}, {}, "c", {"100: 90 30 64", "195: 80 30 64"}},
       {{}, {"-4"}, {}, "c", {"100: 90 30 64", "159: 80 30 64"}},
-      {{}, {"0"}, {}, "c", {"100: 90 30 64", "99: 80 30 64"}},  // no gate limit on the queue
+      {{}, {"0"}, {}, "c", {"100: 90 30 64", "101: 80 30 64"}},  // a zero gate still ends after the on
       {{}, {"8"}, {}, "c&", {"100: 90 30 64", "195: 80 30 64"}},
       {{}, {}, {"5"}, "c", {"105: 90 30 64", "188: 80 30 64"}},
       {{}, {}, {"-3"}, "c", {"97: 90 30 64", "180: 80 30 64"}},
@@ -374,6 +376,50 @@ TEST(NotesTest, RandomOffsetsFollowTheDrawOrder) {
     }
     EXPECT_EQ(s.events(), expected);
     EXPECT_EQ(s.smf.ptr[0], ptr);
+  }
+}
+
+// Pairs each note-off (or note-on of velocity 0) with the oldest waiting
+// note-on of its channel and key, as players do. Returns what is wrong: an off
+// with no earlier on, or a note still sounding at the end of its track.
+static std::vector<std::string> unpairedNotes(const smf::File& file) {
+  std::vector<std::string> faults;
+  for (size_t t = 0; t < file.tracks.size(); ++t) {
+    std::map<int, std::deque<uint32_t>> waiting;  // channel << 8 | key -> on ticks
+    for (const smf::Event& e : file.tracks[t].events) {
+      if (e.bytes.size() != 3 || (e.bytes[0] & 0xE0) != 0x80) continue;
+      const int id = (e.bytes[0] & 0x0F) << 8 | e.bytes[1];
+      const bool on = (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0;
+      if (on) {
+        waiting[id].push_back(e.tick);
+      } else if (waiting[id].empty() || waiting[id].front() >= e.tick) {
+        faults.push_back("track " + std::to_string(t) + ": off at " + std::to_string(e.tick) + " has no earlier on");
+      } else {
+        waiting[id].pop_front();
+      }
+    }
+    for (const auto& [id, ticks] : waiting)
+      for (uint32_t tick : ticks)
+        faults.push_back("track " + std::to_string(t) + ": on at " + std::to_string(tick) + " never ends");
+  }
+  return faults;
+}
+
+TEST(NotesTest, NoNoteIsLeftSounding) {
+  const char* scores[] = {
+      "l32 q1 cdef",             // 3 ticks at 1/16 gate: 0 sounding
+      "l64 q1 c d e",            // 1.5 ticks
+      "c%1 d%1 c%2 e%1",         // a one-tick note, and two ticks
+      "RQ(-20) c4 RQ(-20) d8 e",  // a queued gate below zero
+      "Q-50 l16 c d Q-24 e",     // a negative offset larger than the sounding part, and equal to it
+      "c0e0g%1 q1 c0e0g32",      // chords of very short notes
+  };
+  for (const char* text : scores) {
+    SCOPED_TRACE(text);
+    Score s;
+    s.compile(text);
+    EXPECT_TRUE(s.errors().empty());
+    EXPECT_EQ(unpairedNotes(s.parsed()), std::vector<std::string>{});
   }
 }
 

@@ -147,7 +147,10 @@ void TSmf::NoteCommand() {
       const auto key = static_cast<uint8_t>(chordNotes[i]);
       const auto vel = static_cast<uint8_t>(velocity);
       emitChannel(on, 0x90, key, vel);
-      emitChannel(wrapSub(wrapAdd(on, sounding), 1), 0x80, key, vel);
+      // The note-off falls one tick before the end of the sounding length,
+      // but never at or before its own note-on: sorted by time, such an off
+      // would come first and leave the note sounding to the end of the file.
+      emitChannel(sounding > 1 ? wrapSub(wrapAdd(on, sounding), 1) : wrapAdd(on, 1), 0x80, key, vel);
       offset = wrapAdd(offset, tr.chordDelay);
     }
   }
