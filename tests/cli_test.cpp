@@ -56,7 +56,7 @@ class CliTest : public ::testing::Test {
   std::vector<std::string> files() const {
     std::vector<std::string> out;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir_))
-      out.push_back(fs::relative(e.path(), dir_).string());
+      out.push_back(e.path().lexically_relative(dir_).string());
     std::sort(out.begin(), out.end());
     return out;
   }
@@ -168,6 +168,10 @@ TEST_F(CliTest, FailuresExitWithStatusTwoAndLeaveNoFile) {
       {"sub", false},  // a directory is no score
       {"-o missing/x.mid song.zan", true},
       {"-o sub song.zan", true},  // a directory in the way of the output
+      {"--gain 11 song.zan", false},
+      {"--gain loud song.zan", false},
+      {"--rate 44000 song.zan", false},
+      {"--tail -1 song.zan", false},
   };
   for (const Row& r : rows) {
     Run run = zan(r.args);
@@ -176,6 +180,45 @@ TEST_F(CliTest, FailuresExitWithStatusTwoAndLeaveNoFile) {
     EXPECT_EQ(run.out, r.compiled ? "Compile Start\n" : "") << r.args;
     EXPECT_EQ(files(), (std::vector<std::string>{"other.zan", "song.zan", "sub"})) << r.args;
   }
+}
+
+TEST_F(CliTest, InputThatWouldBeDestroyedIsRefused) {
+  const std::string midi = "MThd" + std::string("\0\0\0\6\0\1\0\0\0\x60", 10);
+  write("song.mid", midi);
+  write("x.zan", "c\n");
+  write("bin.zan", std::string("c\0d\n", 4));
+  fs::create_symlink("x.zan", dir_ / "link.zan");
+  struct Row {
+    const char* args;
+    const char* message;
+  } rows[] = {
+      {"song.mid", "zan: song.mid is a MIDI file, not a score\n"},
+      {"--wav out.wav song.mid", "zan: song.mid is a MIDI file, not a score\n"},
+      {"- -o from-stdin.mid", "zan: standard input is a MIDI file, not a score\n"},
+      {"bin.zan", "zan: bin.zan is a binary file, not a score\n"},
+      {"-o x.zan x.zan", "zan: x.zan is the score itself: choose another output file\n"},
+      {"-o ./x.zan x.zan", "zan: ./x.zan is the score itself: choose another output file\n"},
+      {"-o link.zan x.zan", "zan: link.zan is the score itself: choose another output file\n"},
+      {"--wav link.zan x.zan", "zan: link.zan is the score itself: choose another output file\n"},
+  };
+  for (const Row& r : rows) {
+    const Run run = zan(r.args, (dir_ / "song.mid").string());
+    EXPECT_EQ(run.status, 2) << r.args;
+    EXPECT_EQ(run.err, r.message) << r.args;
+    EXPECT_EQ(run.out, "") << r.args;
+    EXPECT_EQ(files(), (std::vector<std::string>{"bin.zan", "link.zan", "song.mid", "x.zan"})) << r.args;
+    EXPECT_EQ(readText(dir_ / "song.mid"), midi);
+    EXPECT_EQ(readText(dir_ / "x.zan"), "c\n");
+  }
+}
+
+TEST_F(CliTest, DashOWritesTheFileToStandardOutputAndMessagesToStandardError) {
+  write("one.zan", "t120 c\n");
+  const Run run = zan("-o - one.zan");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(run.out.data()), run.out.size()), kOneNoteFile);
+  EXPECT_EQ(run.err, "Compile Start\nok\n");
+  EXPECT_EQ(files(), std::vector<std::string>{"one.zan"});
 }
 
 TEST_F(CliTest, HelpAndVersion) {

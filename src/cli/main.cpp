@@ -1,18 +1,21 @@
 // zan: the command-line compiler. Compiles one score into a Standard MIDI
 // File and prints the compile's message lines; then, if asked, plays the file
-// or renders it to a WAV file.
+// or renders it to a WAV file through the playback module (playback.h).
+#include <dlfcn.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <csignal>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <string>
-#include <thread>
 
-#include "player/player.h"
+#include "playback.h"
 #include "zan/cp932.h"
 #include "zan/text_helpers.h"
 #include "zan/tsmf.h"
@@ -34,31 +37,47 @@ constexpr const char* kUsage =
     "SCORE is a file (CP932 or UTF-8 text), or - for standard input.\n"
     "\n"
     "Options:\n"
-    "  -o OUT      write the MIDI file to OUT (default: SCORE with .mid,\n"
-    "              or out.mid for standard input)\n"
+    "  -o OUT      write the MIDI file to OUT (default: SCORE with .mid, or\n"
+    "              out.mid for standard input); - writes it to standard\n"
+    "              output, and the messages go to standard error\n"
     "  --listing   after the messages, print the compiled lines with their\n"
     "              macro expansions, numbered from 0\n"
-    "  --play      after a compile without errors, play the MIDI file with the\n"
+    "  --play      after a compile without errors, play the music with the\n"
     "              built-in synthesizer (Ctrl+C stops)\n"
-    "  --wav WAV   after a compile without errors, render the MIDI file to WAV\n"
-    "              (44.1 kHz stereo 16-bit)\n"
+    "  --wav WAV   after a compile without errors, render the music to WAV\n"
+    "              (stereo 16-bit); without -o no MIDI file is written\n"
     "  --soundfont SF2\n"
-    "              the SoundFont for --play and --wav (default: the first found\n"
-    "              in /usr/share/sounds/sf2, /usr/share/soundfonts, ...)\n"
+    "              the SoundFont for --play and --wav (default: the first of\n"
+    "              FluidR3_GM.sf2, TimGM6mb.sf2, default-GM.sf2, default.sf2\n"
+    "              found in /usr/share/sounds/sf2, /usr/share/soundfonts,\n"
+    "              /usr/local/share/soundfonts, $XDG_DATA_HOME/soundfonts,\n"
+    "              ~/.local/share/soundfonts, ~/.local/share/sounds/sf2, in\n"
+    "              that order; else the first .sf2 file by name in the first\n"
+    "              of those folders that has one)\n"
+    "  --gain G    master gain of the synthesizer, 0 to 10 (default 0.5)\n"
+    "  --rate HZ   sample rate: 22050, 44100 (default), 48000 or 96000\n"
+    "  --tail SECONDS\n"
+    "              --wav: after the music, keep rendering while the sound\n"
+    "              dies away, for at most SECONDS (default 1.5)\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
     "Exit status: 0 compiled without errors, 1 compiled with errors (the file\n"
-    "is still written; nothing is played or rendered), 2 usage error, a file\n"
-    "that cannot be read or written, or playback that cannot start.\n";
+    "is still written; nothing is played or rendered), 2 usage error, input\n"
+    "that is not a score, a file that cannot be read or written, or playback\n"
+    "that cannot start.\n";
 
 struct Options {
   std::string score;
-  std::string output;
+  std::string output;     // "" = the default; "-" = standard output
+  bool outputGiven = false;
   bool listing = false;
   bool play = false;
   std::string wav;        // "" = no render
   std::string soundFont;  // "" = the player's search
+  double gain = 0.5;
+  double rate = 44100;
+  double tail = 1.5;
 };
 
 int fail(const std::string& message) {
@@ -86,72 +105,75 @@ bool readAll(const std::string& path, std::string& out, std::string& error) {
   return zan::ReadFile(path, out, error);
 }
 
-// Set by SIGINT while playing; the main loop stops the player.
-volatile std::sig_atomic_t interrupted = 0;
-
-void onInterrupt(int) { interrupted = 1; }
-
-// "1:02.5" for 62 500 ms.
-std::string clockText(int64_t ms) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%lld:%02lld.%lld", static_cast<long long>(ms / 60000),
-                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms / 100 % 10));
-  return buf;
+// True when `output` is the file `input` (through links and other
+// spellings): writing it would destroy what is being read.
+bool sameFile(const std::string& input, const std::string& output) {
+  if (input == "-" || output.empty() || output == "-") return false;
+  struct stat a {}, b {};
+  return ::stat(input.c_str(), &a) == 0 && ::stat(output.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
-// Plays the file to its end or until Ctrl+C, the position shown on one line.
-int play(const std::string& midiPath, const Options& opt) {
-  zan::player::PlayerConfig config;
-  config.soundFont = opt.soundFont;
-  zan::player::Player player(config);
-  try {
-    player.open(midiPath);
-  } catch (const zan::player::PlayerError& e) {
-    return fail(e.what());
-  }
-  if (!player.audioDeviceFound()) std::cerr << "zan: no audio device found: playing silently\n";
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-  const std::string length = clockText(player.lengthMs());
-  player.play();
-  while (!interrupted && player.mode() == zan::player::Mode::Playing) {
-    std::cout << "\r  " << clockText(player.positionMs()) << " / " << length << std::flush;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  player.stop();
-  std::cout << "\r  " << clockText(player.positionMs()) << " / " << length << "\n" << std::flush;
-  player.close();
-  sigaction(SIGINT, &previous, nullptr);
-  return kExitOk;
+// Reads a number option's value; false when it is not a number.
+bool parseNumber(const char* text, double& value) {
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
-int renderWav(const std::string& midiPath, const Options& opt) {
-  zan::player::PlayerConfig config;
-  config.soundFont = opt.soundFont;
-  try {
-    zan::player::renderWav(midiPath, opt.wav, config);
-  } catch (const zan::player::PlayerError& e) {
-    return fail(e.what());
+// Loads the playback module beside the executable (see playback.h).
+zan::cli::PlaybackModule* loadPlayback() {
+  std::string path;
+  if (const char* named = std::getenv("ZAN_PLAYER_MODULE"); named && *named) {
+    path = named;
+  } else {
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(".");
+    dir = dir.substr(0, dir.rfind('/') == std::string::npos ? 0 : dir.rfind('/'));
+    path = dir + "/../lib/zan/" + zan::cli::kPlaybackModuleFile;
   }
-  return kExitOk;
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    fail(std::string("--play and --wav need the playback module, which cannot be loaded: ") + ::dlerror());
+    return nullptr;
+  }
+  auto entry = reinterpret_cast<zan::cli::PlaybackEntry>(::dlsym(handle, zan::cli::kPlaybackEntry));
+  if (!entry) {
+    fail(path + " is not zan's playback module");
+    return nullptr;
+  }
+  zan::cli::PlaybackModule* module = entry();
+  if (std::string(module->version()) != ZAN_VERSION) {
+    fail("the playback module " + path + " is version " + module->version() + ", zan is " + ZAN_VERSION);
+    return nullptr;
+  }
+  return module;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // A compile allocates a few large buffers (the score, the event lists) and
-  // frees some of them on the way. Kept in the heap instead of being handed
-  // back to the system, freed memory is reused without new page faults,
-  // which on a large score cost more than the compile itself.
-  mallopt(M_MMAP_THRESHOLD, 256 << 20);
-  mallopt(M_TRIM_THRESHOLD, 256 << 20);
-  Options opt;
+// Parses the command line into `opt`; returns an exit status when the run
+// ends here (help, version, a usage error), else -1.
+int parseArguments(int argc, char** argv, Options& opt) {
   bool haveScore = false;
   for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
+    const std::string a = argv[i];
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        fail(a + " needs " + what + " (see zan --help)");
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    auto number = [&](double& out, auto valid, const char* range) {
+      const char* v = value("a number");
+      if (!v) return false;
+      if (!parseNumber(v, out) || !valid(out)) {
+        fail(a + " " + v + ": " + range + " (see zan --help)");
+        return false;
+      }
+      return true;
+    };
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return kExitOk;
@@ -164,17 +186,23 @@ int main(int argc, char** argv) {
       opt.listing = true;
     } else if (a == "--play") {
       opt.play = true;
-    } else if (a == "--wav") {
-      if (i + 1 >= argc) return fail("--wav needs a file name (see zan --help)");
-      opt.wav = argv[++i];
-    } else if (a == "--soundfont") {
-      if (i + 1 >= argc) return fail("--soundfont needs a file name (see zan --help)");
-      opt.soundFont = argv[++i];
-    } else if (a == "-o") {
-      if (i + 1 >= argc) return fail("-o needs a file name (see zan --help)");
-      opt.output = argv[++i];
+    } else if (a == "--wav" || a == "--soundfont" || a == "-o") {
+      const char* v = value("a file name");
+      if (!v) return kExitFailure;
+      (a == "--wav" ? opt.wav : a == "--soundfont" ? opt.soundFont : opt.output) = v;
+      if (a == "-o") opt.outputGiven = true;
     } else if (a.rfind("-o", 0) == 0 && a.size() > 2 && a[2] != '-') {
       opt.output = a.substr(2);
+      opt.outputGiven = true;
+    } else if (a == "--gain") {
+      if (!number(opt.gain, [](double g) { return g >= 0 && g <= 10; }, "the gain is 0 to 10")) return kExitFailure;
+    } else if (a == "--rate") {
+      if (!number(opt.rate, [](double r) { return r == 22050 || r == 44100 || r == 48000 || r == 96000; },
+                  "the rate is 22050, 44100, 48000 or 96000"))
+        return kExitFailure;
+    } else if (a == "--tail") {
+      if (!number(opt.tail, [](double t) { return t >= 0 && t <= 600; }, "the tail is 0 to 600 seconds"))
+        return kExitFailure;
     } else if (a.size() > 1 && a[0] == '-') {
       return fail("unknown option " + a + " (see zan --help)");
     } else if (haveScore) {
@@ -185,14 +213,51 @@ int main(int argc, char** argv) {
     }
   }
   if (!haveScore) return fail("no score given (see zan --help)");
-  if (opt.output.empty()) opt.output = defaultOutput(opt.score);
+  return -1;
+}
+
+// Writes all of `bytes` to standard output.
+bool writeStdout(const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A compile allocates a few large buffers (the score, the event lists) and
+  // frees some of them on the way. Kept in the heap instead of being handed
+  // back to the system, freed memory is reused without new page faults,
+  // which on a large score cost more than the compile itself.
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  Options opt;
+  if (const int status = parseArguments(argc, argv, opt); status >= 0) return status;
+  // --wav alone renders from memory; otherwise the file goes where it always did.
+  const bool writeFile = opt.outputGiven || opt.wav.empty();
+  if (!opt.outputGiven) opt.output = defaultOutput(opt.score);
+  const bool toStdout = opt.output == "-";
+  std::string bytes, error;
+  if (!readAll(opt.score, bytes, error)) return fail(error);
+  // What is not a score is refused before anything is written: "zan
+  // song.mid" would otherwise replace the MIDI file with a compile of it.
+  if (const std::string_view kind = zan::nonScoreKind(bytes); !kind.empty())
+    return fail((opt.score == "-" ? std::string("standard input") : opt.score) + " is " + std::string(kind) +
+                ", not a score");
+  for (const std::string* out : {&opt.output, &opt.wav})
+    if ((out != &opt.output || writeFile) && sameFile(opt.score, *out))
+      return fail(*out + " is the score itself: choose another output file");
   // A SoundFont named on the command line is meant: never replace it quietly
   // by another one found on the machine.
   if (!opt.soundFont.empty() && ::access(opt.soundFont.c_str(), R_OK) != 0)
     return fail("cannot read the SoundFont " + opt.soundFont);
 
-  std::string bytes, error;
-  if (!readAll(opt.score, bytes, error)) return fail(error);
   zan::TSmf smf;
   {
     zan::DecodedScore score = zan::decodeScore(std::move(bytes));
@@ -201,33 +266,56 @@ int main(int argc, char** argv) {
                 << score.firstLostLine << ")\n";
     smf.sourceLines.setText(score.cp932);
   }
+  // With the MIDI file on standard output, the messages go to standard error.
+  std::ostream& messages = toStdout ? std::cerr : std::cout;
   std::string out;
   smf.messageSink = [&](const std::string& line) {
     out += zan::toUtf8(line);
     out += '\n';
   };
   smf.warningSink = [](const std::string& line) { std::cerr << "zan: " << line << "\n"; };
+  std::vector<uint8_t> midi;
+  const bool inMemory = toStdout || !writeFile;
   try {
-    smf.Compile(opt.output);
+    if (inMemory)
+      midi = smf.CompileToBytes();
+    else
+      smf.Compile(opt.output);
   } catch (const zan::WriteError& e) {
-    std::cout << out << std::flush;
+    messages << out << std::flush;
     return fail(e.what());
   }
-  std::cout << out;
+  messages << out;
   if (opt.listing) {
     const auto& lines = smf.sourceLines.lines();
     for (size_t i = 0; i < lines.size(); ++i) {
       char prefix[32];
       std::snprintf(prefix, sizeof prefix, "%4zu:", i);
-      std::cout << prefix << zan::toUtf8(lines[i]) << '\n';
+      messages << prefix << zan::toUtf8(lines[i]) << '\n';
     }
   }
-  std::cout << std::flush;
+  messages << std::flush;
+  if (toStdout && !writeStdout(midi)) return fail(std::string("cannot write standard output: ") + std::strerror(errno));
   if (smf.errorsReported > 0) return kExitCompileErrors;
-  if (!opt.wav.empty()) {
-    const int status = renderWav(opt.output, opt);
-    if (status != kExitOk) return status;
-  }
-  if (opt.play) return play(opt.output, opt);
+  if (opt.wav.empty() && !opt.play) return kExitOk;
+
+  zan::cli::PlaybackModule* playback = loadPlayback();
+  if (!playback) return kExitFailure;
+  zan::cli::PlaybackRequest request;
+  if (inMemory)
+    request.smf = &midi;
+  else
+    request.smfPath = opt.output;
+  request.name = inMemory ? opt.score : opt.output;
+  request.soundFont = opt.soundFont;
+  request.gain = opt.gain;
+  request.sampleRate = opt.rate;
+  request.tailSeconds = opt.tail;
+  request.wavPath = opt.wav;
+  request.progress = toStdout ? stderr : stdout;
+  request.progressIsTerminal = ::isatty(::fileno(request.progress)) == 1;
+  if (!opt.wav.empty())
+    if (const int status = playback->renderWav(request); status != kExitOk) return status;
+  if (opt.play) return playback->play(request);
   return kExitOk;
 }

@@ -168,6 +168,8 @@ struct Player::Impl {
   bool deviceFound = false;
   std::string status;                          // the status bar's note, "" when all is well
 
+  // Sets up the output for a loaded sequence and starts what drives it.
+  void open(Sequence sequence);
   void startDriver(SynthOutput* synth);
   void close();
 };
@@ -220,46 +222,57 @@ void Player::configure(PlayerConfig config) { impl_->config = std::move(config);
 const PlayerConfig& Player::config() const { return impl_->config; }
 
 void Player::open(const std::string& smfPath) {
-  Impl& d = *impl_;
-  d.close();
-  d.status.clear();
+  impl_->close();
+  impl_->status.clear();
   Sequence sequence;
   std::string error;
   if (!loadSequence(smfPath, sequence, error)) throw PlayerError(error);
+  impl_->open(std::move(sequence));
+}
 
+void Player::open(const std::vector<uint8_t>& smf, const std::string& name) {
+  impl_->close();
+  impl_->status.clear();
+  Sequence sequence;
+  std::string error;
+  if (!loadSequence(smf, name, sequence, error)) throw PlayerError(error);
+  impl_->open(std::move(sequence));
+}
+
+void Player::Impl::open(Sequence sequence) {
   std::unique_ptr<MidiOutput> output;
   SynthOutput* synth = nullptr;
-  std::string soundFont;
+  std::string font;
   double rate = SynthOutput::kSampleRate;
-  if (d.config.output.empty()) {
-    soundFont = findSoundFont(d.config.soundFont);
-    if (soundFont.empty()) {
-      d.status = kNoSoundFont;
+  if (config.output.empty()) {
+    font = findSoundFont(config.soundFont);
+    if (font.empty()) {
+      status = kNoSoundFont;
       throw PlayerError(kNoSoundFont);
     }
     try {
-      auto s = std::make_unique<SynthOutput>(soundFont, d.config.gain);
+      auto s = std::make_unique<SynthOutput>(font, config.gain, config.sampleRate);
       synth = s.get();
       rate = s->sampleRate();
       output = std::move(s);
     } catch (const PlayerError& e) {
-      d.status = e.what();
+      status = e.what();
       throw;
     }
   } else {
     try {
-      output = std::make_unique<AlsaOutput>(d.config.output);
+      output = std::make_unique<AlsaOutput>(config.output);
     } catch (const PlayerError& e) {
-      d.status = e.what();
+      status = e.what();
       throw;
     }
   }
-  d.engine = std::make_unique<Engine>(std::move(sequence), std::move(output), rate);
-  d.engine->seek(0);  // a device on a sequencer port may hold anything from before
-  d.soundFont = soundFont;
-  if (!d.config.soundFont.empty() && soundFont != d.config.soundFont && synth)
-    d.status = "SoundFont " + d.config.soundFont + " not found: using " + soundFont;
-  d.startDriver(synth);
+  engine = std::make_unique<Engine>(std::move(sequence), std::move(output), rate);
+  engine->seek(0);  // a device on a sequencer port may hold anything from before
+  soundFont = font;
+  if (!config.soundFont.empty() && font != config.soundFont && synth)
+    status = "SoundFont " + config.soundFont + " not found: using " + font;
+  startDriver(synth);
 }
 
 void Player::close() { impl_->close(); }

@@ -22,6 +22,7 @@ struct PlayerConfig {
   std::string soundFont;    // "" = find one (see findSoundFont)
   std::string audioDriver;  // "" = automatic (FluidSynth's default, then the others); "silent" = no audio, real time
   double gain = 0.5;        // master gain of the synthesizer, 0..10 (FluidSynth's synth.gain)
+  double sampleRate = 44100.0;  // frames per second of the built-in synthesizer
 };
 
 class PlayerError : public std::runtime_error {
@@ -45,6 +46,8 @@ class Player {
   // loaded, a sequencer port that cannot be opened or a gain out of 0..10.
   // After: Stopped at 0.
   void open(const std::string& smfPath);
+  // The same for a file already in memory; `name` names it in errors.
+  void open(const std::vector<uint8_t>& smf, const std::string& name);
   // Stops and releases; closing a player that is not open does nothing.
   void close();
   bool isOpen() const;
@@ -96,14 +99,19 @@ std::vector<PortInfo> alsaOutputPorts();
 // The audio drivers this FluidSynth offers ("file" excluded).
 std::vector<std::string> audioDrivers();
 
-// Renders the file with the built-in synthesizer (config.output is ignored)
-// to a 44.1 kHz stereo 16-bit WAV file, as fast as the machine allows, with a
-// short tail for the last notes' release. The file is written to a temporary
-// name and renamed, so a failed render leaves no partial file. Throws
-// PlayerError.
-void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config);
-
-// Seconds of sound rendered after the music ends.
+// Seconds of sound rendered after the music ends, at most.
 inline constexpr double kRenderTailSeconds = 1.5;
+
+// Renders the file with the built-in synthesizer (config.output is ignored)
+// to a stereo 16-bit WAV file at config.sampleRate, as fast as the machine
+// allows. After the last event the render goes on while the synthesizer
+// still sounds, for `tailSeconds` at most, so that releases and reverb are
+// not cut off. The file is written to a temporary name and renamed, so a
+// failed render leaves no partial file. Throws PlayerError.
+void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config,
+               double tailSeconds = kRenderTailSeconds);
+// The same for a file already in memory; `name` names it in errors.
+void renderWav(const std::vector<uint8_t>& smf, const std::string& name, const std::string& wavPath,
+               const PlayerConfig& config, double tailSeconds = kRenderTailSeconds);
 
 }  // namespace zan::player

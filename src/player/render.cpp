@@ -79,6 +79,16 @@ class AtomicFile {
       size -= static_cast<size_t>(n);
     }
   }
+  void writeAt(off_t offset, const uint8_t* data, size_t size) {
+    while (size > 0) {
+      const ssize_t n = ::pwrite(fd_, data, size, offset);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) fail();
+      data += n;
+      size -= static_cast<size_t>(n);
+      offset += n;
+    }
+  }
   void commit() {
     if (::fsync(fd_) != 0) fail();
     const int fd = fd_;
@@ -100,45 +110,77 @@ class AtomicFile {
 
 }  // namespace
 
-void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config) {
-  Sequence sequence;
-  std::string error;
-  if (!loadSequence(smfPath, sequence, error)) throw PlayerError(error);
+namespace {
+
+void render(const Sequence& sequence, const std::string& wavPath, const PlayerConfig& config, double tailSeconds) {
+  if (!(tailSeconds >= 0.0 && tailSeconds <= 600.0))
+    throw PlayerError("render tail " + std::to_string(tailSeconds) + " s is outside 0..600");
   const std::string soundFont = findSoundFont(config.soundFont);
   if (soundFont.empty()) throw PlayerError("no SoundFont found (give one with its path)");
-  SynthOutput synth(soundFont, config.gain);
+  SynthOutput synth(soundFont, config.gain, config.sampleRate);
   Scheduler scheduler(sequence, synth, synth.sampleRate());
 
-  const int64_t tail = std::llround(kRenderTailSeconds * synth.sampleRate());
-  const int64_t total = scheduler.length() + tail;
-  const uint64_t dataBytes = static_cast<uint64_t>(total) * kChannelsOut * kBytesPerSample;
-  // The RIFF sizes are 32-bit: about six and a half hours at this rate.
-  if (dataBytes > 0xFFFFFFFFu - kWavHeaderBytes) throw PlayerError("the music is too long for a WAV file");
+  const int64_t music = scheduler.length();
+  const int64_t tail = std::llround(tailSeconds * synth.sampleRate());
+  const uint64_t maxDataBytes = static_cast<uint64_t>(music + tail) * kChannelsOut * kBytesPerSample;
+  // The RIFF sizes are 32-bit: about six and a half hours at 44.1 kHz.
+  if (maxDataBytes > 0xFFFFFFFFu - kWavHeaderBytes) throw PlayerError("the music is too long for a WAV file");
 
   AtomicFile file(wavPath);
-  // The length is known before the first frame, so the header goes first.
-  const std::vector<uint8_t> header = wavHeader(static_cast<uint32_t>(synth.sampleRate()), static_cast<uint32_t>(dataBytes));
-  file.write(header.data(), header.size());
+  // The tail's length is known only at the end: the header is written again then.
+  const auto rate = static_cast<uint32_t>(synth.sampleRate());
+  const std::vector<uint8_t> placeholder = wavHeader(rate, 0);
+  file.write(placeholder.data(), placeholder.size());
   std::vector<float> left(kBlockFrames), right(kBlockFrames);
   std::vector<uint8_t> pcm(static_cast<size_t>(kBlockFrames) * kChannelsOut * kBytesPerSample);
   int64_t written = 0;
+  // Returns whether the block held any sound at 16 bits.
   auto emit = [&](int frames) {
     uint8_t* p = pcm.data();
+    bool sound = false;
     for (int i = 0; i < frames; ++i)
       for (float s : {left[static_cast<size_t>(i)], right[static_cast<size_t>(i)]}) {
         const auto v = static_cast<uint16_t>(toPcm(s));
+        sound |= v != 0;
         *p++ = static_cast<uint8_t>(v & 0xFF);
         *p++ = static_cast<uint8_t>(v >> 8);
       }
     file.write(pcm.data(), static_cast<size_t>(p - pcm.data()));
     written += frames;
+    return sound;
   };
-  while (written < total) {
-    const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, total - written));
+  while (written < music) {
+    const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, music - written));
     scheduler.advance(frames, left.data(), right.data());
     emit(frames);
   }
+  // The tail ends with the first block in which nothing sounds any more.
+  while (written < music + tail) {
+    const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, music + tail - written));
+    scheduler.advance(frames, left.data(), right.data());
+    if (!emit(frames)) break;
+  }
+  const std::vector<uint8_t> header =
+      wavHeader(rate, static_cast<uint32_t>(static_cast<uint64_t>(written) * kChannelsOut * kBytesPerSample));
+  file.writeAt(0, header.data(), header.size());
   file.commit();
+}
+
+}  // namespace
+
+void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config, double tailSeconds) {
+  Sequence sequence;
+  std::string error;
+  if (!loadSequence(smfPath, sequence, error)) throw PlayerError(error);
+  render(sequence, wavPath, config, tailSeconds);
+}
+
+void renderWav(const std::vector<uint8_t>& smf, const std::string& name, const std::string& wavPath,
+               const PlayerConfig& config, double tailSeconds) {
+  Sequence sequence;
+  std::string error;
+  if (!loadSequence(smf, name, sequence, error)) throw PlayerError(error);
+  render(sequence, wavPath, config, tailSeconds);
 }
 
 }  // namespace zan::player

@@ -83,15 +83,18 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {
   std::string bytes;
   if (!ReadFile(path, bytes, error)) return false;
-  const std::vector<uint8_t> data(bytes.begin(), bytes.end());
+  return loadSequence(std::vector<uint8_t>(bytes.begin(), bytes.end()), path, out, error);
+}
+
+bool loadSequence(const std::vector<uint8_t>& data, const std::string& name, Sequence& out, std::string& error) {
   smf::File file;
   std::string why;
   if (!smf::parse(data, file, why)) {
-    error = path + " is not a valid MIDI file (" + why + ")";
+    error = name + " is not a valid MIDI file (" + why + ")";
     return false;
   }
   if (!buildSequence(file, out, why)) {
-    error = path + ": " + why;
+    error = name + ": " + why;
     return false;
   }
   return true;

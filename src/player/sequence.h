@@ -36,5 +36,7 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error);
 
 // Reads and parses the file at `path`, then builds its sequence.
 bool loadSequence(const std::string& path, Sequence& out, std::string& error);
+// The same for a file already in memory; `name` names it in the error.
+bool loadSequence(const std::vector<uint8_t>& data, const std::string& name, Sequence& out, std::string& error);
 
 }  // namespace zan::player

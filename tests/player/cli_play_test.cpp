@@ -61,6 +61,22 @@ TEST_F(CliPlayTest, WavRendersTheCompiledScore) {
   ::unlink(mid.c_str());
 }
 
+TEST_F(CliPlayTest, WavAloneLeavesNoMidiFileAndTakesGainAndRate) {
+  const std::string score = writeScore("alone.zan", "t120 o4 l4 c\n");
+  const std::string mid = score.substr(0, score.size() - 4) + ".mid";
+  const std::string wav = ::testing::TempDir() + "zan_cli_alone.wav";
+  CliRun r = run("--soundfont " + soundFont + " --rate 48000 --wav " + wav + " " + score);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_FALSE(exists(mid)) << "no .mid beside the score unless -o asks for one";
+  const test::Wav loud = test::readWav(wav);
+  EXPECT_EQ(loud.rate, 48000);
+  EXPECT_GT(loud.rms(0, loud.frames()), 0.001);
+  r = run("--soundfont " + soundFont + " --gain 0 --wav " + wav + " " + score);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(test::readWav(wav).peak(0, 44100), 0) << "gain 0 is silence";
+  ::unlink(wav.c_str());
+}
+
 TEST_F(CliPlayTest, CompileErrorsStopBeforeTheRender) {
   const std::string score = writeScore("bad.zan", "o4 c @(\n");
   const std::string wav = ::testing::TempDir() + "zan_cli_bad.wav";
@@ -99,7 +115,9 @@ TEST_F(CliPlayTest, PlayRunsToTheEndShowingThePosition) {
   const std::string score = writeScore("play.zan", "t240 o4 l16 c d\n");
   const CliRun r = run("--soundfont " + soundFont + " --play -o " + ::testing::TempDir() + "zan_cli_play.mid " + score);
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("0:00.1 / 0:00.1\n"), std::string::npos) << "the last line stands at the end: " << r.output;
+  // Not on a terminal: a line as it starts and one at the end, no carriage returns.
+  EXPECT_NE(r.output.find("  0:00.0 / 0:00.1\n  0:00.1 / 0:00.1\n"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
 }
 
 TEST_F(CliPlayTest, InterruptStopsPlaybackCleanly) {

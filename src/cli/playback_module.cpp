@@ -1,0 +1,109 @@
+// zan's playback module: --play and --wav on the player library. Loaded by
+// zan at run time (see playback.h); it prints its own messages.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "playback.h"
+#include "player/player.h"
+
+#ifndef ZAN_VERSION
+#define ZAN_VERSION "dev"
+#endif
+
+namespace zan::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 2;
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "zan: %s\n", message.c_str());
+  return kExitFailure;
+}
+
+player::PlayerConfig configOf(const PlaybackRequest& r) {
+  player::PlayerConfig config;
+  config.soundFont = r.soundFont;
+  config.gain = r.gain;
+  config.sampleRate = r.sampleRate;
+  return config;
+}
+
+// Set by SIGINT while playing; the loop stops the player.
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
+// "1:02.5" for 62 500 ms.
+std::string clockText(int64_t ms) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%lld:%02lld.%lld", static_cast<long long>(ms / 60000),
+                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms / 100 % 10));
+  return buf;
+}
+
+class Module final : public PlaybackModule {
+ public:
+  const char* version() const override { return ZAN_VERSION; }
+
+  int renderWav(const PlaybackRequest& r) override {
+    try {
+      if (r.smf)
+        player::renderWav(*r.smf, r.name, r.wavPath, configOf(r), r.tailSeconds);
+      else
+        player::renderWav(r.smfPath, r.wavPath, configOf(r), r.tailSeconds);
+    } catch (const player::PlayerError& e) {
+      return fail(e.what());
+    }
+    return kExitOk;
+  }
+
+  int play(const PlaybackRequest& r) override {
+    player::Player player(configOf(r));
+    try {
+      if (r.smf)
+        player.open(*r.smf, r.name);
+      else
+        player.open(r.smfPath);
+    } catch (const player::PlayerError& e) {
+      return fail(e.what());
+    }
+    if (!player.audioDeviceFound()) std::fprintf(stderr, "zan: no audio device found: playing silently\n");
+    interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    sigaction(SIGINT, &action, &previous);
+    const std::string length = clockText(player.lengthMs());
+    auto show = [&](const char* lead, const char* end) {
+      std::fprintf(r.progress, "%s  %s / %s%s", lead, clockText(player.positionMs()).c_str(), length.c_str(), end);
+      std::fflush(r.progress);
+    };
+    player.play();
+    // On a terminal one line is redrawn as the music goes; into a file or a
+    // pipe go only the start and the end, each a line of its own.
+    if (!r.progressIsTerminal) show("", "\n");
+    while (!interrupted && player.mode() == player::Mode::Playing) {
+      if (r.progressIsTerminal) show("\r", "");
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    player.stop();
+    show(r.progressIsTerminal ? "\r" : "", "\n");
+    player.close();
+    sigaction(SIGINT, &previous, nullptr);
+    return kExitOk;
+  }
+};
+
+}  // namespace
+}  // namespace zan::cli
+
+extern "C" __attribute__((visibility("default"))) zan::cli::PlaybackModule* zan_playback_module_v1() {
+  static zan::cli::Module module;
+  return &module;
+}
