@@ -55,6 +55,10 @@ class Converter {
   iconv_t cd_;
 };
 
+bool isAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // Length of the UTF-8 sequence that starts `s` if it is well formed, else 1.
 size_t utf8SequenceLength(std::string_view s) {
   auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
@@ -69,6 +73,12 @@ size_t utf8SequenceLength(std::string_view s) {
 }  // namespace
 
 std::string toCp932(std::string_view utf8, int* lost) {
+  // ASCII is the same in both: most texts never need iconv (nor the load of
+  // its conversion module, a good part of a small compile's start-up).
+  if (isAscii(utf8)) {
+    if (lost) *lost = 0;
+    return std::string(utf8);
+  }
   thread_local Converter conv("CP932", "UTF-8");
   int count = 0;
   std::string out = conv.run(utf8, "?", [&](std::string_view rest) {
@@ -80,6 +90,7 @@ std::string toCp932(std::string_view utf8, int* lost) {
 }
 
 std::string toUtf8(std::string_view cp932) {
+  if (isAscii(cp932)) return std::string(cp932);
   thread_local Converter conv("UTF-8", "CP932");
   // One byte at a time: a lead byte whose trail does not fit is replaced on
   // its own and the next byte is tried as the start of a character.
@@ -100,8 +111,7 @@ DecodedScore decodeScore(std::string file) {
   std::string_view bytes = file;
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   bool bom = bytes.substr(0, 3) == kBom;
-  bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (!bom && (ascii || !isValidUtf8(bytes))) {
+  if (!bom && (isAscii(bytes) || !isValidUtf8(bytes))) {
     d.cp932 = std::move(file);
     return d;
   }
