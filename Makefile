@@ -9,8 +9,9 @@ all: build
 
 # What the build and the tests need: Qt 6 for the editor, FluidSynth and a
 # small General MIDI SoundFont for playback, ALSA for the sequencer ports,
-# and a monospace font with Japanese glyphs (the GUI tests see what users see).
-PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic
+# a monospace font with Japanese glyphs (the GUI tests see what users see),
+# and Python for the check of the reference's examples.
+PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)

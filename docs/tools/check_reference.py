@@ -8,6 +8,8 @@ An HTML comment on the line just before a fence controls it:
 
     <!-- zan: errors -->      the score must compile with errors (exit status 1);
                               without it, it must compile cleanly (status 0)
+    <!-- zan: silent -->      the score compiles cleanly and is meant to write
+                              notes that do not sound (velocity 0)
     <!-- zan: skip -->        the block is not compiled
     <!-- zan: file NAME -->   the block is written to NAME in the work
                               directory (for #include examples)
@@ -18,7 +20,11 @@ An HTML comment on the line just before a fence controls it:
 
 With --fill, empty ```text blocks after an <!-- out: ... --> comment are
 filled in from the compiler instead of compared (review them before
-committing). Also checks that every relative link and #anchor resolves, with
+committing). Every score is also played back in the mind of a MIDI player:
+a note-off (or a note-on of velocity 0) ends the oldest sounding note of its
+channel and key, so no note may be left sounding at the end, and a score that
+writes notes must sound at least one of them (velocity above 0) unless it is
+marked silent. Also checks that every relative link and #anchor resolves, with
 GitHub's heading anchors. Exit status 0 when everything matches.
 """
 import argparse
@@ -91,17 +97,14 @@ def describe(ev):
     return ev.hex(' ')
 
 
-def dump(path):
-    b = open(path, 'rb').read()
+def events(b):
+    """Yields (track, tick, event bytes) of a file as zan writes it."""
     chunks = int.from_bytes(b[10:12], 'big')
-    out = []
     p = 14
     for t in range(chunks):
         q = p + 8
         end = q + int.from_bytes(b[p + 4:p + 8], 'big')
         tick = 0
-        if chunks > 1:
-            out.append(f"-- track chunk {t + 1} --")
         while q < end:
             d, q = varlen(b, q)
             tick += d
@@ -114,12 +117,44 @@ def dump(path):
                 size = r + n - q
             else:  # zan writes no running status
                 size = 2 if st & 0xF0 in (0xC0, 0xD0) else 3
-            ev = b[q:q + size]
+            yield t, tick, b[q:q + size]
             q += size
-            s = describe(ev)
-            if s is not None:
-                out.append(f"{tick:>5}  {s}")
         p = end
+
+
+def sounding_faults(b):
+    """What a player would make of the notes: ([faults], notes, audible notes)."""
+    faults, waiting, notes, audible = [], {}, 0, 0
+    for t, tick, ev in events(b):
+        kind = ev[0] & 0xF0
+        if kind not in (0x80, 0x90):
+            continue
+        key = (t, ev[0] & 0x0F, ev[1])
+        if kind == 0x90:
+            notes += 1
+        if kind == 0x90 and ev[2] > 0:
+            audible += 1
+            waiting.setdefault(key, []).append(tick)
+        elif waiting.get(key):
+            waiting[key].pop(0)
+        elif kind == 0x80:
+            faults.append(f"a note-off of {note(ev[1])} at tick {tick} ends no note")
+    for (t, _, n), ticks in waiting.items():
+        faults.extend(f"{note(n)} from tick {tick} of track chunk {t + 1} never ends" for tick in ticks)
+    return faults, notes, audible
+
+
+def dump(path):
+    b = open(path, 'rb').read()
+    chunks = int.from_bytes(b[10:12], 'big')
+    out, track = [], None
+    for t, tick, ev in events(b):
+        if chunks > 1 and t != track:
+            out.append(f"-- track chunk {t + 1} --")
+        track = t
+        s = describe(ev)
+        if s is not None:
+            out.append(f"{tick:>5}  {s}")
     return out
 
 # ---- compiling the examples ------------------------------------------------------
@@ -137,7 +172,8 @@ def compile_score(zan, text, work):
             listing.append(line)
         elif line:
             messages.append(line)
-    return r.returncode, {'messages': messages, 'listing': listing,
+    sound = sounding_faults(open(midi, 'rb').read()) if os.path.exists(midi) else ([], 0, 0)
+    return r.returncode, {'messages': messages, 'listing': listing, 'sound': sound,
                           'events': dump(midi) if os.path.exists(midi) else []}, r.stdout.decode() + r.stderr.decode()
 
 
@@ -171,6 +207,14 @@ def check_file(path, zan, fill):
             if status != wanted:
                 failures += 1
                 print(f"FAIL {where}: exit status {status}, wanted {wanted}\n{raw}")
+            faults, notes, audible = last['sound']
+            if notes and not audible and directive != 'zan: silent':
+                faults = faults + [f"none of its {notes} note(s) sounds (velocity 0): mark it silent if that is meant"]
+            if audible and directive == 'zan: silent':
+                faults = faults + [f"it is marked silent but {audible} note(s) sound"]
+            for fault in faults:
+                failures += 1
+                print(f"FAIL {where}: {fault}")
         elif directive.startswith('out: '):
             kind = directive[5:].strip()
             results += 1
