@@ -16,7 +16,7 @@ constexpr std::string_view kIfMarker = "IF(*IF*)";
 constexpr std::string_view kIfMarkerArgument = "*IF*";
 
 struct QueueRow {
-  std::deque<std::string> Ftr_info::*queue;
+  std::list<std::string> Ftr_info::*queue;
   const char* name;
 };
 // clang-format off

@@ -19,7 +19,7 @@ int32_t jitter(TSmf& smf, int32_t range) {
 // Takes the first entry of a non-empty one-shot queue into `slot`: an entry
 // with a sign adjusts it, a plain one replaces it, one that does not read
 // leaves it alone. The entry is used up either way.
-void takeQueued(TSmf& smf, std::deque<std::string>& queue, int32_t& slot) {
+void takeQueued(TSmf& smf, std::list<std::string>& queue, int32_t& slot) {
   std::string entry = std::move(queue.front());
   queue.pop_front();
   int32_t cursor = 1;
