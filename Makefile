@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test bench bench-check fuzz clean
+.PHONY: all bootstrap build run test bench bench-check bench-compare fuzz clean
 
 all: build
 
@@ -51,6 +51,11 @@ bench: build
 # Compile time at 1M notes over 100k notes, for each kind of score: at most 11.
 bench-check: build
 	@$(BUILD_DIR)/bin/zan_growth_check
+
+# zan against abc2midi on the same music, whole process, at four sizes
+# (abc2midi is installed when missing).
+bench-compare: build
+	@bench/compare_abc2midi.py --zan $(BUILD_DIR)/bin/zan
 
 # Builds the libFuzzer target with clang and runs it for FUZZ_SECONDS
 # (default 10 minutes). New inputs go to build-fuzz/corpus; anything found
