@@ -21,6 +21,19 @@ inline void putId(std::vector<uint8_t>& out, const char (&id)[4]) {
 }
 // Appends `value` as a variable-length quantity (1..5 bytes).
 void putVarLen(std::vector<uint8_t>& out, uint32_t value);
+// Writes `value` as a variable-length quantity at `p`; returns the end.
+// REQUIRES: p has room for five bytes.
+inline uint8_t* writeVarLen(uint8_t* p, uint32_t value) {
+  if (value < 0x80) {  // most deltas
+    *p = static_cast<uint8_t>(value);
+    return p + 1;
+  }
+  int shift = 28;
+  while ((value >> shift) == 0) shift -= 7;
+  for (; shift > 0; shift -= 7) *p++ = static_cast<uint8_t>(((value >> shift) & 0x7F) | 0x80);
+  *p = static_cast<uint8_t>(value & 0x7F);
+  return p + 1;
+}
 // Appends `value` big-endian in exactly `bytes` bytes.
 void putBigEndian(std::vector<uint8_t>& out, uint32_t value, int bytes);
 

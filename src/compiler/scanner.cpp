@@ -21,7 +21,8 @@ struct Digits {
   int32_t len;    // characters covered, the `$` included
 };
 
-Digits scanDigits(const std::string& text, int32_t pos) {
+// Inlined: returned through memory, the small result stalled every number read.
+[[gnu::always_inline]] inline Digits scanDigits(const std::string& text, int32_t pos) {
   Digits d{false, false, 0, 0};
   uint64_t v = 0;
   if (TSmf::at(text, pos) == '$') {

@@ -7,18 +7,8 @@
 namespace zan::smf {
 
 void putVarLen(std::vector<uint8_t>& out, uint32_t value) {
-  if (value < 0x80) {  // most deltas
-    out.push_back(static_cast<uint8_t>(value));
-    return;
-  }
-  uint8_t groups[5];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<uint8_t>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
-  while (n > 1) out.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
-  out.push_back(groups[0]);
+  uint8_t bytes[5];
+  out.insert(out.end(), bytes, writeVarLen(bytes, value));
 }
 
 void putBigEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {

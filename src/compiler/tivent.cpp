@@ -1,6 +1,8 @@
 // The per-track event list and its sort.
 #include "zan/tivent.h"
 
+#include <bit>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -13,16 +15,10 @@ void Tivent::Clear() {
 }
 
 bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line) {
-  Entry e{time, line, {}};
-  if (size >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0 && size == channelMessageSize(bytes[0])) {
-    for (int32_t i = 0; i < size; ++i) e.payload[i] = bytes[i];
-  } else {
-    const size_t index = longs_.size();
+  const bool channel = size >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0 && size == channelMessageSize(bytes[0]);
+  const size_t index = longs_.size();
+  if (!channel) {
     if (index >= (size_t{1} << 24)) return false;  // more than the 24 bits of an entry can name
-    e.payload[0] = kLong;
-    e.payload[1] = static_cast<uint8_t>(index);
-    e.payload[2] = static_cast<uint8_t>(index >> 8);
-    e.payload[3] = static_cast<uint8_t>(index >> 16);
     try {
       longs_.push_back(Long{static_cast<uint32_t>(data_.size()), size});
       data_.insert(data_.end(), bytes, bytes + size);
@@ -31,11 +27,21 @@ bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line)
       return false;
     }
   }
+  Entry* e;
   try {
-    entries_.push_back(e);
+    e = &entries_.emplace_back();
   } catch (const std::bad_alloc&) {
     return false;
   }
+  // Filled in place, the payload as one word: an entry assembled byte by
+  // byte on the stack and then copied stalled the store buffer on every event.
+  e->time = time;
+  e->line = line;
+  const uint32_t payload =
+      channel ? bytes[0] | static_cast<uint32_t>(bytes[1]) << 8 | (size == 3 ? static_cast<uint32_t>(bytes[2]) << 16 : 0)
+              : kLong | static_cast<uint32_t>(index) << 8;
+  static_assert(std::endian::native == std::endian::little, "the payload word is stored status byte first");
+  std::memcpy(e->payload, &payload, sizeof payload);
   return true;
 }
 

@@ -56,22 +56,34 @@ void TSmf::emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put) 
   put(out);
 
   // One chunk at a time: its length is patched in once its events are in.
+  // The chunk is written through a pointer into room for its largest form
+  // (a delta takes at most 5 bytes, a channel message 3), then cut to size.
   for (const Tivent& list : events) {
     if (list.empty()) continue;
-    out.clear();
-    out.reserve(8 + list.data().size() + 8 * static_cast<size_t>(list.Count()) + 4);
-    smf::putId(out, smf::kTrackId);
-    smf::putBigEndian(out, 0, 4);
+    out.resize(8 + list.data().size() + 8 * static_cast<size_t>(list.Count()) + sizeof smf::kEndOfTrack);
+    uint8_t* p = out.data();
+    std::memcpy(p, smf::kTrackId, 4);
+    p += 8;
     int32_t previous = 0;
     for (const Tivent::Entry& e : list.entries()) {
       // Events placed before tick 0 are written at tick 0.
       const int32_t time = std::max(e.time, 0);
-      smf::putVarLen(out, static_cast<uint32_t>(time) - static_cast<uint32_t>(previous));
-      const uint8_t* b = list.bytes(e);
-      out.insert(out.end(), b, b + list.size(e));
+      p = smf::writeVarLen(p, static_cast<uint32_t>(time) - static_cast<uint32_t>(previous));
+      if (e.payload[0] != Tivent::kLong) {
+        // A channel message: its payload word is copied whole (the room has
+        // 8 bytes an event), the pointer moves by its size.
+        std::memcpy(p, e.payload, sizeof e.payload);
+        p += Tivent::channelMessageSize(e.payload[0]);
+      } else {
+        const int32_t size = list.size(e);
+        std::memcpy(p, list.bytes(e), static_cast<size_t>(size));
+        p += size;
+      }
       previous = time;
     }
-    for (uint8_t b : smf::kEndOfTrack) out.push_back(b);
+    std::memcpy(p, smf::kEndOfTrack, sizeof smf::kEndOfTrack);
+    p += sizeof smf::kEndOfTrack;
+    out.resize(static_cast<size_t>(p - out.data()));
     const uint32_t length = static_cast<uint32_t>(out.size() - 8);
     for (size_t i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
     put(out);
