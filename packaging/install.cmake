@@ -5,14 +5,14 @@
 include(GNUInstallDirs)
 
 # Programs look for their run-time modules in <bindir>/../lib/zan, whatever
-# the platform's own library folder; a module installs with
-#   install(TARGETS <module> LIBRARY DESTINATION ${ZAN_INSTALL_MODULEDIR})
+# the platform's own library folder, as in the build.
 set(ZAN_INSTALL_MODULEDIR lib/zan)
 
 set(ZAN_DATA ${CMAKE_SOURCE_DIR}/data)
 set(ZAN_APPSTREAM_ID io.github.zan.zanpad)
 
 install(TARGETS zan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zan_playback_module LIBRARY DESTINATION ${ZAN_INSTALL_MODULEDIR})
 set(ZAN_MANUAL_PAGES zan)
 
 if(TARGET zanpad)
@@ -81,3 +81,12 @@ zanpad is a desktop editor that compiles and plays a score at the press of
 F9; zan is the command-line compiler, which can also play a score or render
 it to a WAV file.")
 include(CPack)
+
+# The manual page and zan --help list the same options.
+add_test(NAME manual_options COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/manual_options_test.sh
+  $<TARGET_FILE:zan> ${CMAKE_SOURCE_DIR}/docs/man/zan.1)
+# The package is built, installed and removed from the release build only.
+if(TARGET zanpad AND NOT ZAN_SANITIZE)
+  add_test(NAME package_install COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/package_test.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(package_install PROPERTIES TIMEOUT 600)
+endif()
