@@ -1,17 +1,22 @@
 # make run   installs what is missing, builds, and compiles the demo score
 # make test  installs what is missing, builds, and runs every test
+# make && sudo make install [PREFIX=/usr/local]   sudo make uninstall   make deb
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test bench bench-check bench-compare fuzz clean
+.PHONY: all bootstrap build run test install uninstall deb bench bench-check bench-compare fuzz clean
 
 all: build
 
 # What the build and the tests need: Qt 6 for the editor, FluidSynth and a
 # small General MIDI SoundFont for playback, ALSA for the sequencer ports,
 # a monospace font with Japanese glyphs (the GUI tests see what users see),
-# and Python for the check of the reference's examples.
-PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3
+# and Python for the check of the reference's examples. The icons are drawn
+# with rsvg-convert; the package test checks the installed desktop entry,
+# file type, AppStream data and manual pages with the tools a desktop uses.
+PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3 \
+  librsvg2-bin dpkg-dev desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl \
+  appstream man-db groff-base
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)
@@ -44,6 +49,38 @@ test: build
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+
+# Installs under PREFIX (inside DESTDIR when set) and remembers what it
+# installed, for make uninstall; refreshes the desktop's file-type and
+# application caches when installing for real. It does not build, so that
+# `make && sudo make install` leaves no root-owned files in the build.
+PREFIX ?= /usr/local
+install:
+	@[ -x $(BUILD_DIR)/bin/zan ] || { echo "nothing built in $(BUILD_DIR): run make first"; exit 1; }
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	@cp $(BUILD_DIR)/install_manifest.txt $(BUILD_DIR)/installed_files.txt
+	@if [ -z "$(DESTDIR)" ]; then \
+	  ! command -v update-mime-database >/dev/null || update-mime-database $(PREFIX)/share/mime; \
+	  ! command -v update-desktop-database >/dev/null || update-desktop-database -q $(PREFIX)/share/applications; \
+	fi
+
+# Removes what the last make install installed, and the folders only zan uses.
+uninstall:
+	@[ -f $(BUILD_DIR)/installed_files.txt ] || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
+	@xargs -d '\n' rm -fv < $(BUILD_DIR)/installed_files.txt
+	@prefix=$$(sed -n 's|/bin/zan$$||p' $(BUILD_DIR)/installed_files.txt); \
+	  rmdir $$prefix/share/doc/zan/reference $$prefix/share/doc/zan/examples $$prefix/share/doc/zan 2>/dev/null; \
+	  rmdir $$prefix/lib/zan 2>/dev/null; \
+	  if [ -z "$(DESTDIR)" ]; then \
+	    ! command -v update-mime-database >/dev/null || update-mime-database $$prefix/share/mime; \
+	    ! command -v update-desktop-database >/dev/null || update-desktop-database -q $$prefix/share/applications; \
+	  fi; true
+	@rm -f $(BUILD_DIR)/installed_files.txt
+
+# The Debian package, in $(BUILD_DIR)/package/.
+deb: build
+	@cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)/package
+	@ls $(BUILD_DIR)/package/*.deb
 
 bench: build
 	@$(BUILD_DIR)/bin/zan_bench

@@ -8,6 +8,13 @@
 
 namespace {
 
+// An installed program has its desktop entry beside its bin folder; its
+// folder may still be writable (a per-user prefix, or run as root), but it
+// is no place for a user's files.
+bool isInstalled(const QString& appDir) {
+  return QFileInfo::exists(appDir + "../share/applications/zanpad.desktop");
+}
+
 QString chooseDataDir() {
   QString overridden = qEnvironmentVariable("ZANPAD_DATA_DIR");
   if (!overridden.isEmpty()) {
@@ -16,7 +23,7 @@ QString chooseDataDir() {
   }
   QString appDir = QString::fromStdString(zan::AppDir());
   QFileInfo info(appDir);
-  if (!appDir.isEmpty() && info.isDir() && info.isWritable()) return appDir;
+  if (!appDir.isEmpty() && info.isDir() && info.isWritable() && !isInstalled(appDir)) return appDir;
   QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (user.isEmpty()) user = QDir::homePath() + "/.local/share/zanpad";
   QDir().mkpath(user);

@@ -1,7 +1,8 @@
 // Where the editor keeps its files: the compile result "zan.mid" and the
 // settings file "zanpad_reg.ini" live in the program's directory, or in the
-// per-user data directory when the program's directory is not writable (an
-// installed program). ZANPAD_DATA_DIR overrides both (tests, portable use).
+// per-user data directory when the program is installed (its desktop entry is
+// in ../share/applications) or its directory is not writable.
+// ZANPAD_DATA_DIR overrides both (tests, portable use).
 #pragma once
 
 #include <QString>

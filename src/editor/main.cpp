@@ -1,6 +1,7 @@
 // zanpad: the desktop editor. Creates its four windows in their fixed
 // order (main window, message view, comment list, MML checker) and runs.
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 
 #include "comment_list.h"
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("zanpad");
   QApplication::setOrganizationName("zan");
+  // The installed desktop entry and icon: the desktop shows them with the windows.
+  QApplication::setDesktopFileName("zanpad");
+  QApplication::setWindowIcon(QIcon::fromTheme("zanpad"));
   // Closing the main window ends the program, whatever else is open.
   QApplication::setQuitOnLastWindowClosed(false);
 

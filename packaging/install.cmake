@@ -1,0 +1,92 @@
+# Installation (cmake --install, make install) and the Debian package
+# (make deb): the programs, their desktop entry, file type, icons and
+# AppStream data, the manual pages, the language reference and the examples.
+# Every destination is relative, so the same build installs under any prefix.
+include(GNUInstallDirs)
+
+# Programs look for their run-time modules in <bindir>/../lib/zan, whatever
+# the platform's own library folder, as in the build.
+set(ZAN_INSTALL_MODULEDIR lib/zan)
+
+set(ZAN_DATA ${CMAKE_SOURCE_DIR}/data)
+set(ZAN_APPSTREAM_ID io.github.zan.zanpad)
+
+install(TARGETS zan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zan_playback_module LIBRARY DESTINATION ${ZAN_INSTALL_MODULEDIR})
+set(ZAN_MANUAL_PAGES zan)
+
+if(TARGET zanpad)
+  install(TARGETS zanpad RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  list(APPEND ZAN_MANUAL_PAGES zanpad)
+  install(FILES ${ZAN_DATA}/zanpad.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${ZAN_DATA}/zan-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME zan.xml)
+  install(FILES ${ZAN_DATA}/${ZAN_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${ZAN_DATA}/zanpad.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+  # The bitmap icons are drawn from the SVG at build time.
+  find_program(RSVG_CONVERT rsvg-convert)
+  if(RSVG_CONVERT)
+    set(icons)
+    foreach(size 16 22 24 32 48 64 128 256)
+      set(png ${CMAKE_BINARY_DIR}/icons/${size}x${size}/zanpad.png)
+      add_custom_command(OUTPUT ${png}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
+        COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${ZAN_DATA}/zanpad.svg
+        DEPENDS ${ZAN_DATA}/zanpad.svg VERBATIM)
+      list(APPEND icons ${png})
+      install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    endforeach()
+    add_custom_target(zanpad_icons ALL DEPENDS ${icons})
+  else()
+    message(WARNING "rsvg-convert not found (librsvg2-bin): only the SVG icon is installed")
+  endif()
+endif()
+
+# Manual pages, compressed as Debian has them.
+set(pages)
+foreach(page ${ZAN_MANUAL_PAGES})
+  set(gz ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/docs/man/${page}.1 > ${gz}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/${page}.1)
+  list(APPEND pages ${gz})
+  install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+add_custom_target(manual_pages ALL DEPENDS ${pages})
+
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/reference/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/reference
+  FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# The Debian package. Depends is computed from the programs' shared
+# libraries; the desktop, file type, icon and manual caches are refreshed by
+# the triggers of the packages that own them, so no maintainer scripts.
+set(ZAN_PACKAGE_MAINTAINER "zan developers <zan@localhost>" CACHE STRING "The Debian package's Maintainer field")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zan)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MML score editor and compiler")
+set(CPACK_PACKAGE_CONTACT ${ZAN_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm | sf2-soundfont-gm, qt6-qpa-plugins")
+set(CPACK_PACKAGE_DESCRIPTION "zan turns scores written in MML (Music Macro Language), plain text such
+as t120 o4 l8 c d e f g4, into Standard MIDI Files and plays them.
+
+zanpad is a desktop editor that compiles and plays a score at the press of
+F9; zan is the command-line compiler, which can also play a score or render
+it to a WAV file.")
+include(CPack)
+
+# The manual page and zan --help list the same options.
+add_test(NAME manual_options COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/manual_options_test.sh
+  $<TARGET_FILE:zan> ${CMAKE_SOURCE_DIR}/docs/man/zan.1)
+# The package is built, installed and removed from the release build only.
+if(TARGET zanpad AND NOT ZAN_SANITIZE)
+  add_test(NAME package_install COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/package_test.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(package_install PROPERTIES TIMEOUT 600)
+endif()
