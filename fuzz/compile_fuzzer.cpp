@@ -1,9 +1,11 @@
-// Compiles arbitrary bytes as a score. Every crash, leak, sanitizer report or
-// timeout is a bug: no input may break or hang the compiler.
+// Compiles arbitrary bytes as a score, and lexes them line by line as an
+// editor does. Every crash, leak, sanitizer report or timeout is a bug: no
+// input may break or hang the compiler or the lexer.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "zan/lexer.h"
 #include "zan/tsmf.h"
 
 namespace {
@@ -25,6 +27,21 @@ bool readIncluded(const std::string& name, std::string& contents) {
   return true;
 }
 
+// The spans must lie inside the line, in order, without overlapping.
+void lexEveryLine(const zan::SourceLines& lines) {
+  zan::LexState state;
+  std::vector<zan::Token> tokens;
+  for (const std::string& line : lines.lines()) {
+    zan::lexLine(line, state, tokens);
+    int32_t end = 0;
+    for (const zan::Token& t : tokens) {
+      if (t.start < end || t.length < 1 || static_cast<size_t>(t.start) + static_cast<size_t>(t.length) > line.size())
+        __builtin_trap();
+      end = t.start + t.length;
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -38,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   smf.fileReader = readIncluded;
   smf.randSeed = 1;
   smf.sourceLines.setText(gInput);
+  lexEveryLine(smf.sourceLines);
   std::vector<uint8_t> file = smf.CompileToBytes();
   // A second compile on the same object, as the editor's checker does.
   smf.ResetForCheck();

@@ -2,6 +2,7 @@
 // settings for the whole compile and instructions to the driver.
 #include "texts.h"
 #include "zan/cp932.h"
+#include "zan/language.h"
 #include "zan/text_helpers.h"
 #include "zan/tsmf.h"
 
@@ -32,16 +33,16 @@ void TSmf::DirectiveCommand() {
     column += n.len;
     return n.value;
   };
-  if (keywordAt("timebase")) {
-    const int32_t value = readSetting(8);
+  if (keywordAt(directive::kTimebase)) {
+    const int32_t value = readSetting(directive::kTimebase.size());
     if (value < kMinTimebase || value > kMaxTimebase)
       ReportError(4, "timebase");
     else
       timebase = value;
     return;
   }
-  if (keywordAt("octave_up_down")) {
-    const int32_t value = readSetting(14);
+  if (keywordAt(directive::kOctaveUpDown)) {
+    const int32_t value = readSetting(directive::kOctaveUpDown.size());
     if (value == 0 || value == 1)
       octaveReverse = value;
     else
@@ -50,9 +51,9 @@ void TSmf::DirectiveCommand() {
   }
   // The last three are tried one after the other, each where the one before
   // left the cursor.
-  if (keywordAt("end")) endAtNewLastLine();
-  if (keywordAt("randomize")) {
-    column += 9;
+  if (keywordAt(directive::kEnd)) endAtNewLastLine();
+  if (keywordAt(directive::kRandomize)) {
+    column += static_cast<int32_t>(directive::kRandomize.size());
     skipSpaces();
     TermRead t = readTerm(lineText, column);
     if (!t.ok) {
@@ -63,8 +64,8 @@ void TSmf::DirectiveCommand() {
     randSeed = static_cast<uint32_t>(seed);
     AddMessage("#randomize = " + std::to_string(seed));
   }
-  if (keywordAt("include")) {
-    column += 7;
+  if (keywordAt(directive::kInclude)) {
+    column += static_cast<int32_t>(directive::kInclude.size());
     IncludeFile();
   }
 }

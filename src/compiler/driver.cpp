@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "texts.h"
+#include "zan/language.h"
 #include "zan/tsmf.h"
 
 namespace zan {
@@ -12,46 +13,36 @@ namespace {
 
 using Handler = void (TSmf::*)();
 
-struct DispatchRow {
-  const char* bytes;  // the command bytes this row serves
-  Handler handler;
-};
-
-// The first byte of a command decides its handler. Every byte not listed
-// here, digits, upper-case letters that no macro claimed, `}` outside a
-// comment, control characters and all bytes from 128 up, is undecipherable.
+// The handler of each kind of command, in the order of CommandKind.
 // clang-format off
-constexpr DispatchRow kDispatch[] = {
-    {"\t \"|",     &TSmf::skipByte},                 // ignored between commands
-    {"!",          &TSmf::AccentCommand},            // one-shot velocity
-    {"#",          &TSmf::DirectiveCommand},         // #timebase, #include, ...
-    {"/",          &TSmf::GroupCommand},             // /notes/length
-    {":[]",        &TSmf::LoopCommand},              // loops
-    {";{",         &TSmf::CommentCommand},           // comments
-    {"<>",         &TSmf::OctaveShiftCommand},       // octave down, up
-    {"@",          &TSmf::ProgramChangeCommand},     // program change, bank
-    {"\\",         &TSmf::BackslashCommand},         // numbered commands
-    {"_",          &TSmf::UnderscoreCommand},        // _print, _tr, _m, ...
-    {"abcdefgn",   &TSmf::NoteCommand},              // notes
-    {"loq",        &TSmf::LengthOctaveGateCommand},  // length, octave, gate
-    {"p",          &TSmf::PitchBendCommand},         // pitch bend
-    {"r",          &TSmf::RestCommand},              // rest
-    {"t",          &TSmf::TempoCommand},             // tempo
-    {"v",          &TSmf::VelocityCommand},          // velocity
-    {"y",          &TSmf::ControlChangeCommand},     // control change
-    {"~",          &TSmf::VariableCommand},          // variables
+constexpr Handler kHandlers[kCommandKindCount] = {
+    &TSmf::unknownByte,              // Unknown
+    &TSmf::skipByte,                 // Ignored
+    &TSmf::AccentCommand,            // Accent
+    &TSmf::DirectiveCommand,         // Directive
+    &TSmf::GroupCommand,             // Group
+    &TSmf::LoopCommand,              // Loop
+    &TSmf::CommentCommand,           // Comment
+    &TSmf::OctaveShiftCommand,       // OctaveShift
+    &TSmf::ProgramChangeCommand,     // ProgramChange
+    &TSmf::BackslashCommand,         // Numbered
+    &TSmf::UnderscoreCommand,        // Underscore
+    &TSmf::NoteCommand,              // Note
+    &TSmf::LengthOctaveGateCommand,  // LengthOctaveGate
+    &TSmf::PitchBendCommand,         // PitchBend
+    &TSmf::RestCommand,              // Rest
+    &TSmf::TempoCommand,             // Tempo
+    &TSmf::VelocityCommand,          // Velocity
+    &TSmf::ControlChangeCommand,     // ControlChange
+    &TSmf::VariableCommand,          // Variable
 };
 // clang-format on
 
-// The bytes dispatched while skip mode is on.
-constexpr std::string_view kSkipModeBytes = "_;{}#";
-
+// The dispatch by first byte (the language's table) resolved to handlers once.
 const std::array<Handler, 256>& dispatchTable() {
   static const std::array<Handler, 256> table = [] {
     std::array<Handler, 256> t;
-    t.fill(&TSmf::unknownByte);
-    for (const DispatchRow& row : kDispatch)
-      for (const char* b = row.bytes; *b; ++b) t[static_cast<unsigned char>(*b)] = row.handler;
+    for (int b = 0; b < 256; ++b) t[static_cast<size_t>(b)] = kHandlers[static_cast<int>(commandKind(static_cast<unsigned char>(b)))];
     return t;
   }();
   return table;

@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "texts.h"
+#include "zan/language.h"
 #include "zan/text_helpers.h"
 #include "zan/tsmf.h"
 
 namespace zan {
 namespace {
 
-bool isNameChar(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`'; }
+bool isNameChar(int c) { return isMacroNameChar(c); }
 
 // Length of the run of name characters at 0-based `p` of `s`.
 size_t nameRunLength(const std::string& s, size_t p) {

@@ -3,6 +3,7 @@
 // and _m definitions.
 #include "arith.h"
 #include "texts.h"
+#include "zan/language.h"
 #include "zan/tsmf.h"
 
 namespace zan {
@@ -11,30 +12,20 @@ namespace {
 // Meta texts are cut to what one length byte below 128 can say.
 constexpr size_t kMaxMetaText = 127;
 
-struct Keyword {
-  std::string_view word;
-  void (TSmf::*run)();
-};
-
-// Two groups, each tested in its order, the first match winning; the second
-// group is tested after the first at the cursor as it then stands, so
-// "_smonTITLE(x)" does both. The first group's keywords are consumed before
-// their command runs; the second group's commands consume their own.
+// The command of each keyword, in the order of UnderscoreWord.
 // clang-format off
-constexpr Keyword kFirstGroup[] = {
-    {"print",     &TSmf::PrintCommand},
-    {"smon",      &TSmf::SmallMacrosOnCommand},
-    {"smoff",     &TSmf::SmallMacrosOffCommand},
-    {"skipon",    &TSmf::SkipOnCommand},
-    {"skipoff",   &TSmf::SkipOffCommand},
-    {"INST_NAME", &TSmf::InstrumentNameCommand},
-};
-constexpr Keyword kSecondGroup[] = {
-    {"COPYRIGHT", &TSmf::CopyrightCommand},
-    {"TITLE",     &TSmf::TitleCommand},
-    {"ac",        &TSmf::ActiveStepCommand},
-    {"tr",        &TSmf::TrackCommand},
-    {"m",         &TSmf::DefineMacro},
+constexpr void (TSmf::*kCommands[])() = {
+    &TSmf::PrintCommand,           // Print
+    &TSmf::SmallMacrosOnCommand,   // SmallMacrosOn
+    &TSmf::SmallMacrosOffCommand,  // SmallMacrosOff
+    &TSmf::SkipOnCommand,          // SkipOn
+    &TSmf::SkipOffCommand,         // SkipOff
+    &TSmf::InstrumentNameCommand,  // InstrumentName
+    &TSmf::CopyrightCommand,       // Copyright
+    &TSmf::TitleCommand,           // Title
+    &TSmf::ActiveStepCommand,      // ActiveStep
+    &TSmf::TrackCommand,           // Track
+    &TSmf::DefineMacro,            // Macro
 };
 // clang-format on
 
@@ -42,15 +33,15 @@ constexpr Keyword kSecondGroup[] = {
 
 void TSmf::UnderscoreCommand() {
   ++column;
-  for (const Keyword& k : kFirstGroup) {
+  for (const UnderscoreKeyword& k : underscoreFirstGroup()) {
     if (!keywordAt(k.word)) continue;
     column += static_cast<int32_t>(k.word.size());
-    (this->*k.run)();
+    (this->*kCommands[static_cast<int>(k.id)])();
     break;
   }
-  for (const Keyword& k : kSecondGroup) {
+  for (const UnderscoreKeyword& k : underscoreSecondGroup()) {
     if (!keywordAt(k.word)) continue;
-    (this->*k.run)();
+    (this->*kCommands[static_cast<int>(k.id)])();
     break;
   }
 }
