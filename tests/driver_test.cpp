@@ -143,5 +143,25 @@ TEST(DriverTest, RandomIsTheLinearCongruentialSequence) {
   EXPECT_EQ(smf.Random(0xFFFFFFFFu), 2884733761u);
 }
 
+// Each line's start, once, in the score's own numbering: included lines map
+// to their #include line, the _tr line the compiler appends to none.
+TEST(DriverTest, LineStartsMapBackToTheScore) {
+  Score s;
+  std::vector<LineStart> starts;
+  s.smf.lineStarts = &starts;
+  s.smf.fileReader = [](const std::string&, std::string& contents) {
+    contents = "c4\nd4";
+    return true;
+  };
+  s.compile("c4 _tr(1,2)\n#include \"sub\"\ne4 _tr(0)\nf4");
+  std::vector<std::string> seen;
+  for (const LineStart& l : starts)
+    seen.push_back(std::to_string(s.smf.sourceLines.scoreLine(l.origin)) + ":" + std::to_string(l.track) + "@" +
+                   std::to_string(l.ptr));
+  // The second pass reads the file again, ahead of the lines the first read.
+  EXPECT_EQ(seen, (std::vector<std::string>{"0:0@0", "1:1@0", "1:1@0", "1:1@96", "2:1@192", "1:2@0", "1:2@0",
+                                            "1:2@96", "1:2@192", "1:2@288", "2:2@384", "3:0@96"}));
+}
+
 }  // namespace
 }  // namespace zan::test

@@ -107,8 +107,18 @@ class SourceLines {
   // Inserts `lines` before line i, their origins `file` and 0, 1, ...
   void insertFile(int i, std::vector<std::string> lines, int32_t file);
   // Registers an included file and returns its origin file number. `depth`
-  // is 1 for a file the score includes, 2 for one that file includes, ...
-  int32_t addIncludeFile(std::string name, int32_t depth);
+  // is 1 for a file the score includes, 2 for one that file includes, ...;
+  // `from` is the origin of the #include line.
+  int32_t addIncludeFile(std::string name, int32_t depth, LineOrigin from = {});
+  // The origin of the #include line that read origin file `file` (>= 1).
+  LineOrigin includedFrom(int32_t file) const {
+    return file >= 1 && file <= static_cast<int32_t>(includeParents_.size()) ? includeParents_[static_cast<size_t>(file - 1)]
+                                                                            : LineOrigin{-1, 0};
+  }
+  // The line of the score itself that origin `o` comes from: the line, or
+  // the #include line that read it (through nested includes), or -1 for a
+  // line the compiler made.
+  int32_t scoreLine(LineOrigin o) const;
   // The nesting depth of origin file `file` (0 for the score and for lines the
   // compiler made), and how many files were included.
   int32_t includeDepth(int32_t file) const {
@@ -121,6 +131,16 @@ class SourceLines {
   std::vector<LineOrigin> origins_;
   std::vector<std::string> includeFiles_;
   std::vector<int32_t> includeDepths_;
+  std::vector<LineOrigin> includeParents_;
+};
+
+// Where the compile of one source line began: recorded, when asked, for each
+// line as the driver reaches it from the line before (not when a loop or a
+// _tr group jumps back into it).
+struct LineStart {
+  LineOrigin origin;  // the line's origin (indexes move as #include inserts lines)
+  int32_t track;      // the current track then
+  int32_t ptr;        // and its time pointer, ticks
 };
 
 // Per-track state (the 21 slots of a track record). Integers are 32-bit signed.
@@ -195,6 +215,12 @@ class TSmf {
   // `contents`; false when it cannot be read. Unset: read from disk, a
   // relative name against the current directory.
   std::function<bool(const std::string& name, std::string& contents)> fileReader;
+  // Sees every error as it is reported, before the error cut-off may move
+  // the compile on: lineIndex, lineText and column still stand where the
+  // error was found. Unset: nothing.
+  std::function<void(int number, const std::string& detail)> errorObserver;
+  // When set, receives a LineStart for every line the driver compiles.
+  std::vector<LineStart>* lineStarts = nullptr;
   // Receives platform warnings, which the editor shows in a warning box
   // (the out-of-memory warning of the event list). Unset: dropped.
   std::function<void(const std::string&)> warningSink;

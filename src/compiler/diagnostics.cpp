@@ -37,6 +37,7 @@ void TSmf::ReportError(int number, const std::string& detail) {
   line += text(Text::BeatLabel);
   AddMessage(line);
   ++errorsReported;
+  if (errorObserver) errorObserver(number, detail);
 
   if (++errorCount >= kErrorCutOff) {
     AddMessage(text(Text::CutOff));

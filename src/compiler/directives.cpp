@@ -99,7 +99,8 @@ void TSmf::IncludeFile() {
   SourceLines included;
   included.setText(decodeScore(std::move(contents)).cp932);
   AddMessage("include = " + name);
-  const int32_t file = sourceLines.addIncludeFile(name, depth);
+  const LineOrigin from = lineIndex >= 0 && lineIndex < sourceLines.size() ? sourceLines.origin(lineIndex) : LineOrigin{-1, 0};
+  const int32_t file = sourceLines.addIncludeFile(name, depth, from);
   sourceLines.insertFile(lineIndex + 1, included.lines(), file);
 }
 

@@ -132,6 +132,7 @@ void TSmf::CompileAllLines() {
     accentMode = -1;
     ++lineGeneration;  // a new line: positions held in the last one mean nothing here
     lineText = sourceLines[lineIndex];
+    if (lineStarts) lineStarts->push_back(LineStart{sourceLines.origin(lineIndex), curTrack, ptr[curTrack]});
     CompileLine();
     // Handlers may have moved to another line; the text goes back to the
     // line lineIndex names now.

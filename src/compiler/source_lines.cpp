@@ -9,6 +9,7 @@ void SourceLines::assign(std::vector<std::string> lines) {
   for (size_t i = 0; i < lines_.size(); ++i) origins_[i] = LineOrigin{0, static_cast<int32_t>(i)};
   includeFiles_.clear();
   includeDepths_.clear();
+  includeParents_.clear();
 }
 
 void SourceLines::setText(const std::string& text) {
@@ -29,6 +30,7 @@ void SourceLines::clear() {
   origins_.clear();
   includeFiles_.clear();
   includeDepths_.clear();
+  includeParents_.clear();
 }
 
 void SourceLines::insert(int i, std::string text, LineOrigin origin) {
@@ -48,10 +50,17 @@ void SourceLines::insertFile(int i, std::vector<std::string> lines, int32_t file
   origins_.insert(origins_.begin() + i, origins.begin(), origins.end());
 }
 
-int32_t SourceLines::addIncludeFile(std::string name, int32_t depth) {
+int32_t SourceLines::addIncludeFile(std::string name, int32_t depth, LineOrigin from) {
   includeFiles_.push_back(std::move(name));
   includeDepths_.push_back(depth);
+  includeParents_.push_back(from);
   return static_cast<int32_t>(includeFiles_.size());
+}
+
+int32_t SourceLines::scoreLine(LineOrigin o) const {
+  // Each step goes to an earlier-registered file, so this ends.
+  while (o.file > 0) o = includedFrom(o.file);
+  return o.file == 0 ? o.line : -1;
 }
 
 }  // namespace zan
