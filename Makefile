@@ -94,19 +94,31 @@ bench-check: build
 bench-compare: build
 	@bench/compare_abc2midi.py --zan $(BUILD_DIR)/bin/zan
 
-# Builds the libFuzzer target with clang and runs it for FUZZ_SECONDS
-# (default 10 minutes). New inputs go to build-fuzz/corpus; anything found
-# is written to build-fuzz/artifacts/.
+# Builds the libFuzzer targets with clang and runs each in turn for
+# FUZZ_SECONDS (default 10 minutes): the compiler and lexer on scores, the
+# player's MIDI file reader, the text conversions, the editor's settings
+# file reader. New inputs go to build-fuzz/corpus/TARGET; anything found is
+# written to build-fuzz/artifacts/. FUZZ_TARGETS="smf" runs one of them.
 FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?= compile smf encoding settings
 fuzz:
 	@scripts/bootstrap clang-14 libclang-rt-14-dev
 	@cmake -S . -B build-fuzz -DZAN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-	@cmake --build build-fuzz -j$(JOBS) --target zan_fuzz
-	@mkdir -p build-fuzz/corpus build-fuzz/artifacts
-	@build-fuzz/bin/zan_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	  -dict=fuzz/zan.dict -artifact_prefix=build-fuzz/artifacts/ \
-	  build-fuzz/corpus fuzz/seeds examples
+	@cmake --build build-fuzz -j$(JOBS) $(foreach t,$(FUZZ_TARGETS),--target zan_fuzz_$(t))
+	@mkdir -p build-fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; \
+	  case $$t in \
+	    compile) extra="-dict=fuzz/zan.dict fuzz/seeds examples" ;; \
+	    encoding) extra="fuzz/seeds examples" ;; \
+    smf) extra="fuzz/seeds-smf" ;; \
+	    *) extra="" ;; \
+	  esac; \
+	  echo "== zan_fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  build-fuzz/bin/zan_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -artifact_prefix=build-fuzz/artifacts/$$t- build-fuzz/corpus/$$t $$extra || exit 1; \
+	done
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -1,0 +1,87 @@
+/* A fault injector for the tests, loaded with LD_PRELOAD into the program
+ * under test. ZAN_FAIL names one call and what happens to it:
+ *
+ *   ZAN_FAIL=write:ENOSPC:3   the 3rd write() and every later one fail with ENOSPC
+ *   ZAN_FAIL=rename:EIO:1     the first rename() fails with EIO
+ *   ZAN_FAIL=fsync:EIO:1      the first fsync() fails
+ *   ZAN_FAIL=write:KILL:2     the process is killed (SIGKILL) at its 2nd write()
+ *
+ * Only writes to regular files count (the terminal and pipes are left alone,
+ * so that messages still reach the test). */
+#include <dlfcn.h>
+#include <errno.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static char fail_call[16];
+static int fail_errno;
+static int fail_kill;
+static long fail_from = -1;
+static long calls;
+
+static void setup(void) {
+  static int done;
+  if (done) return;
+  done = 1;
+  const char* spec = getenv("ZAN_FAIL");
+  char what[16];
+  long n;
+  if (!spec || sscanf(spec, "%15[a-z]:%15[A-Z]:%ld", fail_call, what, &n) != 3) return;
+  fail_from = n;
+  if (strcmp(what, "KILL") == 0) fail_kill = 1;
+  else if (strcmp(what, "ENOSPC") == 0) fail_errno = ENOSPC;
+  else if (strcmp(what, "EROFS") == 0) fail_errno = EROFS;
+  else fail_errno = EIO;
+}
+
+extern "C" {
+
+/* True when this call of `name` is to fail (errno is then set). */
+static int should_fail(const char* name) {
+  setup();
+  if (fail_from < 0 || strcmp(name, fail_call) != 0) return 0;
+  if (++calls < fail_from) return 0;
+  if (fail_kill) raise(SIGKILL);
+  errno = fail_errno;
+  return 1;
+}
+
+static int is_regular(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+ssize_t write(int fd, const void* buf, size_t count) {
+  static ssize_t (*real)(int, const void*, size_t);
+  if (!real) real = (ssize_t (*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
+  if (is_regular(fd) && should_fail("write")) return -1;
+  return real(fd, buf, count);
+}
+
+static ssize_t fail_pwrite(const char* name, int fd, const void* buf, size_t count, off_t offset) {
+  ssize_t (*real)(int, const void*, size_t, off_t) = (ssize_t (*)(int, const void*, size_t, off_t))dlsym(RTLD_NEXT, name);
+  if (is_regular(fd) && should_fail("write")) return -1;
+  return real(fd, buf, count, offset);
+}
+ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) { return fail_pwrite("pwrite", fd, buf, count, offset); }
+ssize_t pwrite64(int fd, const void* buf, size_t count, off_t offset) { return fail_pwrite("pwrite64", fd, buf, count, offset); }
+
+int fsync(int fd) {
+  static int (*real)(int);
+  if (!real) real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+  if (should_fail("fsync")) return -1;
+  return real(fd);
+}
+
+int rename(const char* from, const char* to) {
+  static int (*real)(const char*, const char*);
+  if (!real) real = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
+  if (should_fail("rename")) return -1;
+  return real(from, to);
+}
+
+}  // extern "C"
