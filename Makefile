@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test install uninstall deb bench bench-check bench-compare fuzz clean
+.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare fuzz clean
 
 all: build
 
@@ -39,8 +39,9 @@ run: build
 	    echo "The MIDI file is $(BUILD_DIR)/demo.mid, the rendered audio $(BUILD_DIR)/demo.wav"; fi; \
 	  exit $$status
 
-# The tests run twice: on the release build, and built again with
-# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails.
+# The tests run three times: on the release build; built again with
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails;
+# and the tests that play, built with ThreadSanitizer (make tsan).
 ASAN_DIR ?= build-asan
 test: build
 	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_SANITIZE=ON -DZAN_BUILD_BENCH=OFF >/dev/null
@@ -49,6 +50,23 @@ test: build
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+	@$(MAKE) --no-print-directory tsan
+
+# The player's tests and the editor's tests that play, built with
+# ThreadSanitizer: the audio thread, the GUI and the workers share state, and
+# any race reported fails. Only these programs are built in this tree.
+# Races inside the uninstrumented FluidSynth and Qt are suppressed
+# (tests/tsan.supp); ours are not.
+TSAN_DIR ?= build-tsan
+TSAN_TESTS ?= zan_player_tests zanpad_run_play_test
+tsan: bootstrap
+	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_TSAN=ON -DZAN_BUILD_BENCH=OFF >/dev/null
+	@MAKEFLAGS= cmake --build $(TSAN_DIR) -j$(JOBS) $(foreach t,$(TSAN_TESTS),--target $(t))
+	@for t in $(TSAN_TESTS); do \
+	  echo "== $$t under ThreadSanitizer"; \
+	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	    $(TSAN_DIR)/bin/$$t >$(TSAN_DIR)/$$t.log 2>&1 || { cat $(TSAN_DIR)/$$t.log; echo "$$t failed under ThreadSanitizer"; exit 1; }; \
+	done
 
 # Installs under PREFIX (inside DESTDIR when set) and remembers what it
 # installed, for make uninstall; refreshes the desktop's file-type and

@@ -87,7 +87,8 @@ TEST_F(RenderTest, TheTailAndTheRateAreTheCallersChoice) {
 TEST_F(RenderTest, AnUnwritablePlaceIsAnErrorAndLeavesNothing) {
   const std::string mid = test::scoreFile("render2.mid", "o4 c");
   EXPECT_THROW(renderWav(mid, "/nonexistent/zan/out.wav", config), PlayerError);
-  const std::string directory = ::testing::TempDir() + "zan_player_render_dir";
+  // Named by the process: test runs of several build trees may share the folder.
+  const std::string directory = ::testing::TempDir() + "zan_player_render_dir" + std::to_string(::getpid());
   ::mkdir(directory.c_str(), 0755);
   EXPECT_THROW(renderWav(mid, directory, config), PlayerError) << "a directory cannot be replaced";
   EXPECT_EQ(::rmdir(directory.c_str()), 0) << "no temporary file was left in it or beside it";
