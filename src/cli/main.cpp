@@ -228,6 +228,20 @@ bool writeStdout(const std::vector<uint8_t>& bytes) {
   return true;
 }
 
+// Ends the process once the compile's work is out, without taking the
+// compiler's memory apart piece by piece (a large score's lines and events:
+// a twentieth of its compile). Sanitizer builds end normally, so that their
+// leak check still sees everything.
+int exitNow(int status) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return status;
+#else
+  std::cout.flush();
+  std::fflush(nullptr);
+  ::_exit(status);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -296,8 +310,8 @@ int main(int argc, char** argv) {
   }
   messages << std::flush;
   if (toStdout && !writeStdout(midi)) return fail(std::string("cannot write standard output: ") + std::strerror(errno));
-  if (smf.errorsReported > 0) return kExitCompileErrors;
-  if (opt.wav.empty() && !opt.play) return kExitOk;
+  if (smf.errorsReported > 0) return exitNow(kExitCompileErrors);
+  if (opt.wav.empty() && !opt.play) return exitNow(kExitOk);
 
   zan::cli::PlaybackModule* playback = loadPlayback();
   if (!playback) return kExitFailure;
