@@ -80,6 +80,7 @@ bool TfrmChecker::check() {
     // The document first, skipped: only definitions, directives, comments
     // and underscore commands act. Its messages are discarded.
     compiler.Reset();
+    main_->forgetCompiledText();
     main_->loadCompilerLines();
     compiler.sourceLines.insert(0, "_skipon", zan::LineOrigin{-1, 0});
     msg->suspendUpdates(true);

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QColorDialog>
 #include <QFile>
 #include <QFileDialog>
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QTextDocument>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -34,11 +38,19 @@
 #include "text_boxes.h"
 #include "track_bar.h"
 #include "window_place.h"
+#include "zan/cp932.h"
 #include "zan/tsmf.h"
 
 namespace {
 
 const QString kScoreFilter = "(*.zan) (*.zan);;(*.txt) (*.txt);;(*.*) (*)";
+
+// The local file a drag carries, or "" when it carries none (text, say).
+QString draggedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
+  const QUrl& url = data->urls().front();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
 
 // One row per command: its menu, caption, key and handler. A caption "-"
 // is a separator line.
@@ -66,7 +78,12 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
   compiler = std::make_unique<zan::TSmf>();
   compiler->messageSink = [this](const std::string& line) {
-    if (frmMsg) frmMsg->AddMessage(fromCp932(line));
+    if (!frmMsg) return;
+    frmMsg->AddMessage(fromCp932(line));
+    if (line == "Compile Start" && !compileNote_.isEmpty()) {
+      frmMsg->AddMessage(compileNote_);
+      compileNote_.clear();
+    }
   };
   compiler->warningSink = [](const std::string& text) { WarnBox(fromCp932(text)); };
   mp = std::make_unique<zan::player::Player>(loadPlayerSettings().config);
@@ -82,11 +99,21 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   Timer1->start();
 
   connect(reMain, &QPlainTextEdit::textChanged, this, &TfrmMain::reMainChange);
+  // Only New, Open, Save and Save As clear the modified flag: every change
+  // of the text sets it, an undo back to the saved text or a replacement of
+  // the whole text too (the document itself would clear it then).
+  connect(reMain->document(), &QTextDocument::modificationChanged, this, [this](bool modified) {
+    if (!modified && !clearingModified_) reMain->document()->setModified(true);
+  });
   connect(reMain, &TExtMemo::keyDown, this, &TfrmMain::reMainKeyDown);
   connect(reMain, &TExtMemo::keyUp, this, &TfrmMain::reMainKeyUp);
   connect(reMain, &TExtMemo::keyPress, this, [this] { ShowCaretPos(); });
   connect(reMain, &TExtMemo::mouseDown, this, [this] { ShowCaretPos(); });
   connect(reMain, &QPlainTextEdit::cursorPositionChanged, this, &TfrmMain::ShowCaretPos);
+  // A file dropped on the editor opens it; dropped text is still inserted.
+  setAcceptDrops(true);
+  reMain->installEventFilter(this);
+  reMain->viewport()->installEventFilter(this);
 
   // A stale compile result never survives a restart.
   deleteMidFile();
@@ -296,6 +323,23 @@ void TfrmMain::createStatusBar() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == statusBar() && event->type() == QEvent::MouseButtonRelease) sbClick();
+  if (watched == reMain || watched == reMain->viewport()) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (!draggedFile(drag->mimeData()).isEmpty()) {
+        drag->acceptProposedAction();
+        return true;
+      }
+    } else if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      QString path = draggedFile(drop->mimeData());
+      if (!path.isEmpty()) {
+        drop->acceptProposedAction();
+        openFile(path);
+        return true;
+      }
+    }
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -359,7 +403,14 @@ bool TfrmMain::writeSettings() { return writeSettingsFile(settingsPath(), curren
 
 // ---- Caption and caret -----------------------------------------------------------
 
+bool TfrmMain::modified() const { return reMain->document()->isModified(); }
+
+// Runs after New, Open, Save and Save As: the document now matches its file
+// (or is empty), so its modified flag goes with the caption's mark.
 void TfrmMain::UpdateCaption() {
+  clearingModified_ = true;
+  reMain->document()->setModified(false);
+  clearingModified_ = false;
   if (fileName.isEmpty()) {
     setWindowTitle("zan");
     applicationTitle = "zan";
@@ -370,7 +421,8 @@ void TfrmMain::UpdateCaption() {
 }
 
 void TfrmMain::reMainChange() {
-  if (!windowTitle().contains('*')) setWindowTitle("*" + windowTitle());
+  midHoldsText_ = false;
+  if (!windowTitle().startsWith('*')) setWindowTitle("*" + windowTitle());
   ShowCaretPos();
 }
 
@@ -385,10 +437,16 @@ void TfrmMain::deleteMidFile() {
     mp->close();  // the player may hold it
     QFile::remove(midPath());
   }
+  midHoldsText_ = false;
 }
 
 void TfrmMain::New1Click() {
-  if (!ConfirmBox("初期化しても良いですか？")) return;
+  // A modified document gets the close prompt instead of New's question.
+  if (modified()) {
+    if (!maySaveChanges()) return;
+  } else if (!ConfirmBox("初期化しても良いですか？")) {
+    return;
+  }
   reMain->clear();
   fileName.clear();
   fileEncoding = TextEncoding::Cp932;
@@ -411,6 +469,13 @@ bool TfrmMain::openFile(const QString& path) {
     ErrorBox(QString("Cannot open \"%1\": %2").arg(path, error));
     return false;
   }
+  if (!doc.notScore.isEmpty()) {
+    // Opened as text, a MIDI file would be garbage, and Save would then
+    // overwrite it.
+    WarnBox(QString("%1 is %2, not a score").arg(QFileInfo(path).fileName(), doc.notScore));
+    return false;
+  }
+  if (!maySaveChanges()) return false;
   fileName = QFileInfo(path).absoluteFilePath();
   fileEncoding = doc.encoding;
   reMain->setLines(doc.lines);
@@ -481,21 +546,33 @@ void TfrmMain::AutoSaVe1Click() {}  // the check mark is the whole state
 
 void TfrmMain::Close1Click() { close(); }
 
+bool TfrmMain::maySaveChanges() {
+  if (!modified()) return true;
+  QMessageBox box(QMessageBox::NoIcon, "zanpad の終了", "テキストが変更されています。保存しますか？",
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  int answer = messageBoxHooks().closePrompt ? messageBoxHooks().closePrompt() : box.exec();
+  if (answer == QMessageBox::Cancel) return false;
+  // A save that failed or was cancelled keeps everything: going on now would
+  // lose the text.
+  if (answer == QMessageBox::Yes) return Save1Click();
+  return true;
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  QString path = draggedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  openFile(path);
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (modified()) {
-    QMessageBox box(QMessageBox::NoIcon, "zanpad の終了", "テキストが変更されています。保存しますか？",
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-    int answer = messageBoxHooks().closePrompt ? messageBoxHooks().closePrompt() : box.exec();
-    if (answer == QMessageBox::Cancel) {
-      event->ignore();
-      return;
-    }
-    if (answer == QMessageBox::Yes && !Save1Click()) {
-      // A save that failed or was cancelled keeps the window open: closing
-      // now would lose the text.
-      event->ignore();
-      return;
-    }
+  if (!maySaveChanges()) {
+    event->ignore();
+    return;
   }
   mp->close();
   // A failed write leaves the old settings file whole; nothing is shown.

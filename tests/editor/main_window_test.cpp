@@ -1,5 +1,6 @@
 // The main window: caption and modified mark, documents and encodings, the
 // close prompt, the settings file, bookmarks and the separator line.
+#include <QMimeData>
 #include <QToolBar>
 #include <QtTest>
 
@@ -176,6 +177,108 @@ class MainWindowTest : public QObject {
       QVERIFY(w.main->close());
       QCOMPARE(readAll(path), QByteArray("saved on close\r\n"));
     }
+  }
+
+  // Open, New and a dropped file meet a modified document with the close
+  // prompt: Yes saves (a failed save keeps everything), No discards, Cancel
+  // keeps everything.
+  void replacingAModifiedDocumentAsksFirst_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saveFails");
+    QTest::addColumn<bool>("replaced");
+    for (const char* how : {"open", "new", "drop"}) {
+      QTest::addRow("%s yes", how) << how << int(QMessageBox::Yes) << false << true;
+      QTest::addRow("%s yes, save fails", how) << how << int(QMessageBox::Yes) << true << false;
+      QTest::addRow("%s no", how) << how << int(QMessageBox::No) << false << true;
+      QTest::addRow("%s cancel", how) << how << int(QMessageBox::Cancel) << false << false;
+    }
+  }
+  void replacingAModifiedDocumentAsksFirst() {
+    QFETCH(QString, how);
+    QFETCH(int, answer);
+    QFETCH(bool, saveFails);
+    QFETCH(bool, replaced);
+    Windows w;
+    // A save fails when the file's folder has gone.
+    QDir(testDataDir()).mkpath("folder");
+    QString path = testDataDir() + "folder/first.zan", other = testDataDir() + "other.zan";
+    writeAll(path, "abc\r\n");
+    writeAll(other, "other\r\n");
+    QVERIFY(w.main->openFile(path));
+    w.main->reMain->setFocus();
+    QTest::keyClicks(w.main->reMain, "x");
+    if (saveFails) QDir(testDataDir() + "folder").removeRecursively();
+    int prompts = 0;
+    messageBoxHooks().closePrompt = [&] { return ++prompts, answer; };
+    messageBoxHooks().error = [](const QString&) {};
+    bool newAsked = false;
+    messageBoxHooks().confirm = [&](const QString&) { return newAsked = true; };
+    if (how == "open") {
+      w.main->openFile(other);
+    } else if (how == "new") {
+      w.main->New1Click();
+    } else {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(other)});
+      // Qt delivers a drop only where a drag has entered.
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(w.main->reMain->viewport(), &enter);
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(w.main->reMain->viewport(), &drop);
+    }
+    QCOMPARE(prompts, 1);
+    QVERIFY(!newAsked);  // New's own question is for an unmodified document
+    QCOMPARE(readAll(path), QByteArray(saveFails ? "" : answer == QMessageBox::Yes ? "xabc\r\n" : "abc\r\n"));
+    QCOMPARE(w.main->modified(), !replaced);
+    if (!replaced) QCOMPARE(w.text(), QString("xabc"));
+    else QCOMPARE(w.text(), QString(how == "new" ? "" : "other"));
+  }
+
+  void nonScoreFilesAreRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("midi") << "song.mid" << QByteArray("MThd\0\0\0\x06\0\x01", 10)
+                          << "song.mid is a MIDI file, not a score";
+    QTest::newRow("binary") << "a.zan" << QByteArray("c d\0e", 5) << "a.zan is a binary file, not a score";
+  }
+  void nonScoreFilesAreRefused() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, warning);
+    Windows w;
+    writeAll(testDataDir() + name, bytes);
+    w.main->reMain->setPlainText("kept");
+    int prompts = 0;
+    messageBoxHooks().closePrompt = [&] { return ++prompts, int(QMessageBox::No); };
+    QVERIFY(!w.main->openFile(testDataDir() + name));
+    QCOMPARE(w.warnings, QStringList{warning});
+    QCOMPARE(prompts, 0);
+    QCOMPARE(w.text(), QString("kept"));
+    QVERIFY(w.main->modified());
+  }
+
+  // The document's own flag decides, so a "*" in the file name means
+  // nothing; an undo back to the saved text still counts as a change.
+  void modifiedComesFromTheDocument() {
+    Windows w;
+    QString path = testDataDir() + "st*r.zan";
+    writeAll(path, "abc\r\n");
+    QVERIFY(w.main->openFile(path));
+    QVERIFY(!w.main->modified());
+    w.main->reMain->setFocus();
+    QTest::keyClicks(w.main->reMain, "x");
+    QCOMPARE(w.main->windowTitle(), "*zan - " + path);
+    QVERIFY(w.main->Save1Click());
+    QCOMPARE(w.main->windowTitle(), "zan - " + path);
+    w.main->reMain->undo();
+    QVERIFY(w.main->modified());
+    QVERIFY(w.main->Save1Click());
+    int prompts = 0;
+    messageBoxHooks().closePrompt = [&] { return ++prompts, int(QMessageBox::Cancel); };
+    QVERIFY(w.main->close());
+    QCOMPARE(prompts, 0);
   }
 
   void settingsSurviveARestart() {

@@ -80,13 +80,25 @@ class RunPlayTest : public QObject {
     QCOMPARE(w.main->mp->mode(), Mode::NotReady);
   }
 
-  void characterOutsideCp932IsAnError() {
+  void characterOutsideCp932ReadsAsQuestionMark() {
     Windows w;
     w.main->action("ErrorBeep1Click")->setChecked(false);
-    w.setText("c4\nd4 ♬ e4");
+    // In a comment the '?' is harmless: the score plays, noted once.
+    w.setText("c4\n{café ♬} d4\n{é}");
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(w.main->statusText(), QString("playing"));
+    QStringList lines = w.messages();
+    QCOMPARE(lines.mid(0, 2), QStringList({"Compile Start", "note(1)\"é\": no CP932 (Shift-JIS) form, read as \"?\""
+                                                            " (2 lines hold such characters)"}));
+    QCOMPARE(LineNumberOf(lines[1]), 1);
+    QCOMPARE(lines.filter("note(").size(), 1);
+    // Outside a comment the compiler's own error for '?' follows.
+    w.setText("c4 é");
     w.main->RunCompilePlay1Click();
     QCOMPARE(w.main->statusText(), QString("Error"));
-    QVERIFY(w.messages().join("\n").contains("err(1)\"♬\""));
+    lines = w.messages();
+    QVERIFY(lines[1].startsWith("note(0)\"é\"") && !lines[1].contains("err"));
+    QVERIFY(lines[2].startsWith("err(0)\"?\""));
   }
 
   void timerScrollsThroughTheMessageLines() {
@@ -147,20 +159,32 @@ class RunPlayTest : public QObject {
     QCOMPARE(w.main->scrMP->selStart(), 0);
   }
 
-  void exportCopiesTheLastCompile() {
+  void exportWritesTheTextAsItStands() {
     Windows w;
+    w.main->action("ErrorBeep1Click")->setChecked(false);
     QString out = testDataDir() + "export.mid";
     QFile::remove(out);
     w.setText("t120 c4");
     QVERIFY(!QFile::exists(midPath()));
     QVERIFY(w.main->exportTo(out));  // compiles first
-    QVERIFY(QFile::exists(midPath()));
     QByteArray first = readAll(out);
     QCOMPARE(first, readAll(midPath()));
-    // An edit after the last Run is not in the export.
+    // An edit after the last Run, or a check in between, is compiled first.
     w.setText("t120 c4 d4 e4 f4");
     QVERIFY(w.main->exportTo(out));
-    QCOMPARE(readAll(out), first);
+    QByteArray second = readAll(out);
+    QVERIFY(second.size() > first.size());
+    w.checker->re1->setPlainText("c1");
+    w.checker->Check2Click();
+    QVERIFY(w.main->exportTo(out));
+    QCOMPARE(readAll(out), second);
+    // A compile with an error line exports nothing and says why; the old
+    // file stays whole.
+    w.setText("t120 c4 x");
+    QVERIFY(!w.main->exportTo(out));
+    QVERIFY(w.main->statusText().startsWith("Not exported"));
+    QCOMPARE(readAll(out), second);
+    QVERIFY(QDir(testDataDir()).entryList({"export.mid?*"}).isEmpty());  // no temporary left
   }
 
   void messageClickJumpsToTheLine() {
