@@ -101,6 +101,111 @@ WordAtCaretResult WordAtCaret(const QString& text, int caret) {
   return result(t.span(left + 1, k) + t.span(k + 1, right - 1));
 }
 
+namespace {
+
+bool isLower(QChar c) { return c >= QLatin1Char('a') && c <= QLatin1Char('z'); }
+bool isLetter(QChar c) { return isLower(c) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')); }
+bool isHexDigit(QChar c) {
+  return isDigit(c) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+// The characters that carry a command's values: numbers, signs and
+// accidentals, dots, ties, lists, "%" ticks, "~" references and "$"
+// hexadecimal.
+bool isArgumentChar(QChar c) { return isDigit(c) || QStringView(u",.+-=$~%^&").contains(c); }
+
+struct HelpToken {
+  int start = 0;  // first character, in the line
+  int end = 0;    // one after the last
+  QString keyword;
+};
+
+// The commands of one score line, left to right, each with its arguments.
+QList<HelpToken> helpTokens(const QString& line) {
+  QList<HelpToken> tokens;
+  const int n = static_cast<int>(line.size());
+  const auto at = [&](int i) { return i < n ? line[i] : QChar(); };
+  int i = 0;
+  while (i < n) {
+    const QChar c = line[i];
+    HelpToken t;
+    t.start = i;
+    int j = i + 1;
+    if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('|') || c == QLatin1Char('"')) {
+      i = j;
+      continue;
+    }
+    if (c == QLatin1Char(';')) {
+      tokens.append({i, n, QStringLiteral(";")});
+      break;
+    }
+    if (c == QLatin1Char('{')) {
+      const qsizetype close = line.indexOf(QLatin1Char('}'), i + 1);
+      j = close < 0 ? n : static_cast<int>(close) + 1;
+      tokens.append({i, j, QStringLiteral("{")});
+      i = j;
+      continue;
+    }
+    if (c == QLatin1Char('~') && isDigit(at(j))) {
+      while (isDigit(at(j))) ++j;
+      t.keyword = QStringLiteral("~n=value");
+      // A read-out after "=" has a topic of its own: ~1=ptr, ~2=REV.
+      if (at(j) == QLatin1Char('=') && isLetter(at(j + 1))) {
+        tokens.append({i, j + 1, t.keyword});
+        int k = j + 1;
+        while (isLetter(at(k))) ++k;
+        i = k;
+        tokens.append({j + 1, k, QStringLiteral("~n=") + line.mid(j + 1, k - j - 1)});
+        continue;
+      }
+    } else if (c == QLatin1Char('_') && isLetter(at(j))) {
+      while (isLetter(at(j)) || isDigit(at(j)) || at(j) == QLatin1Char('_')) ++j;
+    } else if (c == QLatin1Char('#') && isLower(at(j))) {
+      while (isLower(at(j)) || at(j) == QLatin1Char('_')) ++j;
+    } else if (c == QLatin1Char('\\') && isDigit(at(j))) {
+      while (isDigit(at(j))) ++j;
+    } else if (IsNameChar(c) && !isDigit(c)) {
+      while (IsNameChar(at(j))) ++j;
+    }
+    if (t.keyword.isEmpty()) t.keyword = line.mid(i, j - i);
+    // Its arguments: values, then a list in parentheses.
+    while (j < n && isArgumentChar(at(j))) {
+      ++j;
+      if (at(j - 1) == QLatin1Char('$'))
+        while (isHexDigit(at(j))) ++j;
+    }
+    if (at(j) == QLatin1Char('(')) {
+      int depth = 0;
+      for (; j < n; ++j) {
+        if (line[j] == QLatin1Char('(')) ++depth;
+        if (line[j] == QLatin1Char(')') && --depth == 0) {
+          ++j;
+          break;
+        }
+      }
+    }
+    t.end = j;
+    tokens.append(t);
+    i = j;
+  }
+  return tokens;
+}
+
+}  // namespace
+
+QString HelpWordAtCaret(const QString& text, int caret) {
+  caret = std::clamp(caret, 0, static_cast<int>(text.size()));
+  const int lineStart = caret == 0 ? 0 : static_cast<int>(text.lastIndexOf(QLatin1Char('\n'), caret - 1)) + 1;
+  qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), caret);
+  if (lineEnd < 0) lineEnd = text.size();
+  const int column = caret - lineStart;
+  const QList<HelpToken> tokens = helpTokens(text.mid(lineStart, lineEnd - lineStart));
+  for (int side : {column - 1, column})
+    for (const HelpToken& t : tokens)
+      if (side >= t.start && side < t.end) return t.keyword;
+  return {};
+}
+
 int FindFrom(const QString& text, const QString& what, int selStart) {
   int p = InStrQ(text, what, std::max(selStart, 0) + 2, false);
   if (p == 0) p = InStrQ(text, what, 1, false);

@@ -92,8 +92,11 @@ void TfrmMain::Help2Click() {
   // the caret mean something.
   bool mainActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
   if (mainActive) {
-    QString w = WordAtCaret();
-    QString b = findMacroBody(*compiler, w);
+    // The command at the caret, read as the language reads it; a name with
+    // a topic of its own (REV, T) opens that topic, and only a macro without
+    // one leads to the command its body calls.
+    QString w = reMain->selLength() > 0 ? reMain->selText() : HelpWordAtCaret(reMain->toPlainText(), reMain->selStart());
+    QString b = help_->hasTopic(w) ? QString() : findMacroBody(*compiler, w);
     help_->lookUp(b.isEmpty() ? w : b);
   } else {
     help_->showContents();
