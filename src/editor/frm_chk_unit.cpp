@@ -1,6 +1,7 @@
 #include "frm_chk_unit.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -38,6 +39,9 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
   re1->setObjectName("re1");
   re1->setLineWrapMode(QPlainTextEdit::NoWrap);
   re1->setTabChangesFocus(true);
+  // The fragment takes no tab even when it is the window's only field, where
+  // the editor would type one after finding nowhere else to go.
+  re1->installEventFilter(this);
   re1->setFont(editorFont(12));
   keepSelectionVisible(re1);
   setCentralWidget(re1);
@@ -65,6 +69,18 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
   add("&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &QPlainTextEdit::paste);
   connect(re1, &QWidget::customContextMenuRequested, this,
           [this, popup](const QPoint& at) { popup->popup(re1->viewport()->mapToGlobal(at)); });
+}
+
+bool TfrmChecker::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == re1 && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmChecker::Check2Click() { check(); }

@@ -26,6 +26,8 @@ TMessagePane::TMessagePane(QWidget* parent) : QPlainTextEdit(parent) {
 
 void TMessagePane::mousePressEvent(QMouseEvent* event) {
   QPlainTextEdit::mousePressEvent(event);
+  if (everyButtonPlacesCaret && event->button() != Qt::LeftButton)
+    setTextCursor(cursorForPosition(event->position().toPoint()));
   emit caretMaybeMoved();
   emit clicked();
 }
@@ -70,6 +72,7 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
   PageControl1 = new QTabWidget(this);
   RichEdit1 = new TMessagePane(PageControl1);
   RichEdit1->setObjectName("RichEdit1");
+  RichEdit1->everyButtonPlacesCaret = true;
   reDebug = new TMessagePane(PageControl1);
   reDebug->setObjectName("reDebug");
   PageControl1->addTab(RichEdit1, "&Message");

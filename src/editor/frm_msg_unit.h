@@ -23,6 +23,9 @@ class TMessagePane : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit TMessagePane(QWidget* parent = nullptr);
+  // A press of any mouse button puts the caret under the pointer, not only
+  // the left one (the message list: a right-click jumps too).
+  bool everyButtonPlacesCaret = false;
  signals:
   void clicked();             // after the press has placed the caret
   void leaveRequested();      // Tab or Esc

@@ -32,6 +32,12 @@ void clickLine(TMessagePane* pane, int i) {
   QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, r.center());
 }
 
+// Clicks line `i` with `button`, leaving the caret wherever it was.
+void clickLineWith(TMessagePane* pane, int i, Qt::MouseButton button) {
+  QRect r = pane->cursorRect(QTextCursor(pane->document()->findBlockByNumber(i)));
+  QTest::mouseClick(pane->viewport(), button, {}, r.center());
+}
+
 }  // namespace
 
 class RunPlayTest : public QObject {
@@ -321,6 +327,31 @@ class RunPlayTest : public QObject {
     w.checker->Play1Click();
     QCOMPARE(w.main->mp->mode(), Mode::Playing);
     QVERIFY(w.main->mp->lengthMs() >= 1700);  // the note sounds for 14/16 of its 2 s
+  }
+
+  void everyButtonJumpsToTheLineUnderThePointer() {
+    Windows w;
+    w.main->action("ErrorBeep1Click")->setChecked(false);
+    w.setText("x\r\nc4\r\nd4 x");
+    w.main->RunCompilePlay1Click();
+    w.msg->show();
+    clickLine(w.msg->RichEdit1, 1);  // err(0)
+    QCOMPARE(w.main->reMain->caretLine(), 0);
+    for (Qt::MouseButton b : {Qt::RightButton, Qt::MiddleButton}) {
+      w.main->reMain->setCaret(0);
+      clickLineWith(w.msg->RichEdit1, 2, b);  // err(2)
+      QCOMPARE(w.main->reMain->caretLine(), 2);
+    }
+  }
+
+  // The checker's fragment takes no tab: Tab moves the focus.
+  void checkerTabIsNoText() {
+    Windows w;
+    w.main->MMLChecker1Click();
+    w.checker->re1->setPlainText("c");
+    QTest::keyClick(w.checker->re1, Qt::Key_Tab);
+    QTest::keyClick(w.checker->re1, Qt::Key_Backtab);
+    QCOMPARE(w.checker->re1->toPlainText(), QString("c"));
   }
 };
 
