@@ -36,6 +36,7 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
   resize(337, 177);
 
   re1 = new QPlainTextEdit(this);
+  giveGlyphsRoom(re1);
   re1->setObjectName("re1");
   re1->setLineWrapMode(QPlainTextEdit::NoWrap);
   re1->setTabChangesFocus(true);

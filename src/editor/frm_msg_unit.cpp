@@ -17,6 +17,7 @@
 #include "window_place.h"
 
 TMessagePane::TMessagePane(QWidget* parent) : QPlainTextEdit(parent) {
+  giveGlyphsRoom(this);
   setReadOnly(true);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
