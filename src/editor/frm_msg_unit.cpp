@@ -65,6 +65,12 @@ int LineNumberOf(const QString& messageLine) {
   return n;
 }
 
+QString QuotedDetailOf(const QString& messageLine) {
+  const qsizetype q1 = messageLine.indexOf(u'"');
+  const qsizetype q2 = q1 < 0 ? -1 : messageLine.indexOf(u'"', q1 + 1);
+  return q2 < 0 ? QString() : messageLine.mid(q1 + 1, q2 - q1 - 1);
+}
+
 TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std::move(host)) {
   setObjectName("frmMsg");
   setWindowTitle("Message View");
@@ -180,6 +186,11 @@ void TfrmMsg::RichEdit1MouseDown() {
   host_.editor->window()->activateWindow();
   host_.editor->setFocus();
   host_.editor->setCaret(host_.editor->lineStart(n));
+  // The text the error is about, where the line holds it, is selected too,
+  // so the user sees which character is meant.
+  const QString detail = QuotedDetailOf(line);
+  const qsizetype at = detail.isEmpty() ? -1 : host_.editor->line(n).indexOf(detail);
+  if (at >= 0) host_.editor->setSelection(host_.editor->lineStart(n) + static_cast<int>(at), static_cast<int>(detail.size()));
   if (host_.setStatus) host_.setStatus(line + " ... click me!");
 }
 
@@ -215,9 +226,7 @@ void TfrmMsg::Debug2Click() {
   }
   activateWindow();
   reDebug->setFocus();
-  int q1 = line.indexOf(u'"');
-  int q2 = q1 < 0 ? -1 : line.indexOf(u'"', q1 + 1);
-  msgFindText = q2 < 0 ? QString() : line.mid(q1 + 1, q2 - q1 - 1);
+  msgFindText = QuotedDetailOf(line);
   FindNext1Click();
 }
 

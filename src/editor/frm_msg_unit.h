@@ -49,6 +49,10 @@ struct MsgHost {
 // "(" and the first ")", or -1 when there is none.
 int LineNumberOf(const QString& messageLine);
 
+// The text an error line is about: between its first two double quotes;
+// empty when it has fewer than two.
+QString QuotedDetailOf(const QString& messageLine);
+
 class TfrmMsg : public QMainWindow {
   Q_OBJECT
 

@@ -207,7 +207,10 @@ class RunPlayTest : public QObject {
     QCOMPARE(w.main->statusText(), QString("Error"));
     clickLine(w.msg->RichEdit1, 1);
     QCOMPARE(w.main->reMain->caretLine(), 2);
-    QCOMPARE(w.main->reMain->caretColumn(), 0);
+    // The text the error is about is selected on that line.
+    QCOMPARE(w.main->reMain->selText(), QString("x"));
+    QCOMPARE(w.main->reMain->selStart(), w.main->reMain->lineStart(2) + 3);
+    QCOMPARE(w.main->caretText(), QString("  4:  2"));
     QCOMPARE(w.main->statusText(), lines[1] + " ... click me!");
     // Then the status bar: the Debug view opens at the error's text.
     w.main->sbClick();
