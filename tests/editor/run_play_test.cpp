@@ -322,6 +322,15 @@ class RunPlayTest : public QObject {
       if (l->text().startsWith("In use: ") || l->text().startsWith("No SoundFont found")) note = l;
     QVERIFY(note);
     QCOMPARE(note->text().startsWith("In use: "), !zan::player::findSoundFont("").empty());
+    // Every label with an access letter is the buddy of its field, so none
+    // shows a stray "&".
+    int accessLabels = 0;
+    for (QLabel* l : dialog.findChildren<QLabel*>()) {
+      if (!l->text().contains('&')) continue;
+      ++accessLabels;
+      QVERIFY2(l->buddy(), qPrintable(l->text()));
+    }
+    QCOMPARE(accessLabels, 4);
   }
 
   void checkerPlaysTheFragment() {
