@@ -12,13 +12,13 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "app_paths.h"
 #include "zanpad_unit.h"
 
-namespace {
-
-QSettings userSettings() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "zan", "zanpad"); }
-
-}  // namespace
+QSettings userSettings() {
+  if (qEnvironmentVariableIsSet("ZAN_TEST_MODE")) return QSettings(dataDir() + "user_settings.ini", QSettings::IniFormat);
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, "zan", "zanpad");
+}
 
 PlayerSettings loadPlayerSettings() {
   PlayerSettings s;

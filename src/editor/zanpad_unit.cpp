@@ -35,6 +35,7 @@
 #include "frm_msg_unit.h"
 #include "player.h"
 #include "player_settings.h"
+#include "recent_files.h"
 #include "text_boxes.h"
 #include "track_bar.h"
 #include "window_place.h"
@@ -158,7 +159,7 @@ void TfrmMain::createActions() {
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), "Open1Click", &TfrmMain::Open1Click, false},
       {"&File", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), "Save1Click", nullptr, false},
-      {"&File", "Save &As", {}, "SaveAs1Click", nullptr, false},
+      {"&File", "Save &As", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), "SaveAs1Click", nullptr, false},
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "Auto Sa&ve", {}, "AutoSaVe1Click", &TfrmMain::AutoSaVe1Click, true},
       {"&File", "-", {}, nullptr, nullptr, false},
@@ -166,6 +167,7 @@ void TfrmMain::createActions() {
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "&Close", {}, "Close1Click", &TfrmMain::Close1Click, false},
       {"&Edit", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), "Undo1Click", &TfrmMain::Undo1Click, false},
+      {"&Edit", "&Redo", QKeySequence(Qt::CTRL | Qt::Key_Y), "Redo1Click", &TfrmMain::Redo1Click, false},
       {"&Edit", "-", {}, nullptr, nullptr, false},
       {"&Edit", "&Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "Cut1Click", &TfrmMain::Cut1Click, false},
       {"&Edit", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "Copy1Click", &TfrmMain::Copy1Click, false},
@@ -224,6 +226,12 @@ void TfrmMain::createActions() {
     addAction(a);
     actions_.insert(c.handler, a);
   }
+  actions_["Redo1Click"]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  // The recent files, right after Open.
+  QMenu* recent = new QMenu("Open &Recent", this);
+  menus["&File"]->insertMenu(actions_["Save1Click"], recent);
+  recentFiles = new TRecentFiles(recent, this);
+  connect(recentFiles, &TRecentFiles::chosen, this, [this](const QString& path) { openFile(path); });
   connect(actions_["Save1Click"], &QAction::triggered, this, [this] { Save1Click(); });
   connect(actions_["SaveAs1Click"], &QAction::triggered, this, [this] { SaveAs1Click(); });
   // F1 reaches Help from every window; Help itself tells them apart.
@@ -477,6 +485,7 @@ bool TfrmMain::openFile(const QString& path) {
   }
   if (!maySaveChanges()) return false;
   fileName = QFileInfo(path).absoluteFilePath();
+  recentFiles->add(fileName);
   fileEncoding = doc.encoding;
   reMain->setLines(doc.lines);
   UpdateCaption();
@@ -538,6 +547,7 @@ bool TfrmMain::saveTo(const QString& path) {
     return false;
   }
   fileName = QFileInfo(path).absoluteFilePath();
+  recentFiles->add(fileName);
   UpdateCaption();
   return true;
 }
@@ -587,6 +597,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 // ---- Edit menu ---------------------------------------------------------------------
 
 void TfrmMain::Undo1Click() { reMain->undo(); }
+void TfrmMain::Redo1Click() { reMain->redo(); }
 void TfrmMain::Cut1Click() { reMain->cut(); }
 void TfrmMain::Copy1Click() { reMain->copy(); }
 void TfrmMain::Paste1Click() { reMain->paste(); }

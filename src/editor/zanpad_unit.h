@@ -29,6 +29,7 @@ class TfrmMsg;
 class TfrmList;
 class TfrmChecker;
 class THelpWindow;
+class TRecentFiles;
 class QKeyEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -107,6 +108,7 @@ class TfrmMain : public QMainWindow {
   void Close1Click();
   // Edit menu.
   void Undo1Click();
+  void Redo1Click();
   void Cut1Click();
   void Copy1Click();
   void Paste1Click();
@@ -196,6 +198,9 @@ class TfrmMain : public QMainWindow {
   QLabel* panel2_;  // the player's notes, beside the two panels
   EditorSettings settings_;
   THelpWindow* help_ = nullptr;
+ public:
+  TRecentFiles* recentFiles = nullptr;  // File > Open Recent
+ private:
   bool clearingModified_ = false;  // UpdateCaption is clearing the document's modified flag
   QString compileNote_;        // the unencodable-character note of the coming compile
   bool midHoldsText_ = false;  // zan.mid is Run's compile of the text as it stands

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "bookmarks.h"
+#include "recent_files.h"
 #include "editor_fixture.h"
 #include "settings_file.h"
 #include "zan/cp932.h"
@@ -279,6 +280,47 @@ class MainWindowTest : public QObject {
     messageBoxHooks().closePrompt = [&] { return ++prompts, int(QMessageBox::Cancel); };
     QVERIFY(w.main->close());
     QCOMPARE(prompts, 0);
+  }
+
+  void redoAndSaveAsHaveTheirKeys() {
+    Windows w;
+    QCOMPARE(w.main->action("SaveAs1Click")->shortcut(), QKeySequence("Ctrl+Shift+S"));
+    QCOMPARE(w.main->action("Redo1Click")->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
+    w.main->reMain->setFocus();
+    QTest::keyClicks(w.main->reMain, "c");
+    w.main->Undo1Click();
+    QCOMPARE(w.text(), QString());
+    w.main->action("Redo1Click")->trigger();
+    QCOMPARE(w.text(), QString("c"));
+  }
+
+  void recentFilesKeepTheLastEight() {
+    QFile::remove(testDataDir() + "user_settings.ini");
+    QStringList paths;
+    for (int i = 0; i < 9; ++i) {
+      paths.prepend(testDataDir() + QString("recent%1.zan").arg(i));
+      writeAll(paths.front(), QByteArray::number(i) + "\r\n");
+    }
+    {
+      Windows w;
+      for (int i = 8; i >= 0; --i) QVERIFY(w.main->openFile(paths[i]));
+      QCOMPARE(w.main->recentFiles->files(), paths.mid(0, 8));
+      QVERIFY(w.main->saveTo(paths[5]));  // saving puts it on top too
+    }
+    Windows w;  // kept across a restart
+    QStringList expected = paths.mid(0, 8);
+    expected.move(5, 0);
+    QCOMPARE(w.main->recentFiles->files(), expected);
+    w.main->recentFiles->choose(2);
+    QCOMPARE(w.text(), QString("7"));
+    // A file that has gone is taken off the list, with a message.
+    QCOMPARE(w.main->recentFiles->files().front(), paths[1]);
+    QFile::remove(paths[1]);
+    w.main->recentFiles->choose(0);
+    QCOMPARE(w.warnings.size(), 1);
+    QVERIFY(w.warnings.front().contains("recent7.zan"));
+    QVERIFY(!w.main->recentFiles->files().contains(paths[1]));
+    QCOMPARE(w.text(), QString("7"));
   }
 
   void settingsSurviveARestart() {
