@@ -308,9 +308,18 @@ void TfrmMain::createToolBar() {
   button(QStyle::SP_BrowserReload, "ResetPlayer", {}, &TfrmMain::ResetPlayer1Click);
   scrMP = new TTrackBar(ToolBar1);
   scrMP->setObjectName("scrMP");
-  scrMP->setFixedWidth(169);
+  // It takes the tool bar's spare width; its design width is the least.
+  scrMP->setMinimumWidth(169);
+  scrMP->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   ToolBar1->addWidget(scrMP);
   connect(scrMP, &TTrackBar::userMoved, this, &TfrmMain::scrMPChange);
+  playTime_ = new QLabel(playTimeText(0, 0), ToolBar1);
+  playTime_->setObjectName("playTime");
+  playTime_->setContentsMargins(6, 0, 6, 0);
+  ToolBar1->addWidget(playTime_);
+  auto showPlayTime = [this] { playTime_->setText(playTimeText(scrMP->value(), scrMP->maximum())); };
+  connect(scrMP, &QAbstractSlider::valueChanged, this, showPlayTime);
+  connect(scrMP, &QAbstractSlider::rangeChanged, this, showPlayTime);
 }
 
 void TfrmMain::createStatusBar() {

@@ -196,6 +196,7 @@ class TfrmMain : public QMainWindow {
   QLabel* panel0_;
   QLabel* panel1_;
   QLabel* panel2_;  // the player's notes, beside the two panels
+  QLabel* playTime_;  // "position / length" beside the slider
   EditorSettings settings_;
   THelpWindow* help_ = nullptr;
  public:

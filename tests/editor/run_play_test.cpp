@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -364,6 +365,34 @@ class RunPlayTest : public QObject {
     QTest::keyClick(w.checker->re1, Qt::Key_Tab);
     QTest::keyClick(w.checker->re1, Qt::Key_Backtab);
     QCOMPARE(w.checker->re1->toPlainText(), QString("c"));
+  }
+
+  void sliderStretchesJumpsAndShowsTheTime() {
+    QCOMPARE(playTimeText(0, 0), QString("0:00 / 0:00"));
+    QCOMPARE(playTimeText(7500, 83000), QString("0:07 / 1:23"));
+    QCOMPARE(playTimeText(600000, 3599999), QString("10:00 / 59:59"));
+    Windows w;
+    w.main->resize(1000, 400);
+    w.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.main.get()));
+    TTrackBar* slider = w.main->scrMP;
+    QVERIFY2(slider->width() >= 300, qPrintable(QString::number(slider->width())));
+    w.main->resize(800, 400);
+    QTest::qWait(20);
+    QVERIFY(slider->isVisible());  // not pushed into the tool bar's overflow
+    QVERIFY(slider->geometry().right() < w.main->ToolBar1->width());
+    w.setText("t60 l1 c d e f g");
+    w.main->RunCompilePlay1Click();
+    w.main->RePlay1Click();  // stop
+    const int length = slider->maximum();
+    QVERIFY(length > 15000);
+    // A click on the groove three quarters along moves there.
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    QVERIFY2(qAbs(slider->value() - length * 3 / 4) < length / 10, qPrintable(QString::number(slider->value())));
+    QCOMPARE(slider->selStart(), slider->value());
+    auto* label = w.main->ToolBar1->findChild<QLabel*>("playTime");
+    QVERIFY(label && label->isVisible());
+    QCOMPARE(label->text(), playTimeText(slider->value(), length));
   }
 };
 
