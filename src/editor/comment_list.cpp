@@ -97,6 +97,7 @@ bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 }  // namespace
 
 TfrmList::TfrmList(TExtMemo* reMain, QWidget* parent) : QMainWindow(parent), reMain_(reMain) {
+  setObjectName(QStringLiteral("frmList"));
   setWindowTitle(QStringLiteral("Comment List"));
   resize(kDesignWidth, kDesignHeight);
 

@@ -1,15 +1,21 @@
 #include "frm_msg_unit.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+
+#include <cmath>
 
 #include "editor_fonts.h"
 #include "ext_memo.h"
@@ -124,6 +130,8 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
     if (messagePopup_) messagePopup_->popup(RichEdit1->viewport()->mapToGlobal(at));
   });
 
+  growToShowLines(kLinesShown);
+
   connect(RichEdit1, &TMessagePane::clicked, this, &TfrmMsg::RichEdit1MouseDown);
   connect(RichEdit1, &TMessagePane::leaveRequested, this, &TfrmMsg::backToEditor);
   connect(reDebug, &TMessagePane::leaveRequested, this, &TfrmMsg::backToEditor);
@@ -131,6 +139,23 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
 }
 
 void TfrmMsg::setMessagePopup(QMenu* menu) { messagePopup_ = menu; }
+
+void TfrmMsg::growToShowLines(int lines) {
+  // Lay the hidden window out at its present size to learn what the menu
+  // and status bar leave of it; the tabs and frames inside the page control
+  // are not laid out until it shows, so they come from their size hints.
+  ensurePolished();
+  layout()->activate();
+  QTextDocument* doc = RichEdit1->document();
+  const qreal margin = doc->documentMargin();
+  // The only block is also the last, which carries the bottom margin.
+  const qreal line = doc->documentLayout()->blockBoundingRect(doc->begin()).height() - margin;
+  const int wanted = int(std::ceil(lines * line + 2 * margin));
+  const int inside = PageControl1->height() - PageControl1->tabBar()->sizeHint().height() -
+                     2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, PageControl1) -
+                     2 * RichEdit1->frameWidth();
+  if (wanted > inside) resize(width(), height() + wanted - inside);
+}
 
 void TfrmMsg::AddMessage(const QString& line) { RichEdit1->appendPlainText(line); }
 
@@ -154,7 +179,7 @@ QStringList TfrmMsg::messageLines() const {
 void TfrmMsg::suspendUpdates(bool suspended) { RichEdit1->setUpdatesEnabled(!suspended); }
 
 void TfrmMsg::showMessagePage() {
-  if (host_.editor) placeBesideOnce(this, host_.editor->window());
+  if (host_.editor) placeBesideOnce(this, host_.editor->window(), {Beside::Right, Beside::Left, Beside::Below, Beside::Above});
   show();
   PageControl1->setCurrentIndex(0);
   raise();

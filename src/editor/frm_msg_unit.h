@@ -92,6 +92,8 @@ class TfrmMsg : public QMainWindow {
   void FindinSorce1Click();
 
  private:
+  static constexpr int kLinesShown = 10;  // message lines the window has room for when it first opens
+  void growToShowLines(int lines);
   void showDebugCaret();
   void backToEditor();
 

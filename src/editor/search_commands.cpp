@@ -10,6 +10,7 @@
 #include "help_window.h"
 #include "player.h"
 #include "text_boxes.h"
+#include "window_place.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
 #include "zanpad_unit.h"
@@ -87,7 +88,11 @@ void TfrmMain::CHeckMacro1Click() {
 }
 
 void TfrmMain::Help2Click() {
-  if (!help_) help_ = new THelpWindow(this);
+  if (!help_) {
+    help_ = new THelpWindow(this);
+    help_->setObjectName("frmHelp");
+  }
+  placeBesideOnce(help_, this, {Beside::Right, Beside::Left, Beside::Below, Beside::Above});
   // F1 reaches this window from the others too; only here does the word at
   // the caret mean something.
   bool mainActive = isActiveWindow() || QApplication::activeWindow() == nullptr;

@@ -119,6 +119,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   // A stale compile result never survives a restart.
   deleteMidFile();
   readSettings();
+  restoreWindowGeometry(this);
   ShowCaretPos();
 }
 
@@ -596,6 +597,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   mp->close();
   // A failed write leaves the old settings file whole; nothing is shown.
   writeSettings();
+  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
+                     static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
+    saveWindowGeometry(w);
   event->accept();
   for (QWidget* w : {static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
                      static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
@@ -628,7 +632,7 @@ void TfrmMain::ErrorBeep1Click() {}  // the check mark is the whole state
 
 void TfrmMain::CommentList1Click() {
   if (!frmList) return;
-  placeBesideOnce(frmList, this);
+  placeBesideOnce(frmList, this, {Beside::Left, Beside::Right, Beside::Below, Beside::Above});
   frmList->show();
   frmList->raise();
   frmList->activateWindow();
@@ -641,7 +645,7 @@ void TfrmMain::MessageView2Click() {
 
 void TfrmMain::MMLChecker1Click() {
   if (!frmChecker) return;
-  placeBesideOnce(frmChecker, this);
+  placeBesideOnce(frmChecker, this, {Beside::Below, Beside::Above, Beside::Right, Beside::Left});
   frmChecker->show();
   frmChecker->raise();
   frmChecker->activateWindow();

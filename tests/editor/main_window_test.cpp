@@ -1,6 +1,8 @@
 // The main window: caption and modified mark, documents and encodings, the
 // close prompt, the settings file, bookmarks and the separator line.
+#include <QAbstractTextDocumentLayout>
 #include <QMimeData>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QtTest>
 
@@ -8,6 +10,7 @@
 #include "recent_files.h"
 #include "editor_fixture.h"
 #include "settings_file.h"
+#include "window_place.h"
 #include "zan/cp932.h"
 
 namespace {
@@ -321,6 +324,54 @@ class MainWindowTest : public QObject {
     QVERIFY(w.warnings.front().contains("recent7.zan"));
     QVERIFY(!w.main->recentFiles->files().contains(paths[1]));
     QCOMPARE(w.text(), QString("7"));
+  }
+
+  // Tool windows open beside the main window, each on its own side, and
+  // over it only when the screen has no room.
+  void toolWindowsGoBesideTheMainWindow() {
+    using B = Beside;
+    const QRect main(400, 300, 720, 520);
+    const QList<B> msg{B::Right, B::Left, B::Below, B::Above}, list{B::Left, B::Right, B::Below, B::Above},
+        checker{B::Below, B::Above, B::Right, B::Left};
+    const QRect wide(0, 0, 1920, 1200);
+    QRect m = placeBeside(QSize(384, 300), main, wide, msg, {});
+    QRect l = placeBeside(QSize(304, 225), main, wide, list, {m});
+    QRect c = placeBeside(QSize(337, 177), main, wide, checker, {m, l});
+    QCOMPARE(m.topLeft(), QPoint(1120, 300));
+    QCOMPARE(l.topLeft(), QPoint(96, 300));
+    QCOMPARE(c.topLeft(), QPoint(400, 820));
+    // Only the right has room: the list goes below the message view there.
+    const QRect narrow(380, 0, 1140, 1200);
+    m = placeBeside(QSize(384, 250), main, narrow, msg, {});
+    l = placeBeside(QSize(304, 225), main, narrow, list, {m});
+    QCOMPARE(l.topLeft(), QPoint(1120, 595));
+    QVERIFY(!l.intersects(m));
+    // No room anywhere: over the main window, on the screen.
+    const QRect small(0, 0, 800, 600);
+    c = placeBeside(QSize(337, 177), QRect(0, 0, 800, 600), small, checker, {});
+    QVERIFY(small.contains(c));
+  }
+
+  void windowGeometrySurvivesARestart() {
+    QFile::remove(testDataDir() + "user_settings.ini");
+    {
+      Windows w;
+      w.main->MessageView2Click();
+      QVERIFY(QTest::qWaitForWindowExposed(w.msg.get()));
+      // Room for ten message lines at first.
+      QTextDocument* doc = w.msg->RichEdit1->document();
+      const qreal line = doc->documentLayout()->blockBoundingRect(doc->begin()).height() - doc->documentMargin();
+      const int room = w.msg->RichEdit1->viewport()->height();
+      QVERIFY2(room >= 10 * line && room < 11 * line, qPrintable(QString("%1 for lines of %2").arg(room).arg(line)));
+      w.msg->setGeometry(37, 41, 450, 333);
+      w.main->show();
+      w.main->setGeometry(60, 70, 640, 480);
+      QVERIFY(w.main->close());
+    }
+    Windows w;
+    QCOMPARE(w.main->geometry(), QRect(60, 70, 640, 480));
+    w.main->MessageView2Click();
+    QCOMPARE(w.msg->geometry(), QRect(37, 41, 450, 333));
   }
 
   void settingsSurviveARestart() {
