@@ -33,9 +33,9 @@ struct WordAtCaretResult {
 };
 WordAtCaretResult WordAtCaret(const QString& text, int caret);
 
-// The command at the caret for Help (F1): the score line is read as the
-// language reads it, command by command, each with its arguments, and the
-// command whose head or arguments the caret touches is named: "_tr" for
+// The command at the caret for Help (F1), as the reference names it. The
+// score is read by the library's lexer, so the command is the one the
+// compiler would see there, with its values and argument list: "_tr" for
 // _tr(1) anywhere from its "_" to its ")", "t" inside t132, "REV" for
 // REV=40, "#timebase", "\15", "{" inside a comment, "~n=ptr" on the ptr of
 // ~1=ptr. The command left of the caret wins over the one right of it.
