@@ -56,18 +56,17 @@ class EntryDelegate : public QStyledItemDelegate {
 // The keys that move the focus to the filter box and type a character there:
 // the character is the one whose code is the key's virtual-key code, so a
 // letter key types its capital and a digit key its digit, and the other
-// keys in the range type what their code stands for (Home "$", F1 "p").
-// Up and Down (38, 40) are missing: they move in the list.
+// keys in the range type what their code stands for (Insert "-", F1 "p").
+// The keys every list answers are missing, so the list keeps them: PageUp,
+// PageDown, End, Home, Left, Up, Right, Down and Delete (33-40, 46).
 struct VirtualKey {
   int key;  // Qt::Key
   int vk;   // virtual-key code, 33..125
 };
 constexpr VirtualKey kVirtualKeys[] = {
-    {Qt::Key_PageUp, 33},   {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},     {Qt::Key_Home, 36},
-    {Qt::Key_Left, 37},     {Qt::Key_Right, 39},    {Qt::Key_Select, 41},  {Qt::Key_Printer, 42},
-    {Qt::Key_Execute, 43},  {Qt::Key_Print, 44},    {Qt::Key_Insert, 45},  {Qt::Key_Delete, 46},
-    {Qt::Key_Help, 47},     {Qt::Key_Super_L, 91},  {Qt::Key_Super_R, 92}, {Qt::Key_Menu, 93},
-    {Qt::Key_Sleep, 95},
+    {Qt::Key_Select, 41},  {Qt::Key_Printer, 42}, {Qt::Key_Execute, 43}, {Qt::Key_Print, 44},
+    {Qt::Key_Insert, 45},  {Qt::Key_Help, 47},    {Qt::Key_Super_L, 91}, {Qt::Key_Super_R, 92},
+    {Qt::Key_Menu, 93},    {Qt::Key_Sleep, 95},
 };
 // The same, for keys of the numeric keypad.
 constexpr VirtualKey kKeypadKeys[] = {
@@ -98,6 +97,7 @@ bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 }  // namespace
 
 TfrmList::TfrmList(TExtMemo* reMain, QWidget* parent) : QMainWindow(parent), reMain_(reMain) {
+  setObjectName(QStringLiteral("frmList"));
   setWindowTitle(QStringLiteral("Comment List"));
   resize(kDesignWidth, kDesignHeight);
 

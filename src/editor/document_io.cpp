@@ -35,6 +35,11 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
     return false;
   }
   std::string raw(bytes.constData(), static_cast<size_t>(bytes.size()));
+  if (std::string_view kind = zan::nonScoreKind(raw); !kind.empty()) {
+    doc = LoadedDocument{};
+    doc.notScore = QString::fromLatin1(kind.data(), static_cast<qsizetype>(kind.size()));
+    return true;
+  }
   bool bom = raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0;
   bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   LoadedDocument result;

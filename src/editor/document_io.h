@@ -12,6 +12,7 @@ struct LoadedDocument {
   QStringList lines;
   TextEncoding encoding = TextEncoding::Cp932;
   int undecodable = 0;  // byte sequences that were no text in the encoding, shown as U+FFFD
+  QString notScore;     // "a MIDI file" or "a binary file" when the bytes cannot be a score; lines are then empty
 };
 
 // False with `error` set when the file cannot be read.

@@ -3,6 +3,12 @@
 #include "editor_text.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
+
+#include "document_io.h"
+#include "zan/cp932.h"
+#include "zan/lexer.h"
 
 namespace {
 
@@ -99,6 +105,90 @@ WordAtCaretResult WordAtCaret(const QString& text, int caret) {
     ++right;
   }
   return result(t.span(left + 1, k) + t.span(k + 1, right - 1));
+}
+
+namespace {
+
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The topic keyword of one span of a line, as the reference names it; `at`
+// is the caret's byte in the line. Values and argument lists belong to the
+// command before them, which the caller has already stepped back to.
+QString helpKeyword(const std::string& line, const zan::Token& t, int at, bool openComment) {
+  const std::string text = line.substr(static_cast<size_t>(t.start), static_cast<size_t>(t.length));
+  const char first = text.front();
+  switch (t.kind) {
+    case zan::TokenKind::Note:
+    case zan::TokenKind::Rest:
+    case zan::TokenKind::Setting:
+    case zan::TokenKind::Channel:
+    case zan::TokenKind::Loop:
+      return QString(QLatin1Char(first));
+    case zan::TokenKind::Comment:
+      if (first == '{' || first == '}' || first == ';') return QString(QLatin1Char(first));
+      return openComment && t.start == 0 ? QStringLiteral("{") : QString();
+    case zan::TokenKind::Directive: {
+      size_t n = 1;
+      while (n < text.size() && (isAsciiLetter(text[n]) || text[n] == '_')) ++n;
+      return QString::fromLatin1(text.data(), static_cast<qsizetype>(n));
+    }
+    case zan::TokenKind::Variable: {
+      // A read-out after "=" has a topic of its own: ~1=ptr, ~2=REV.
+      const size_t eq = text.find('=');
+      size_t end = eq == std::string::npos ? eq : eq + 1;
+      while (end != std::string::npos && end < text.size() && isAsciiLetter(text[end])) ++end;
+      const int wordStart = t.start + static_cast<int>(eq) + 1;
+      if (eq != std::string::npos && end > eq + 1 && at >= wordStart && at < t.start + static_cast<int>(end))
+        return QStringLiteral("~n=") + QString::fromLatin1(text.data() + eq + 1, static_cast<qsizetype>(end - eq - 1));
+      return QStringLiteral("~n=value");
+    }
+    case zan::TokenKind::Underscore:
+    case zan::TokenKind::Numbered:
+    case zan::TokenKind::Macro:
+      return fromCp932(text);
+    default:
+      return {};
+  }
+}
+
+bool isArgumentSpan(zan::TokenKind kind) {
+  return kind == zan::TokenKind::Argument || kind == zan::TokenKind::Length;
+}
+
+}  // namespace
+
+QString HelpWordAtCaret(const QString& text, int caret) {
+  caret = std::clamp(caret, 0, static_cast<int>(text.size()));
+  const QStringList lines = text.left(caret).split(QLatin1Char('\n'));
+  const int column = static_cast<int>(lines.back().size());
+  qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), caret);
+  if (lineEnd < 0) lineEnd = text.size();
+  // The lines before set the state this one starts in: an open comment,
+  // skip mode, the score's macros.
+  zan::LexState state;
+  std::vector<zan::Token> tokens;
+  for (qsizetype i = 0; i + 1 < lines.size(); ++i) zan::lexLine(zan::toCp932(lines[i].toStdString()), state, tokens);
+  const bool openComment = state.inComment;
+  const QString whole = text.mid(caret - column, lineEnd - (caret - column));
+  const std::string line = zan::toCp932(whole.toStdString());
+  zan::lexLine(line, state, tokens);
+  const int at = static_cast<int>(zan::toCp932(whole.left(column).toStdString()).size());  // the caret's byte
+  // The span left of the caret wins over the one right of it.
+  for (int side : {at - 1, at}) {
+    for (size_t i = 0; i < tokens.size(); ++i) {
+      if (side < tokens[i].start || side >= tokens[i].start + tokens[i].length) continue;
+      size_t j = i;
+      // Values and lists belong to the command they follow; so does what
+      // stands right after a name without a gap, even where the compiler
+      // would not read it.
+      while (j > 0 && (isArgumentSpan(tokens[j].kind) ||
+                       (tokens[j].kind == zan::TokenKind::Unknown &&
+                        tokens[j - 1].start + tokens[j - 1].length == tokens[j].start)))
+        --j;
+      return helpKeyword(line, tokens[j], side, openComment);
+    }
+  }
+  return {};
 }
 
 int FindFrom(const QString& text, const QString& what, int selStart) {

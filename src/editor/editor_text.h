@@ -33,6 +33,15 @@ struct WordAtCaretResult {
 };
 WordAtCaretResult WordAtCaret(const QString& text, int caret);
 
+// The command at the caret for Help (F1), as the reference names it. The
+// score is read by the library's lexer, so the command is the one the
+// compiler would see there, with its values and argument list: "_tr" for
+// _tr(1) anywhere from its "_" to its ")", "t" inside t132, "REV" for
+// REV=40, "#timebase", "\15", "{" inside a comment, "~n=ptr" on the ptr of
+// ~1=ptr. The command left of the caret wins over the one right of it.
+// Returns "" when the caret touches no command (a space between two).
+QString HelpWordAtCaret(const QString& text, int caret);
+
 // Find and Find Next: the first occurrence of `what` that starts after
 // `selStart` (the selection start, or the caret), so that repeated searches
 // move on from match to match; when there is none, the first occurrence in

@@ -29,6 +29,7 @@ TEditMark aqua(bool enabled, bool reversed = false) {
 }  // namespace
 
 TExtMemo::TExtMemo(QWidget* parent) : QPlainTextEdit(parent) {
+  giveGlyphsRoom(this);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setWordWrapMode(QTextOption::NoWrap);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -1,6 +1,7 @@
 #include "frm_chk_unit.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -35,9 +36,13 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
   resize(337, 177);
 
   re1 = new QPlainTextEdit(this);
+  giveGlyphsRoom(re1);
   re1->setObjectName("re1");
   re1->setLineWrapMode(QPlainTextEdit::NoWrap);
   re1->setTabChangesFocus(true);
+  // The fragment takes no tab even when it is the window's only field, where
+  // the editor would type one after finding nowhere else to go.
+  re1->installEventFilter(this);
   re1->setFont(editorFont(12));
   keepSelectionVisible(re1);
   setCentralWidget(re1);
@@ -67,6 +72,18 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
           [this, popup](const QPoint& at) { popup->popup(re1->viewport()->mapToGlobal(at)); });
 }
 
+bool TfrmChecker::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == re1 && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void TfrmChecker::Check2Click() { check(); }
 
 bool TfrmChecker::check() {
@@ -80,6 +97,7 @@ bool TfrmChecker::check() {
     // The document first, skipped: only definitions, directives, comments
     // and underscore commands act. Its messages are discarded.
     compiler.Reset();
+    main_->forgetCompiledText();
     main_->loadCompilerLines();
     compiler.sourceLines.insert(0, "_skipon", zan::LineOrigin{-1, 0});
     msg->suspendUpdates(true);

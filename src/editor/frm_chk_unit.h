@@ -26,6 +26,9 @@ class TfrmChecker : public QMainWindow {
   void Play1Click();
   void Clear1Click();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   bool check();  // false when the compile could not write its file
   TfrmMain* main_;

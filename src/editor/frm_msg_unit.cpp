@@ -1,15 +1,21 @@
 #include "frm_msg_unit.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+
+#include <cmath>
 
 #include "editor_fonts.h"
 #include "ext_memo.h"
@@ -17,6 +23,7 @@
 #include "window_place.h"
 
 TMessagePane::TMessagePane(QWidget* parent) : QPlainTextEdit(parent) {
+  giveGlyphsRoom(this);
   setReadOnly(true);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -26,6 +33,8 @@ TMessagePane::TMessagePane(QWidget* parent) : QPlainTextEdit(parent) {
 
 void TMessagePane::mousePressEvent(QMouseEvent* event) {
   QPlainTextEdit::mousePressEvent(event);
+  if (everyButtonPlacesCaret && event->button() != Qt::LeftButton)
+    setTextCursor(cursorForPosition(event->position().toPoint()));
   emit caretMaybeMoved();
   emit clicked();
 }
@@ -62,6 +71,12 @@ int LineNumberOf(const QString& messageLine) {
   return n;
 }
 
+QString QuotedDetailOf(const QString& messageLine) {
+  const qsizetype q1 = messageLine.indexOf(u'"');
+  const qsizetype q2 = q1 < 0 ? -1 : messageLine.indexOf(u'"', q1 + 1);
+  return q2 < 0 ? QString() : messageLine.mid(q1 + 1, q2 - q1 - 1);
+}
+
 TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std::move(host)) {
   setObjectName("frmMsg");
   setWindowTitle("Message View");
@@ -70,6 +85,7 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
   PageControl1 = new QTabWidget(this);
   RichEdit1 = new TMessagePane(PageControl1);
   RichEdit1->setObjectName("RichEdit1");
+  RichEdit1->everyButtonPlacesCaret = true;
   reDebug = new TMessagePane(PageControl1);
   reDebug->setObjectName("reDebug");
   PageControl1->addTab(RichEdit1, "&Message");
@@ -114,6 +130,8 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
     if (messagePopup_) messagePopup_->popup(RichEdit1->viewport()->mapToGlobal(at));
   });
 
+  growToShowLines(kLinesShown);
+
   connect(RichEdit1, &TMessagePane::clicked, this, &TfrmMsg::RichEdit1MouseDown);
   connect(RichEdit1, &TMessagePane::leaveRequested, this, &TfrmMsg::backToEditor);
   connect(reDebug, &TMessagePane::leaveRequested, this, &TfrmMsg::backToEditor);
@@ -121,6 +139,23 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
 }
 
 void TfrmMsg::setMessagePopup(QMenu* menu) { messagePopup_ = menu; }
+
+void TfrmMsg::growToShowLines(int lines) {
+  // Lay the hidden window out at its present size to learn what the menu
+  // and status bar leave of it; the tabs and frames inside the page control
+  // are not laid out until it shows, so they come from their size hints.
+  ensurePolished();
+  layout()->activate();
+  QTextDocument* doc = RichEdit1->document();
+  const qreal margin = doc->documentMargin();
+  // The only block is also the last, which carries the bottom margin.
+  const qreal line = doc->documentLayout()->blockBoundingRect(doc->begin()).height() - margin;
+  const int wanted = int(std::ceil(lines * line + 2 * margin));
+  const int inside = PageControl1->height() - PageControl1->tabBar()->sizeHint().height() -
+                     2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, PageControl1) -
+                     2 * RichEdit1->frameWidth();
+  if (wanted > inside) resize(width(), height() + wanted - inside);
+}
 
 void TfrmMsg::AddMessage(const QString& line) { RichEdit1->appendPlainText(line); }
 
@@ -144,7 +179,7 @@ QStringList TfrmMsg::messageLines() const {
 void TfrmMsg::suspendUpdates(bool suspended) { RichEdit1->setUpdatesEnabled(!suspended); }
 
 void TfrmMsg::showMessagePage() {
-  if (host_.editor) placeBesideOnce(this, host_.editor->window());
+  if (host_.editor) placeBesideOnce(this, host_.editor->window(), {Beside::Right, Beside::Left, Beside::Below, Beside::Above});
   show();
   PageControl1->setCurrentIndex(0);
   raise();
@@ -176,6 +211,11 @@ void TfrmMsg::RichEdit1MouseDown() {
   host_.editor->window()->activateWindow();
   host_.editor->setFocus();
   host_.editor->setCaret(host_.editor->lineStart(n));
+  // The text the error is about, where the line holds it, is selected too,
+  // so the user sees which character is meant.
+  const QString detail = QuotedDetailOf(line);
+  const qsizetype at = detail.isEmpty() ? -1 : host_.editor->line(n).indexOf(detail);
+  if (at >= 0) host_.editor->setSelection(host_.editor->lineStart(n) + static_cast<int>(at), static_cast<int>(detail.size()));
   if (host_.setStatus) host_.setStatus(line + " ... click me!");
 }
 
@@ -211,9 +251,7 @@ void TfrmMsg::Debug2Click() {
   }
   activateWindow();
   reDebug->setFocus();
-  int q1 = line.indexOf(u'"');
-  int q2 = q1 < 0 ? -1 : line.indexOf(u'"', q1 + 1);
-  msgFindText = q2 < 0 ? QString() : line.mid(q1 + 1, q2 - q1 - 1);
+  msgFindText = QuotedDetailOf(line);
   FindNext1Click();
 }
 

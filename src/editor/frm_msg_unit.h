@@ -23,6 +23,9 @@ class TMessagePane : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit TMessagePane(QWidget* parent = nullptr);
+  // A press of any mouse button puts the caret under the pointer, not only
+  // the left one (the message list: a right-click jumps too).
+  bool everyButtonPlacesCaret = false;
  signals:
   void clicked();             // after the press has placed the caret
   void leaveRequested();      // Tab or Esc
@@ -45,6 +48,10 @@ struct MsgHost {
 // The source line index a message line names: the integer between its first
 // "(" and the first ")", or -1 when there is none.
 int LineNumberOf(const QString& messageLine);
+
+// The text an error line is about: between its first two double quotes;
+// empty when it has fewer than two.
+QString QuotedDetailOf(const QString& messageLine);
 
 class TfrmMsg : public QMainWindow {
   Q_OBJECT
@@ -85,6 +92,8 @@ class TfrmMsg : public QMainWindow {
   void FindinSorce1Click();
 
  private:
+  static constexpr int kLinesShown = 10;  // message lines the window has room for when it first opens
+  void growToShowLines(int lines);
   void showDebugCaret();
   void backToEditor();
 

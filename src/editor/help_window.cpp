@@ -289,6 +289,10 @@ void THelpWindow::lookUp(const QString& keyword) {
 
 void THelpWindow::lookUpTyped() { lookUp(keywordBox_->text().trimmed()); }
 
+bool THelpWindow::hasTopic(const QString& keyword) const {
+  return std::any_of(topics_.begin(), topics_.end(), [&](const HelpTopic& t) { return t.keywords.contains(keyword); });
+}
+
 QUrl THelpWindow::source() const { return browser_->source(); }
 
 QTextBrowser* THelpWindow::browser() const { return browser_; }

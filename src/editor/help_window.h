@@ -71,6 +71,9 @@ class THelpWindow : public QMainWindow {
   // them as links; none shows the contents.
   void lookUp(const QString& keyword);
 
+  // True when a topic has exactly this keyword (letter case counts).
+  bool hasTopic(const QString& keyword) const;
+
   QUrl source() const;  // the page shown, with the topic's anchor
   QTextBrowser* browser() const;
   const QList<HelpTopic>& topics() const { return topics_; }

@@ -12,13 +12,13 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "app_paths.h"
 #include "zanpad_unit.h"
 
-namespace {
-
-QSettings userSettings() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "zan", "zanpad"); }
-
-}  // namespace
+QSettings userSettings() {
+  if (qEnvironmentVariableIsSet("ZAN_TEST_MODE")) return QSettings(dataDir() + "user_settings.ini", QSettings::IniFormat);
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, "zan", "zanpad");
+}
 
 PlayerSettings loadPlayerSettings() {
   PlayerSettings s;
@@ -65,7 +65,11 @@ TfrmDevice::TfrmDevice(const PlayerSettings& settings, QWidget* parent) : QDialo
   auto* row = new QHBoxLayout;
   row->addWidget(soundFont_, 1);
   row->addWidget(browse);
-  form->addRow("&SoundFont:", row);
+  // A row whose field is a layout gets no buddy from the form: without one
+  // the label would show its "&".
+  auto* soundFontLabel = new QLabel("&SoundFont:", this);
+  soundFontLabel->setBuddy(soundFont_);
+  form->addRow(soundFontLabel, row);
   soundFontNote_ = new QLabel(this);
   soundFontNote_->setWordWrap(true);
   form->addRow(QString(), soundFontNote_);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSettings>
 
 #include "player.h"
 
@@ -18,6 +19,11 @@ struct PlayerSettings {
 
 PlayerSettings loadPlayerSettings();
 void savePlayerSettings(const PlayerSettings& settings);
+
+// The user's settings file that holds the player's settings, and beside
+// them the recent files and the windows' geometry ("zanpad_reg.ini" keeps
+// its fixed layout). Tests get a private one in the data directory.
+QSettings userSettings();
 
 class TfrmDevice : public QDialog {
   Q_OBJECT

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QSaveFile>
 #include <QToolBar>
 
 #include <exception>
@@ -25,23 +26,33 @@ namespace {
 
 int clampToInt(int64_t v) { return static_cast<int>(std::min<int64_t>(v, INT32_MAX)); }
 
-}  // namespace
-
-bool TfrmMain::loadCompilerLines() {
-  CompilerLines converted = toCompilerLines(reMain->lines());
-  bool clean = true;
+// One line for the message view about the characters CP932 cannot hold,
+// naming the first of them and its line; "" when there are none.
+QString unencodableNote(const CompilerLines& converted) {
+  int first = -1;
+  int lines = 0;
   for (size_t i = 0; i < converted.unencodable.size(); ++i) {
     if (converted.unencodable[i].isEmpty()) continue;
-    // The compiler would read '?' here: say so as an error line, which also
-    // keeps the score from playing with a note it never meant.
-    if (frmMsg)
-      frmMsg->AddMessage(QString("err(%1)\"%2\":CP932 (Shift-JIS) cannot hold this character")
-                             .arg(i)
-                             .arg(converted.unencodable[i]));
-    clean = false;
+    if (first < 0) first = static_cast<int>(i);
+    ++lines;
   }
+  if (first < 0) return {};
+  // The line index in parentheses, as in the compiler's own lines, so a
+  // click jumps there. Never the letters of the error test: the compile and
+  // the playback go on, as the command-line compiler's do.
+  QString note = QString("note(%1)\"%2\": no CP932 (Shift-JIS) form, read as \"?\"")
+                     .arg(first)
+                     .arg(converted.unencodable[static_cast<size_t>(first)]);
+  if (lines > 1) note += QString(" (%1 lines hold such characters)").arg(lines);
+  return note;
+}
+
+}  // namespace
+
+void TfrmMain::loadCompilerLines() {
+  CompilerLines converted = toCompilerLines(reMain->lines());
+  compileNote_ = unencodableNote(converted);
   compiler->sourceLines.assign(std::move(converted.lines));
-  return clean;
 }
 
 void TfrmMain::openPlayer() {
@@ -62,12 +73,15 @@ void TfrmMain::RunCompilePlay1Click() {
     frmMsg->suspendUpdates(true);
     suspended = true;
     compiler->Compile(midPath().toStdString());
+    compileNote_.clear();
+    midHoldsText_ = true;
+    midClean_ = !frmMsg->messageText().contains("err");
     QApplication::processEvents();
     frmMsg->suspendUpdates(false);
     suspended = false;
     frmMsg->hideDebugPage();
     if (messageViewOption()) MessageView2Click();
-    if (frmMsg->messageText().contains("err")) {
+    if (!midClean_) {
       setStatus("Error");
       if (errorBeep()) {
         frmMsg->focusMessageList();
@@ -90,6 +104,7 @@ void TfrmMain::RunCompilePlay1Click() {
     setStatus("playing");
     showPlayerNote();
   } catch (const std::exception&) {
+    compileNote_.clear();
     if (suspended) frmMsg->suspendUpdates(false);
     setStatus("Could not compile ...");
     showPlayerNote();  // what the player could not do: no SoundFont, say
@@ -154,13 +169,27 @@ void TfrmMain::ExportSMF1Click() {
 }
 
 bool TfrmMain::exportTo(const QString& path) {
-  // The last compile result goes out unchanged; only a missing one is
-  // compiled first.
-  if (!QFile::exists(midPath())) RunCompilePlay1Click();
-  if (!QFile::exists(midPath())) return false;
-  QString temporary = path + ".part";
-  QFile::remove(temporary);
-  if (!QFile::copy(midPath(), temporary)) return false;
-  QFile::remove(path);
-  return QFile::rename(temporary, path);
+  // What goes out is the text as it stands: an edit since the last Run, or a
+  // check, which leaves the fragment in zan.mid, means compiling first.
+  if (!midHoldsText_ || !QFile::exists(midPath())) RunCompilePlay1Click();
+  if (!midHoldsText_ || !QFile::exists(midPath())) {
+    setStatus("Not exported: the score could not be compiled");
+    return false;
+  }
+  if (!midClean_) {
+    setStatus("Not exported: the compile reported errors (see the message view)");
+    return false;
+  }
+  QFile source(midPath());
+  QSaveFile target(path);  // written beside the target, then renamed over it
+  if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
+    setStatus("Not exported: " + (source.isOpen() ? target.errorString() : source.errorString()));
+    return false;
+  }
+  QByteArray bytes = source.readAll();
+  if (target.write(bytes) != bytes.size() || !target.commit()) {
+    setStatus("Not exported: " + target.errorString());
+    return false;
+  }
+  return true;
 }

@@ -10,6 +10,7 @@
 #include "help_window.h"
 #include "player.h"
 #include "text_boxes.h"
+#include "window_place.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
 #include "zanpad_unit.h"
@@ -87,13 +88,20 @@ void TfrmMain::CHeckMacro1Click() {
 }
 
 void TfrmMain::Help2Click() {
-  if (!help_) help_ = new THelpWindow(this);
+  if (!help_) {
+    help_ = new THelpWindow(this);
+    help_->setObjectName("frmHelp");
+  }
+  placeBesideOnce(help_, this, {Beside::Right, Beside::Left, Beside::Below, Beside::Above});
   // F1 reaches this window from the others too; only here does the word at
   // the caret mean something.
   bool mainActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
   if (mainActive) {
-    QString w = WordAtCaret();
-    QString b = findMacroBody(*compiler, w);
+    // The command at the caret, read as the language reads it; a name with
+    // a topic of its own (REV, T) opens that topic, and only a macro without
+    // one leads to the command its body calls.
+    QString w = reMain->selLength() > 0 ? reMain->selText() : HelpWordAtCaret(reMain->toPlainText(), reMain->selStart());
+    QString b = help_->hasTopic(w) ? QString() : findMacroBody(*compiler, w);
     help_->lookUp(b.isEmpty() ? w : b);
   } else {
     help_->showContents();

@@ -1,5 +1,6 @@
 #include "track_bar.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -12,6 +13,30 @@ TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
     if (action != QAbstractSlider::SliderNoAction) emit userMoved(sliderPosition());
   });
+}
+
+QString playTimeText(int positionMs, int lengthMs) {
+  const auto mss = [](int ms) {
+    const int s = std::max(ms, 0) / 1000;
+    return QString("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+  };
+  return mss(positionMs) + " / " + mss(lengthMs);
+}
+
+void TTrackBar::mousePressEvent(QMouseEvent* event) {
+  QStyleOptionSlider opt;
+  initStyleOption(&opt);
+  const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+  const QPoint at = event->position().toPoint();
+  if (event->button() == Qt::LeftButton && !handle.contains(at) && maximum() > minimum()) {
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const int span = std::max(1, groove.width() - handle.width());
+    const int x = at.x() - groove.x() - handle.width() / 2;
+    setSliderPosition(QStyle::sliderValueFromPosition(minimum(), maximum(), x, span, opt.upsideDown));
+    triggerAction(QAbstractSlider::SliderMove);  // a move the user made
+    // The thumb is now under the pointer: the press goes on as a drag of it.
+  }
+  QSlider::mousePressEvent(event);
 }
 
 void TTrackBar::setSelStart(int v) {

@@ -1,9 +1,14 @@
 // TTrackBar: the playback slider. A horizontal slider with a selection range
 // drawn under its groove (the replay point is the selection's start), which
-// reports only the moves the user makes, never those the program makes.
+// reports only the moves the user makes, never those the program makes. A
+// click on the groove moves the thumb there (not a page towards it).
 #pragma once
 
 #include <QSlider>
+#include <QString>
+
+// "position / length" as m:ss, both in milliseconds: "0:07 / 1:23".
+QString playTimeText(int positionMs, int lengthMs);
 
 class TTrackBar : public QSlider {
   Q_OBJECT
@@ -21,6 +26,7 @@ class TTrackBar : public QSlider {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   int selStart_ = 0;

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QColorDialog>
 #include <QFile>
 #include <QFileDialog>
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QTextDocument>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -31,14 +35,23 @@
 #include "frm_msg_unit.h"
 #include "player.h"
 #include "player_settings.h"
+#include "recent_files.h"
 #include "text_boxes.h"
 #include "track_bar.h"
 #include "window_place.h"
+#include "zan/cp932.h"
 #include "zan/tsmf.h"
 
 namespace {
 
 const QString kScoreFilter = "(*.zan) (*.zan);;(*.txt) (*.txt);;(*.*) (*)";
+
+// The local file a drag carries, or "" when it carries none (text, say).
+QString draggedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
+  const QUrl& url = data->urls().front();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
 
 // One row per command: its menu, caption, key and handler. A caption "-"
 // is a separator line.
@@ -66,7 +79,12 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
   compiler = std::make_unique<zan::TSmf>();
   compiler->messageSink = [this](const std::string& line) {
-    if (frmMsg) frmMsg->AddMessage(fromCp932(line));
+    if (!frmMsg) return;
+    frmMsg->AddMessage(fromCp932(line));
+    if (line == "Compile Start" && !compileNote_.isEmpty()) {
+      frmMsg->AddMessage(compileNote_);
+      compileNote_.clear();
+    }
   };
   compiler->warningSink = [](const std::string& text) { WarnBox(fromCp932(text)); };
   mp = std::make_unique<zan::player::Player>(loadPlayerSettings().config);
@@ -82,15 +100,26 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   Timer1->start();
 
   connect(reMain, &QPlainTextEdit::textChanged, this, &TfrmMain::reMainChange);
+  // Only New, Open, Save and Save As clear the modified flag: every change
+  // of the text sets it, an undo back to the saved text or a replacement of
+  // the whole text too (the document itself would clear it then).
+  connect(reMain->document(), &QTextDocument::modificationChanged, this, [this](bool modified) {
+    if (!modified && !clearingModified_) reMain->document()->setModified(true);
+  });
   connect(reMain, &TExtMemo::keyDown, this, &TfrmMain::reMainKeyDown);
   connect(reMain, &TExtMemo::keyUp, this, &TfrmMain::reMainKeyUp);
   connect(reMain, &TExtMemo::keyPress, this, [this] { ShowCaretPos(); });
   connect(reMain, &TExtMemo::mouseDown, this, [this] { ShowCaretPos(); });
   connect(reMain, &QPlainTextEdit::cursorPositionChanged, this, &TfrmMain::ShowCaretPos);
+  // A file dropped on the editor opens it; dropped text is still inserted.
+  setAcceptDrops(true);
+  reMain->installEventFilter(this);
+  reMain->viewport()->installEventFilter(this);
 
   // A stale compile result never survives a restart.
   deleteMidFile();
   readSettings();
+  restoreWindowGeometry(this);
   ShowCaretPos();
 }
 
@@ -131,7 +160,7 @@ void TfrmMain::createActions() {
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), "Open1Click", &TfrmMain::Open1Click, false},
       {"&File", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), "Save1Click", nullptr, false},
-      {"&File", "Save &As", {}, "SaveAs1Click", nullptr, false},
+      {"&File", "Save &As", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), "SaveAs1Click", nullptr, false},
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "Auto Sa&ve", {}, "AutoSaVe1Click", &TfrmMain::AutoSaVe1Click, true},
       {"&File", "-", {}, nullptr, nullptr, false},
@@ -139,6 +168,7 @@ void TfrmMain::createActions() {
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "&Close", {}, "Close1Click", &TfrmMain::Close1Click, false},
       {"&Edit", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), "Undo1Click", &TfrmMain::Undo1Click, false},
+      {"&Edit", "&Redo", QKeySequence(Qt::CTRL | Qt::Key_Y), "Redo1Click", &TfrmMain::Redo1Click, false},
       {"&Edit", "-", {}, nullptr, nullptr, false},
       {"&Edit", "&Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "Cut1Click", &TfrmMain::Cut1Click, false},
       {"&Edit", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "Copy1Click", &TfrmMain::Copy1Click, false},
@@ -197,6 +227,12 @@ void TfrmMain::createActions() {
     addAction(a);
     actions_.insert(c.handler, a);
   }
+  actions_["Redo1Click"]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  // The recent files, right after Open.
+  QMenu* recent = new QMenu("Open &Recent", this);
+  menus["&File"]->insertMenu(actions_["Save1Click"], recent);
+  recentFiles = new TRecentFiles(recent, this);
+  connect(recentFiles, &TRecentFiles::chosen, this, [this](const QString& path) { openFile(path); });
   connect(actions_["Save1Click"], &QAction::triggered, this, [this] { Save1Click(); });
   connect(actions_["SaveAs1Click"], &QAction::triggered, this, [this] { SaveAs1Click(); });
   // F1 reaches Help from every window; Help itself tells them apart.
@@ -273,9 +309,18 @@ void TfrmMain::createToolBar() {
   button(QStyle::SP_BrowserReload, "ResetPlayer", {}, &TfrmMain::ResetPlayer1Click);
   scrMP = new TTrackBar(ToolBar1);
   scrMP->setObjectName("scrMP");
-  scrMP->setFixedWidth(169);
+  // It takes the tool bar's spare width; its design width is the least.
+  scrMP->setMinimumWidth(169);
+  scrMP->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   ToolBar1->addWidget(scrMP);
   connect(scrMP, &TTrackBar::userMoved, this, &TfrmMain::scrMPChange);
+  playTime_ = new QLabel(playTimeText(0, 0), ToolBar1);
+  playTime_->setObjectName("playTime");
+  playTime_->setContentsMargins(6, 0, 6, 0);
+  ToolBar1->addWidget(playTime_);
+  auto showPlayTime = [this] { playTime_->setText(playTimeText(scrMP->value(), scrMP->maximum())); };
+  connect(scrMP, &QAbstractSlider::valueChanged, this, showPlayTime);
+  connect(scrMP, &QAbstractSlider::rangeChanged, this, showPlayTime);
 }
 
 void TfrmMain::createStatusBar() {
@@ -296,6 +341,23 @@ void TfrmMain::createStatusBar() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == statusBar() && event->type() == QEvent::MouseButtonRelease) sbClick();
+  if (watched == reMain || watched == reMain->viewport()) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (!draggedFile(drag->mimeData()).isEmpty()) {
+        drag->acceptProposedAction();
+        return true;
+      }
+    } else if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      QString path = draggedFile(drop->mimeData());
+      if (!path.isEmpty()) {
+        drop->acceptProposedAction();
+        openFile(path);
+        return true;
+      }
+    }
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -359,7 +421,14 @@ bool TfrmMain::writeSettings() { return writeSettingsFile(settingsPath(), curren
 
 // ---- Caption and caret -----------------------------------------------------------
 
+bool TfrmMain::modified() const { return reMain->document()->isModified(); }
+
+// Runs after New, Open, Save and Save As: the document now matches its file
+// (or is empty), so its modified flag goes with the caption's mark.
 void TfrmMain::UpdateCaption() {
+  clearingModified_ = true;
+  reMain->document()->setModified(false);
+  clearingModified_ = false;
   if (fileName.isEmpty()) {
     setWindowTitle("zan");
     applicationTitle = "zan";
@@ -370,7 +439,8 @@ void TfrmMain::UpdateCaption() {
 }
 
 void TfrmMain::reMainChange() {
-  if (!windowTitle().contains('*')) setWindowTitle("*" + windowTitle());
+  midHoldsText_ = false;
+  if (!windowTitle().startsWith('*')) setWindowTitle("*" + windowTitle());
   ShowCaretPos();
 }
 
@@ -385,10 +455,16 @@ void TfrmMain::deleteMidFile() {
     mp->close();  // the player may hold it
     QFile::remove(midPath());
   }
+  midHoldsText_ = false;
 }
 
 void TfrmMain::New1Click() {
-  if (!ConfirmBox("初期化しても良いですか？")) return;
+  // A modified document gets the close prompt instead of New's question.
+  if (modified()) {
+    if (!maySaveChanges()) return;
+  } else if (!ConfirmBox("初期化しても良いですか？")) {
+    return;
+  }
   reMain->clear();
   fileName.clear();
   fileEncoding = TextEncoding::Cp932;
@@ -411,7 +487,15 @@ bool TfrmMain::openFile(const QString& path) {
     ErrorBox(QString("Cannot open \"%1\": %2").arg(path, error));
     return false;
   }
+  if (!doc.notScore.isEmpty()) {
+    // Opened as text, a MIDI file would be garbage, and Save would then
+    // overwrite it.
+    WarnBox(QString("%1 is %2, not a score").arg(QFileInfo(path).fileName(), doc.notScore));
+    return false;
+  }
+  if (!maySaveChanges()) return false;
   fileName = QFileInfo(path).absoluteFilePath();
+  recentFiles->add(fileName);
   fileEncoding = doc.encoding;
   reMain->setLines(doc.lines);
   UpdateCaption();
@@ -473,6 +557,7 @@ bool TfrmMain::saveTo(const QString& path) {
     return false;
   }
   fileName = QFileInfo(path).absoluteFilePath();
+  recentFiles->add(fileName);
   UpdateCaption();
   return true;
 }
@@ -481,25 +566,40 @@ void TfrmMain::AutoSaVe1Click() {}  // the check mark is the whole state
 
 void TfrmMain::Close1Click() { close(); }
 
+bool TfrmMain::maySaveChanges() {
+  if (!modified()) return true;
+  QMessageBox box(QMessageBox::NoIcon, "zanpad の終了", "テキストが変更されています。保存しますか？",
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  int answer = messageBoxHooks().closePrompt ? messageBoxHooks().closePrompt() : box.exec();
+  if (answer == QMessageBox::Cancel) return false;
+  // A save that failed or was cancelled keeps everything: going on now would
+  // lose the text.
+  if (answer == QMessageBox::Yes) return Save1Click();
+  return true;
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  QString path = draggedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  openFile(path);
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (modified()) {
-    QMessageBox box(QMessageBox::NoIcon, "zanpad の終了", "テキストが変更されています。保存しますか？",
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-    int answer = messageBoxHooks().closePrompt ? messageBoxHooks().closePrompt() : box.exec();
-    if (answer == QMessageBox::Cancel) {
-      event->ignore();
-      return;
-    }
-    if (answer == QMessageBox::Yes && !Save1Click()) {
-      // A save that failed or was cancelled keeps the window open: closing
-      // now would lose the text.
-      event->ignore();
-      return;
-    }
+  if (!maySaveChanges()) {
+    event->ignore();
+    return;
   }
   mp->close();
   // A failed write leaves the old settings file whole; nothing is shown.
   writeSettings();
+  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
+                     static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
+    saveWindowGeometry(w);
   event->accept();
   for (QWidget* w : {static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
                      static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
@@ -510,6 +610,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 // ---- Edit menu ---------------------------------------------------------------------
 
 void TfrmMain::Undo1Click() { reMain->undo(); }
+void TfrmMain::Redo1Click() { reMain->redo(); }
 void TfrmMain::Cut1Click() { reMain->cut(); }
 void TfrmMain::Copy1Click() { reMain->copy(); }
 void TfrmMain::Paste1Click() { reMain->paste(); }
@@ -531,7 +632,7 @@ void TfrmMain::ErrorBeep1Click() {}  // the check mark is the whole state
 
 void TfrmMain::CommentList1Click() {
   if (!frmList) return;
-  placeBesideOnce(frmList, this);
+  placeBesideOnce(frmList, this, {Beside::Left, Beside::Right, Beside::Below, Beside::Above});
   frmList->show();
   frmList->raise();
   frmList->activateWindow();
@@ -544,7 +645,7 @@ void TfrmMain::MessageView2Click() {
 
 void TfrmMain::MMLChecker1Click() {
   if (!frmChecker) return;
-  placeBesideOnce(frmChecker, this);
+  placeBesideOnce(frmChecker, this, {Beside::Below, Beside::Above, Beside::Right, Beside::Left});
   frmChecker->show();
   frmChecker->raise();
   frmChecker->activateWindow();

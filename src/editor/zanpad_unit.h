@@ -29,7 +29,10 @@ class TfrmMsg;
 class TfrmList;
 class TfrmChecker;
 class THelpWindow;
+class TRecentFiles;
 class QKeyEvent;
+class QDragEnterEvent;
+class QDropEvent;
 
 namespace zan {
 class TSmf;
@@ -75,7 +78,9 @@ class TfrmMain : public QMainWindow {
   QString statusText() const;   // panel 1
   QString caretText() const;    // panel 0
   void setStatus(const QString& text);
-  bool modified() const { return windowTitle().contains('*'); }
+  // Read from the document, never from the caption: a "*" in a file name
+  // means nothing.
+  bool modified() const;
   bool errorBeep() const;
   bool messageViewOption() const;
   bool autoSave() const;
@@ -83,9 +88,12 @@ class TfrmMain : public QMainWindow {
   EditorSettings currentSettings() const;
   QMenu* PopupMenu1 = nullptr;
   QStatusBar* sb() const { return statusBar(); }
-  // Lines of the editor as the compiler receives them; a character CP932
-  // cannot hold is reported as an error line in the message view.
-  bool loadCompilerLines();
+  // Gives the compiler the editor's lines. A character CP932 cannot hold
+  // reaches it as '?', and the next compile notes it once, after its
+  // "Compile Start" line.
+  void loadCompilerLines();
+  // Something other than Run wrote zan.mid (a check): Export compiles again.
+  void forgetCompiledText() { midHoldsText_ = false; }
   // Beeps when Error Beep is checked.
   void beepIfWanted();
 
@@ -100,6 +108,7 @@ class TfrmMain : public QMainWindow {
   void Close1Click();
   // Edit menu.
   void Undo1Click();
+  void Redo1Click();
   void Cut1Click();
   void Copy1Click();
   void Paste1Click();
@@ -141,7 +150,13 @@ class TfrmMain : public QMainWindow {
   void sbClick();
 
   // Document helpers the tests drive without dialogs.
+  // Opens a score: a MIDI or binary file is refused with a warning; a
+  // modified document is offered for saving first (the close prompt). False
+  // when nothing was opened; the document is then as it was.
   bool openFile(const QString& path);
+  // The close prompt for a modified document: true when the caller may go on
+  // (saved, or the user chose not to), false on Cancel or a failed save.
+  bool maySaveChanges();
   bool saveTo(const QString& path);
   bool exportTo(const QString& path);  // copies zan.mid, compiling first when it is missing
   void UpdateCaption();
@@ -153,6 +168,8 @@ class TfrmMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -179,6 +196,14 @@ class TfrmMain : public QMainWindow {
   QLabel* panel0_;
   QLabel* panel1_;
   QLabel* panel2_;  // the player's notes, beside the two panels
+  QLabel* playTime_;  // "position / length" beside the slider
   EditorSettings settings_;
   THelpWindow* help_ = nullptr;
+ public:
+  TRecentFiles* recentFiles = nullptr;  // File > Open Recent
+ private:
+  bool clearingModified_ = false;  // UpdateCaption is clearing the document's modified flag
+  QString compileNote_;        // the unencodable-character note of the coming compile
+  bool midHoldsText_ = false;  // zan.mid is Run's compile of the text as it stands
+  bool midClean_ = false;      // ... and that compile reported no error line
 };

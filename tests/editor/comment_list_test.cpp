@@ -233,6 +233,14 @@ void CommentListTest::upAndDownWrap_data() {
   QTest::newRow("Down on the last: first") << 2 << int(Qt::Key_Down) << 0;
   QTest::newRow("Up in the middle") << 1 << int(Qt::Key_Up) << 0;
   QTest::newRow("Down in the middle") << 1 << int(Qt::Key_Down) << 2;
+  // The other keys every list answers stay in the list.
+  QTest::newRow("Home") << 2 << int(Qt::Key_Home) << 0;
+  QTest::newRow("End") << 0 << int(Qt::Key_End) << 2;
+  QTest::newRow("PageUp") << 2 << int(Qt::Key_PageUp) << 0;
+  QTest::newRow("PageDown") << 0 << int(Qt::Key_PageDown) << 2;
+  QTest::newRow("Left") << 1 << int(Qt::Key_Left) << 1;
+  QTest::newRow("Right") << 1 << int(Qt::Key_Right) << 1;
+  QTest::newRow("Delete") << 1 << int(Qt::Key_Delete) << 1;
 }
 
 void CommentListTest::upAndDownWrap() {
@@ -241,6 +249,7 @@ void CommentListTest::upAndDownWrap() {
   QFETCH(int, to);
   Main main("{a} {b} {c}");
   TfrmList frm(main.memo);
+  frm.show();  // a page is as high as the list shows
   frm.Update1Click();
   frm.ListBox1->setCurrentRow(from);
   QTest::keyClick(frm.ListBox1, Qt::Key(key));
@@ -258,8 +267,8 @@ void CommentListTest::typedKeyMovesToTheFilterBox_data() {
   QTest::newRow("shifted letter") << int(Qt::Key_C) << int(Qt::ShiftModifier) << "C" << "{chorus}";
   QTest::newRow("digit") << int(Qt::Key_2) << int(Qt::NoModifier) << "2" << "{2nd}";
   QTest::newRow("letter with no entry") << int(Qt::Key_Z) << int(Qt::NoModifier) << "Z" << "";
-  QTest::newRow("Home: code 36") << int(Qt::Key_Home) << int(Qt::NoModifier) << "$" << "";
-  QTest::newRow("Delete: code 46") << int(Qt::Key_Delete) << int(Qt::NoModifier) << "." << "";
+  QTest::newRow("Insert: code 45") << int(Qt::Key_Insert) << int(Qt::NoModifier) << "-" << "";
+  QTest::newRow("Help: code 47") << int(Qt::Key_Help) << int(Qt::NoModifier) << "/" << "";
   QTest::newRow("keypad 1: code 97") << int(Qt::Key_1) << int(Qt::KeypadModifier) << "a" << "";
   QTest::newRow("F14: code 125") << int(Qt::Key_F14) << int(Qt::NoModifier) << "}" << "";
 }

@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include "editor_fonts.h"
 #include "ext_memo.h"
 #include "mark_renderer.h"
 
@@ -439,6 +440,58 @@ class ExtMemoTest : public QObject {
     QVERIFY(countPixels(image, cell(*memo, eot), isMark) > 0);
     QVERIFY(countPixels(image, cell(*memo, memo->lineStart(99999) + 1), isMark) > 0);
     QVERIFY(countPixels(image, cell(*memo, memo->lineStart(99999) - 1), isMark) > 0);
+  }
+
+  // Every glyph stays inside its own line at every size: nothing reaches an
+  // empty line, and the last row of a line is left clear, so an underscore
+  // never reads as a line over the next line's text.
+  void glyphsStayInsideTheirLine() {
+    struct Probe : TExtMemo {
+      using TExtMemo::blockBoundingGeometry;
+      using TExtMemo::contentOffset;
+    };
+    QString ascii;
+    for (char16_t c = 33; c < 127; ++c) ascii += QChar(c);
+    const QStringList lines{ascii, "", "_tr(1) _TITLE 「注釈」（ｇｊ）＿", "", "_", ""};
+    for (int px = 8; px <= 40; ++px) {
+      Probe memo;
+      memo.EditMarks = TEditMarks{};
+      memo.setFont(editorFont(px));
+      memo.resize(80 * px, 10 * px);
+      memo.setLines(lines);
+      memo.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&memo));
+      const QImage image = render(memo);
+      const auto ink = [&](int y) {  // pixels not quite white in row y
+        int n = 0;
+        for (int x = 0; x < image.width(); ++x) n += qGray(image.pixel(x, y)) < 250;
+        return n;
+      };
+      for (QTextBlock b = memo.document()->begin(); b.isValid(); b = b.next()) {
+        const QRectF box = memo.blockBoundingGeometry(b).translated(memo.contentOffset());
+        const int top = int(std::ceil(box.top())), last = int(std::ceil(box.bottom())) - 1;
+        int inside = 0;
+        for (int y = top; y < last; ++y) inside += ink(y);
+        const QString where = QString("%1 px, line %2").arg(px).arg(b.blockNumber());
+        QVERIFY2(ink(last) == 0, qPrintable(where));
+        QVERIFY2(b.text().isEmpty() ? inside == 0 : inside > 0, qPrintable(where));  // the lone underscore shows
+      }
+    }
+  }
+
+  // The room above and below the text is part of its line for the mouse.
+  void aClickAnywhereInALineLandsUnderThePointer() {
+    auto memo = makeEditor({"abcdefghij", "abcdefghij", "abcdefghij"});
+    const QTextBlock line = memo->document()->findBlockByNumber(1);
+    const QRect caret = memo->cursorRect(QTextCursor(line));
+    const int height = int(memo->document()->documentLayout()->blockBoundingRect(line).height());
+    QVERIFY(height > caret.height());  // there is room to click in
+    const int x = cell(*memo, line.position() + 5).center().x() - 1;
+    for (int y = caret.top(); y < caret.top() + height; ++y) {
+      QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+      QCOMPARE(memo->caretLine(), 1);
+      QVERIFY2(memo->caretColumn() == 5, qPrintable(QString("y %1 of %2+%3").arg(y).arg(caret.top()).arg(height)));
+    }
   }
 };
 

@@ -1,11 +1,16 @@
 // The main window: caption and modified mark, documents and encodings, the
 // close prompt, the settings file, bookmarks and the separator line.
+#include <QAbstractTextDocumentLayout>
+#include <QMimeData>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QtTest>
 
 #include "bookmarks.h"
+#include "recent_files.h"
 #include "editor_fixture.h"
 #include "settings_file.h"
+#include "window_place.h"
 #include "zan/cp932.h"
 
 namespace {
@@ -176,6 +181,145 @@ class MainWindowTest : public QObject {
       QVERIFY(w.main->close());
       QCOMPARE(readAll(path), QByteArray("saved on close\r\n"));
     }
+  }
+
+  // Open, New and a dropped file meet a modified document with the close
+  // prompt: Yes saves (a failed save keeps everything), No discards, Cancel
+  // keeps everything. MIDI and binary files are refused before any of it.
+  void replacingAModifiedDocumentAsksFirst_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saveFails");
+    for (const char* how : {"open", "new", "drop"})
+      for (int answer : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+        QTest::newRow(qPrintable(QString("%1 %2").arg(how).arg(answer))) << QString(how) << answer << false;
+    QTest::newRow("open, save fails") << "open" << int(QMessageBox::Yes) << true;
+  }
+  void replacingAModifiedDocumentAsksFirst() {
+    QFETCH(QString, how);
+    QFETCH(int, answer);
+    QFETCH(bool, saveFails);
+    Windows w;
+    QDir(testDataDir()).mkpath("folder");  // a save fails when its folder has gone
+    QString path = testDataDir() + "folder/first.zan", other = testDataDir() + "other.zan";
+    writeAll(path, "abc\r\n");
+    writeAll(other, "other\r\n");
+    writeAll(testDataDir() + "song.mid", QByteArray("MThd\0\0\0\x06", 8));
+    QVERIFY(w.main->openFile(path));
+    QTest::keyClicks(w.main->reMain, "x");
+    if (saveFails) QDir(testDataDir() + "folder").removeRecursively();
+    int prompts = 0;
+    messageBoxHooks().closePrompt = [&] { return ++prompts, answer; };
+    messageBoxHooks().error = [](const QString&) {};
+    bool newAsked = false;  // New's own question is for an unmodified document
+    messageBoxHooks().confirm = [&](const QString&) { return newAsked = true; };
+    QVERIFY(!w.main->openFile(testDataDir() + "song.mid"));
+    QCOMPARE(w.warnings, QStringList{"song.mid is a MIDI file, not a score"});
+    QCOMPARE(prompts, 0);
+    if (how == "open") {
+      w.main->openFile(other);
+    } else if (how == "new") {
+      w.main->New1Click();
+    } else {  // Qt delivers a drop only where a drag has entered
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(other)});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(w.main->reMain->viewport(), &enter);
+      QApplication::sendEvent(w.main->reMain->viewport(), &drop);
+    }
+    QCOMPARE(prompts, 1);
+    QVERIFY(!newAsked);
+    const bool replaced = answer == QMessageBox::No || (answer == QMessageBox::Yes && !saveFails);
+    QCOMPARE(readAll(path), QByteArray(saveFails ? "" : answer == QMessageBox::Yes ? "xabc\r\n" : "abc\r\n"));
+    QCOMPARE(w.text(), replaced ? QString(how == "new" ? "" : "other") : QString("xabc"));
+    QCOMPARE(w.main->modified(), !replaced);
+  }
+
+  // The document's own flag decides, so a "*" in the file name means
+  // nothing; an undo back to the saved text still counts as a change.
+  void modifiedComesFromTheDocument() {
+    Windows w;
+    QString path = testDataDir() + "st*r.zan";
+    writeAll(path, "abc\r\n");
+    QVERIFY(w.main->openFile(path));
+    QVERIFY(!w.main->modified());
+    QTest::keyClicks(w.main->reMain, "x");
+    QCOMPARE(w.main->windowTitle(), "*zan - " + path);
+    QVERIFY(w.main->Save1Click());
+    w.main->reMain->undo();
+    QVERIFY(w.main->modified());
+    w.main->action("Redo1Click")->trigger();  // Redo, with its keys
+    QCOMPARE(w.text(), QString("xabc"));
+    QCOMPARE(w.main->action("Redo1Click")->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
+    QCOMPARE(w.main->action("SaveAs1Click")->shortcut(), QKeySequence("Ctrl+Shift+S"));
+    QVERIFY(w.main->Save1Click());
+    messageBoxHooks().closePrompt = [] { return int(QMessageBox::Cancel); };
+    QVERIFY(w.main->close());  // not asked
+  }
+
+  void recentFilesKeepTheLastEight() {
+    QFile::remove(testDataDir() + "user_settings.ini");
+    QStringList paths;  // newest first
+    for (int i = 0; i < 9; ++i) writeAll(*paths.insert(0, testDataDir() + QString("recent%1.zan").arg(i)), QByteArray::number(i));
+    {
+      Windows w;
+      for (int i = 8; i >= 0; --i) QVERIFY(w.main->openFile(paths[i]));
+      QCOMPARE(w.main->recentFiles->files(), paths.mid(0, 8));
+      QVERIFY(w.main->saveTo(paths[5]));  // saving puts it on top too
+    }
+    Windows w;  // kept across a restart
+    QCOMPARE(w.main->recentFiles->files(), QStringList({paths[5], paths[0], paths[1], paths[2], paths[3], paths[4], paths[6], paths[7]}));
+    w.main->recentFiles->choose(2);
+    QCOMPARE(w.text(), QString("7"));
+    // A file that has gone is taken off the list, with a message.
+    QFile::remove(paths[1]);
+    w.main->recentFiles->choose(0);
+    QCOMPARE(w.warnings.size(), 1);
+    QVERIFY(w.warnings.front().contains("recent7.zan"));
+    QCOMPARE(w.main->recentFiles->files().size(), 7);
+  }
+
+  // Tool windows open beside the main window, each on its own side, and
+  // over it only when the screen has no room.
+  void toolWindowsGoBesideTheMainWindow() {
+    using B = Beside;
+    const QRect main(400, 300, 720, 520);
+    const QList<B> msg{B::Right, B::Left, B::Below, B::Above}, list{B::Left, B::Right, B::Below, B::Above},
+        checker{B::Below, B::Above, B::Right, B::Left};
+    const QRect wide(0, 0, 1920, 1200);
+    QRect m = placeBeside(QSize(384, 250), main, wide, msg, {});
+    QRect l = placeBeside(QSize(304, 225), main, wide, list, {m});
+    QCOMPARE(m.topLeft(), QPoint(1120, 300));
+    QCOMPARE(l.topLeft(), QPoint(96, 300));
+    QCOMPARE(placeBeside(QSize(337, 177), main, wide, checker, {m, l}).topLeft(), QPoint(400, 820));
+    // Only the right has room: the list goes below the message view there.
+    l = placeBeside(QSize(304, 225), main, QRect(380, 0, 1140, 1200), list, {m});
+    QCOMPARE(l.topLeft(), QPoint(1120, 595));
+    // No room anywhere: over the main window, on the screen.
+    QVERIFY(wide.contains(placeBeside(QSize(337, 177), wide, wide, checker, {})));
+  }
+
+  void windowGeometrySurvivesARestart() {
+    QFile::remove(testDataDir() + "user_settings.ini");
+    {
+      Windows w;
+      w.main->MessageView2Click();
+      QVERIFY(QTest::qWaitForWindowExposed(w.msg.get()));
+      // Room for ten message lines at first.
+      QTextDocument* doc = w.msg->RichEdit1->document();
+      const qreal line = doc->documentLayout()->blockBoundingRect(doc->begin()).height() - doc->documentMargin();
+      const int room = w.msg->RichEdit1->viewport()->height();
+      QVERIFY(room >= 10 * line && room < 11 * line);
+      w.msg->setGeometry(37, 41, 450, 333);
+      w.main->show();
+      w.main->setGeometry(60, 70, 640, 480);
+      QVERIFY(w.main->close());
+    }
+    Windows w;
+    QCOMPARE(w.main->geometry(), QRect(60, 70, 640, 480));
+    w.main->MessageView2Click();
+    QCOMPARE(w.msg->geometry(), QRect(37, 41, 450, 333));
   }
 
   void settingsSurviveARestart() {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -30,6 +31,12 @@ void clickLine(TMessagePane* pane, int i) {
   pane->setTextCursor(c);
   QRect r = pane->cursorRect(c);
   QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+// Clicks line `i` with `button`, leaving the caret wherever it was.
+void clickLineWith(TMessagePane* pane, int i, Qt::MouseButton button) {
+  QRect r = pane->cursorRect(QTextCursor(pane->document()->findBlockByNumber(i)));
+  QTest::mouseClick(pane->viewport(), button, {}, r.center());
 }
 
 }  // namespace
@@ -80,13 +87,25 @@ class RunPlayTest : public QObject {
     QCOMPARE(w.main->mp->mode(), Mode::NotReady);
   }
 
-  void characterOutsideCp932IsAnError() {
+  void characterOutsideCp932ReadsAsQuestionMark() {
     Windows w;
     w.main->action("ErrorBeep1Click")->setChecked(false);
-    w.setText("c4\nd4 ♬ e4");
+    // In a comment the '?' is harmless: the score plays, noted once.
+    w.setText("c4\n{café ♬} d4\n{é}");
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(w.main->statusText(), QString("playing"));
+    QStringList lines = w.messages();
+    QCOMPARE(lines.mid(0, 2), QStringList({"Compile Start", "note(1)\"é\": no CP932 (Shift-JIS) form, read as \"?\""
+                                                            " (2 lines hold such characters)"}));
+    QCOMPARE(LineNumberOf(lines[1]), 1);
+    QCOMPARE(lines.filter("note(").size(), 1);
+    // Outside a comment the compiler's own error for '?' follows.
+    w.setText("c4 é");
     w.main->RunCompilePlay1Click();
     QCOMPARE(w.main->statusText(), QString("Error"));
-    QVERIFY(w.messages().join("\n").contains("err(1)\"♬\""));
+    lines = w.messages();
+    QVERIFY(lines[1].startsWith("note(0)\"é\"") && !lines[1].contains("err"));
+    QVERIFY(lines[2].startsWith("err(0)\"?\""));
   }
 
   void timerScrollsThroughTheMessageLines() {
@@ -147,20 +166,32 @@ class RunPlayTest : public QObject {
     QCOMPARE(w.main->scrMP->selStart(), 0);
   }
 
-  void exportCopiesTheLastCompile() {
+  void exportWritesTheTextAsItStands() {
     Windows w;
+    w.main->action("ErrorBeep1Click")->setChecked(false);
     QString out = testDataDir() + "export.mid";
     QFile::remove(out);
     w.setText("t120 c4");
     QVERIFY(!QFile::exists(midPath()));
     QVERIFY(w.main->exportTo(out));  // compiles first
-    QVERIFY(QFile::exists(midPath()));
     QByteArray first = readAll(out);
     QCOMPARE(first, readAll(midPath()));
-    // An edit after the last Run is not in the export.
+    // An edit after the last Run, or a check in between, is compiled first.
     w.setText("t120 c4 d4 e4 f4");
     QVERIFY(w.main->exportTo(out));
-    QCOMPARE(readAll(out), first);
+    QByteArray second = readAll(out);
+    QVERIFY(second.size() > first.size());
+    w.checker->re1->setPlainText("c1");
+    w.checker->Check2Click();
+    QVERIFY(w.main->exportTo(out));
+    QCOMPARE(readAll(out), second);
+    // A compile with an error line exports nothing and says why; the old
+    // file stays whole.
+    w.setText("t120 c4 x");
+    QVERIFY(!w.main->exportTo(out));
+    QVERIFY(w.main->statusText().startsWith("Not exported"));
+    QCOMPARE(readAll(out), second);
+    QVERIFY(QDir(testDataDir()).entryList({"export.mid?*"}).isEmpty());  // no temporary left
   }
 
   void messageClickJumpsToTheLine() {
@@ -177,7 +208,10 @@ class RunPlayTest : public QObject {
     QCOMPARE(w.main->statusText(), QString("Error"));
     clickLine(w.msg->RichEdit1, 1);
     QCOMPARE(w.main->reMain->caretLine(), 2);
-    QCOMPARE(w.main->reMain->caretColumn(), 0);
+    // The text the error is about is selected on that line.
+    QCOMPARE(w.main->reMain->selText(), QString("x"));
+    QCOMPARE(w.main->reMain->selStart(), w.main->reMain->lineStart(2) + 3);
+    QCOMPARE(w.main->caretText(), QString("  4:  2"));
     QCOMPARE(w.main->statusText(), lines[1] + " ... click me!");
     // Then the status bar: the Debug view opens at the error's text.
     w.main->sbClick();
@@ -289,6 +323,15 @@ class RunPlayTest : public QObject {
       if (l->text().startsWith("In use: ") || l->text().startsWith("No SoundFont found")) note = l;
     QVERIFY(note);
     QCOMPARE(note->text().startsWith("In use: "), !zan::player::findSoundFont("").empty());
+    // Every label with an access letter is the buddy of its field, so none
+    // shows a stray "&".
+    int accessLabels = 0;
+    for (QLabel* l : dialog.findChildren<QLabel*>()) {
+      if (!l->text().contains('&')) continue;
+      ++accessLabels;
+      QVERIFY2(l->buddy(), qPrintable(l->text()));
+    }
+    QCOMPARE(accessLabels, 4);
   }
 
   void checkerPlaysTheFragment() {
@@ -297,6 +340,54 @@ class RunPlayTest : public QObject {
     w.checker->Play1Click();
     QCOMPARE(w.main->mp->mode(), Mode::Playing);
     QVERIFY(w.main->mp->lengthMs() >= 1700);  // the note sounds for 14/16 of its 2 s
+  }
+
+  void everyButtonJumpsToTheLineUnderThePointer() {
+    Windows w;
+    w.main->action("ErrorBeep1Click")->setChecked(false);
+    w.setText("x\r\nc4\r\nd4 x");
+    w.main->RunCompilePlay1Click();
+    w.msg->show();
+    clickLine(w.msg->RichEdit1, 1);  // err(0)
+    QCOMPARE(w.main->reMain->caretLine(), 0);
+    for (Qt::MouseButton b : {Qt::RightButton, Qt::MiddleButton}) {
+      w.main->reMain->setCaret(0);
+      clickLineWith(w.msg->RichEdit1, 2, b);  // err(2)
+      QCOMPARE(w.main->reMain->caretLine(), 2);
+    }
+  }
+
+  // The checker's fragment takes no tab: Tab moves the focus.
+  void checkerTabIsNoText() {
+    Windows w;
+    w.main->MMLChecker1Click();
+    w.checker->re1->setPlainText("c");
+    QTest::keyClick(w.checker->re1, Qt::Key_Tab);
+    QTest::keyClick(w.checker->re1, Qt::Key_Backtab);
+    QCOMPARE(w.checker->re1->toPlainText(), QString("c"));
+  }
+
+  void sliderStretchesJumpsAndShowsTheTime() {
+    QCOMPARE(playTimeText(607500, 3599999), QString("10:07 / 59:59"));
+    Windows w;
+    w.main->resize(1000, 400);
+    w.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.main.get()));
+    TTrackBar* slider = w.main->scrMP;
+    QVERIFY(slider->width() >= 300);
+    w.main->resize(800, 400);
+    QTest::qWait(20);
+    QVERIFY(slider->isVisible());  // not pushed into the tool bar's overflow
+    QVERIFY(slider->geometry().right() < w.main->ToolBar1->width());
+    w.setText("t60 l1 c d e f g");
+    w.main->RunCompilePlay1Click();
+    w.main->RePlay1Click();  // stop
+    const int length = slider->maximum();
+    // A click on the groove three quarters along moves there.
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    QVERIFY(qAbs(slider->value() - length * 3 / 4) < length / 10);
+    QCOMPARE(slider->selStart(), slider->value());
+    QCOMPARE(w.main->ToolBar1->findChild<QLabel*>("playTime")->text(), playTimeText(slider->value(), length));
   }
 };
 

@@ -114,6 +114,54 @@ class SearchTest : public QObject {
     QVERIFY(help);
     QVERIFY2(help->source().toString().contains("transpose"), qPrintable(help->source().toString()));
   }
+
+  // F1 names the command at the caret as the language reads it; a name with
+  // a topic of its own opens that topic before its macro body is tried.
+  void helpOpensTheTopicAtTheCaret_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("topic");
+    const struct { const char* line; int column; const char* topic; } rows[] = {
+        {"_tr(1) CH=1", 1, "_tr — tracks and track groups"},
+        {"_tr(1) CH=1", 2, "_tr — tracks and track groups"},
+        {"_tr(1) CH=1", 5, "_tr — tracks and track groups"},
+        {"_TITLE(Morning Waltz)", 10, "_TITLE — title"},
+        {"_m(LEAD,c d e)", 1, "_m — define a macro"},
+        {"_print(hello)", 3, "_print — print a message"},
+        {"REV=40", 1, "REV — reverb"},
+        {"T=2 c", 0, "T — transpose"},
+        {"ACB(64,1)", 6, "ACB — pitch-bend curve"},
+        {"EX2(1,2)", 2, "EX2 — system exclusive with checksum"},
+        {"RESET_GM", 6, "RESET_GM — General MIDI reset"},
+        {"o5 l4 V=100", 9, "V — volume"},
+        {"t132", 2, "t — tempo"},
+        {"o5 l4 P=72", 4, "l — default length"},
+        {"e2 d8 c8", 4, "c d e f g a b — notes"},
+        {"@0 v96", 1, "@ — program change"},
+        {"q15 n60", 6, "n — note by number"},
+        {"[2 e2 ]", 1, "[ : ] — repeats"},
+        {"#timebase 96", 4, "#timebase — ticks per quarter note"},
+        {"\\15(40)", 2, "\\15 — reverb"},
+        {"~1=ptr", 4, "~n=ptr — time pointer"},
+        {"{ melody } c", 3, "{ } — block comment"},
+        {"c4 ; rest", 6, "; — comment to the end of the line"},
+    };
+    for (const auto& r : rows)
+      QTest::addRow("%s @%d", r.line, r.column) << QString::fromUtf8(r.line) << r.column << QString::fromUtf8(r.topic);
+  }
+  void helpOpensTheTopicAtTheCaret() {
+    QFETCH(QString, line);
+    QFETCH(int, column);
+    QFETCH(QString, topic);
+    Windows w;
+    w.setText("c d\n" + line + "\nr");
+    w.main->reMain->setCaret(4 + column);
+    w.main->Help2Click();
+    const THelpWindow* help = w.main->findChild<THelpWindow*>();
+    auto it = std::find_if(help->topics().begin(), help->topics().end(), [&](const HelpTopic& t) { return t.title == topic; });
+    QVERIFY2(it != help->topics().end(), qPrintable(topic));
+    QCOMPARE(help->source(), it->url());
+  }
 };
 
 QTEST_MAIN(SearchTest)
