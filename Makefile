@@ -14,9 +14,10 @@ all: build
 # and Python for the check of the reference's examples. The icons are drawn
 # with rsvg-convert; the package test checks the installed desktop entry,
 # file type, AppStream data and manual pages with the tools a desktop uses.
+# The crash-recovery test drives the editor on a virtual display.
 PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3 \
   librsvg2-bin dpkg-dev desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl \
-  appstream man-db groff-base
+  appstream man-db groff-base xvfb xdotool x11-utils
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)

@@ -28,5 +28,6 @@ int main(int argc, char** argv) {
   QStringList args = QApplication::arguments();
   if (args.size() > 1) frmMain.openFromCommandLine(args.at(1));
   frmMain.show();
+  frmMain.offerRecovery();
   return QApplication::exec();
 }

@@ -27,5 +27,6 @@ struct MessageBoxHooks {
   std::function<QString(const QString&, const QString&, const QString&)> input;
   std::function<int()> closePrompt;  // answers the close prompt with a QMessageBox::StandardButton
   std::function<void(const QString&)> error;  // the error box of a failed Open, Save or check
+  std::function<bool(const QString&)> restore;  // the offer of a recovery copy (the document's name); true restores
 };
 MessageBoxHooks& messageBoxHooks();

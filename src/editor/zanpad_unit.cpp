@@ -35,6 +35,7 @@
 #include "frm_msg_unit.h"
 #include "player.h"
 #include "player_settings.h"
+#include "crash_recovery.h"
 #include "recent_files.h"
 #include "text_boxes.h"
 #include "track_bar.h"
@@ -93,6 +94,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   createMenus();
   createToolBar();
   createStatusBar();
+
+  recovery = new CrashRecovery(reMain, [this] { return fileName; }, this);
+  connect(recovery, &CrashRecovery::writeFailed, this, &TfrmMain::setStatus);
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
@@ -510,6 +514,21 @@ bool TfrmMain::openFile(const QString& path) {
 
 void TfrmMain::openFromCommandLine(const QString& path) { openFile(path); }
 
+void TfrmMain::offerRecovery() {
+  recovery->offerRestore([this](const CrashRecovery::Copy& copy) {
+    // The document as it was saved, then the text as it was typed.
+    if (!copy.document.isEmpty() && QFileInfo(copy.document) != QFileInfo(fileName) &&
+        !(QFileInfo::exists(copy.document) && openFile(copy.document))) {
+      fileName = copy.document;  // gone or unreadable: Save writes it anew
+      UpdateCaption();
+    }
+    reMain->setPlainText(copy.text);
+    reMain->document()->setModified(true);
+    setStatus("Restored the unsaved changes kept at " + copy.written.toString("HH:mm:ss"));
+  }, messageBoxHooks().restore ? [](const CrashRecovery::Copy& copy) { return messageBoxHooks().restore(copy.document); }
+                               : std::function<bool(const CrashRecovery::Copy&)>{});
+}
+
 bool TfrmMain::Save1Click() {
   if (fileName.isEmpty()) return SaveAs1Click();
   return saveTo(fileName);
@@ -595,6 +614,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   mp->close();
+  recovery->discard();  // a clean exit: nothing to recover
   // A failed write leaves the old settings file whole; nothing is shown.
   writeSettings();
   for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),

@@ -30,6 +30,7 @@ class TfrmList;
 class TfrmChecker;
 class THelpWindow;
 class TRecentFiles;
+class CrashRecovery;
 class QKeyEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -54,6 +55,8 @@ class TfrmMain : public QMainWindow {
   MsgHost messageHost();
   // Loads the file named on the command line.
   void openFromCommandLine(const QString& path);
+  // At start-up: offers the recovery copy a crash left behind.
+  void offerRecovery();
 
   // ---- Components --------------------------------------------------------
   TExtMemo* reMain;
@@ -201,6 +204,7 @@ class TfrmMain : public QMainWindow {
   THelpWindow* help_ = nullptr;
  public:
   TRecentFiles* recentFiles = nullptr;  // File > Open Recent
+  CrashRecovery* recovery = nullptr;    // the recovery copy of the modified document
  private:
   bool clearingModified_ = false;  // UpdateCaption is clearing the document's modified flag
   QString compileNote_;        // the unencodable-character note of the coming compile

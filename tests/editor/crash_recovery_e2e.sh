@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# zanpad killed (SIGKILL) with unsaved text, then started again on a virtual
+# display: it offers the recovery copy, and Yes brings the typed text back.
+#   crash_recovery_e2e.sh ZANPAD
+set -euo pipefail
+zanpad=$1
+work=$(mktemp -d)
+pad=
+xvfb=
+cleanup() {
+  [ -n "$pad" ] && kill -9 "$pad" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A display of our own, its number free.
+for n in $(seq 140 199); do
+  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display HOME=$work ZANPAD_DATA_DIR=$work/data QT_QPA_PLATFORM=xcb
+unset ZAN_TEST_MODE
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+printf 'c\r\n' >"$work/song.zan"
+
+# Waits for a window whose name matches $1 and gives it the keyboard.
+focus() {
+  local win
+  win=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -1) || fail "no window \"$1\""
+  xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
+  sleep 0.3
+}
+
+"$zanpad" "$work/song.zan" >/dev/null 2>&1 &
+pad=$!
+focus 'song.zan'
+xdotool type --delay 30 'd e f g '
+for _ in $(seq 100); do compgen -G "$work/data/recovery/*.recovery" >/dev/null && break; sleep 0.1; done
+compgen -G "$work/data/recovery/*.recovery" >/dev/null || fail "no recovery copy was written"
+kill -9 "$pad"
+wait "$pad" 2>/dev/null || true
+pad=
+grep -q 'd e f g' "$work/song.zan" && fail "the typed text reached the score without a save"
+
+"$zanpad" "$work/song.zan" >/dev/null 2>&1 &
+pad=$!
+focus 'Restore unsaved changes'
+xdotool key Return
+focus '\*zan - '
+xdotool key ctrl+s
+for _ in $(seq 100); do grep -q 'd e f g' "$work/song.zan" && break; sleep 0.1; done
+grep -q 'd e f g' "$work/song.zan" || fail "the restored text was not saved: $(cat "$work/song.zan")"
+compgen -G "$work/data/recovery/*.recovery" >/dev/null && fail "the copy outlived the save"
+echo "restored and saved: $(tr -d '\r' <"$work/song.zan")"
