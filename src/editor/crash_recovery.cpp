@@ -1,4 +1,5 @@
 #include "crash_recovery.h"
+#include "document_io.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -69,7 +70,7 @@ void CrashRecovery::writeCopy() {
   QSaveFile file(path);
   QString text = editor_->toPlainText();
   QByteArray bytes = QByteArray(kMagic) + '\n' + name.toUtf8() + '\n' + text.toUtf8();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (!openForSaving(file) || file.write(bytes) != bytes.size() || !file.commit()) {
     emit writeFailed(QString("Cannot keep a recovery copy in %1: %2").arg(folder(), file.errorString()));
     return;
   }

@@ -58,6 +58,8 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
   return true;
 }
 
+bool openForSaving(QSaveFile& file) { return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
 bool saveDocument(const QString& path, const QStringList& lines, TextEncoding encoding, QString& error) {
   QString text = lines.join("\r\n");
   if (!lines.isEmpty()) text += "\r\n";
@@ -69,7 +71,7 @@ bool saveDocument(const QString& path, const QStringList& lines, TextEncoding en
     bytes = QByteArray(cp.data(), static_cast<qsizetype>(cp.size()));
   }
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
+  if (!openForSaving(file)) {
     error = file.errorString();
     return false;
   }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSaveFile;
+
 enum class TextEncoding { Cp932, Utf8 };
 
 struct LoadedDocument {
@@ -22,6 +24,12 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error);
 // `error` set on failure. In CP932, characters it cannot hold would become
 // '?': callers check with firstUnencodable() first.
 bool saveDocument(const QString& path, const QStringList& lines, TextEncoding encoding, QString& error);
+
+// Opens a QSaveFile for writing, without Qt's write buffer. Every file the
+// editor saves goes through it: buffered, a write that fails when commit()
+// flushes the buffer (a full disk) goes unnoticed by QSaveFile, which then
+// reports success and puts an empty or short file in place of the old one.
+bool openForSaving(QSaveFile& file);
 
 // The first character of `text` that CP932 cannot hold, or an empty string.
 QString firstUnencodable(const QString& text);

@@ -13,6 +13,7 @@
 #include <QSettings>
 
 #include "app_paths.h"
+#include "text_boxes.h"
 #include "zanpad_unit.h"
 
 QSettings userSettings() {
@@ -37,13 +38,15 @@ PlayerSettings loadPlayerSettings() {
   return s;
 }
 
-void savePlayerSettings(const PlayerSettings& s) {
-  if (qEnvironmentVariableIsSet("ZAN_TEST_MODE")) return;
+bool savePlayerSettings(const PlayerSettings& s) {
+  if (qEnvironmentVariableIsSet("ZAN_TEST_MODE")) return true;
   QSettings q = userSettings();
   q.setValue("player/output", QString::fromStdString(s.config.output));
   q.setValue("player/soundfont", QString::fromStdString(s.config.soundFont));
   q.setValue("player/audiodriver", QString::fromStdString(s.config.audioDriver));
   q.setValue("player/gain", s.config.gain);
+  q.sync();
+  return q.status() == QSettings::NoError;
 }
 
 TfrmDevice::TfrmDevice(const PlayerSettings& settings, QWidget* parent) : QDialog(parent) {
@@ -125,7 +128,8 @@ PlayerSettings TfrmDevice::settings() const {
 void TfrmMain::MIDIDEVICE1Click() {
   TfrmDevice dialog(loadPlayerSettings(), this);
   if (dialog.exec() != QDialog::Accepted) return;
-  savePlayerSettings(dialog.settings());
+  if (!savePlayerSettings(dialog.settings()))
+    ErrorBox(QString("Cannot save the player settings in \"%1\"").arg(userSettings().fileName()));
   applyPlayerSettings();
 }
 

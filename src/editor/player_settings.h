@@ -18,7 +18,8 @@ struct PlayerSettings {
 };
 
 PlayerSettings loadPlayerSettings();
-void savePlayerSettings(const PlayerSettings& settings);
+// False when the settings could not be written (the file keeps what it held).
+bool savePlayerSettings(const PlayerSettings& settings);
 
 // The user's settings file that holds the player's settings, and beside
 // them the recent files and the windows' geometry ("zanpad_reg.ini" keeps

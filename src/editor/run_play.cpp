@@ -12,6 +12,8 @@
 #include <exception>
 
 #include "app_paths.h"
+#include "document_io.h"
+#include "text_boxes.h"
 #include "ext_memo.h"
 #include "frm_msg_unit.h"
 #include "player.h"
@@ -182,13 +184,14 @@ bool TfrmMain::exportTo(const QString& path) {
   }
   QFile source(midPath());
   QSaveFile target(path);  // written beside the target, then renamed over it
-  if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
+  if (!source.open(QIODevice::ReadOnly) || !openForSaving(target)) {
     setStatus("Not exported: " + (source.isOpen() ? target.errorString() : source.errorString()));
     return false;
   }
   QByteArray bytes = source.readAll();
   if (target.write(bytes) != bytes.size() || !target.commit()) {
     setStatus("Not exported: " + target.errorString());
+    ErrorBox(QString("Cannot export \"%1\": %2").arg(path, target.errorString()));
     return false;
   }
   return true;

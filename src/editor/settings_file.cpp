@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "document_io.h"
+
 namespace {
 
 // The font record: name, pixel height, colour, style bits and character
@@ -75,7 +77,7 @@ bool readSettingsFile(const QString& path, EditorSettings& settings) {
 
 bool writeSettingsFile(const QString& path, const EditorSettings& settings) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+  if (!openForSaving(file)) return false;
   QDataStream out(&file);
   out.setVersion(kStreamVersion);
   const QFont& f = settings.font;

@@ -615,8 +615,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   }
   mp->close();
   recovery->discard();  // a clean exit: nothing to recover
-  // A failed write leaves the old settings file whole; nothing is shown.
-  writeSettings();
+  // A failed write leaves the old settings file whole, and says so.
+  if (!writeSettings()) ErrorBox(QString("Cannot save the settings in \"%1\"").arg(settingsPath()));
   for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
                      static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
     saveWindowGeometry(w);

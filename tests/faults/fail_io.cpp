@@ -7,7 +7,9 @@
  *   ZAN_FAIL=write:KILL:2     the process is killed (SIGKILL) at its 2nd write()
  *
  * Only writes to regular files count (the terminal and pipes are left alone,
- * so that messages still reach the test). */
+ * so that messages still reach the test). With ZAN_FAIL_UNTIL_ARMED set,
+ * nothing fails until the program under test sets ZAN_FAIL_ARMED (a test
+ * that prepares its files first). */
 #include <dlfcn.h>
 #include <errno.h>
 #include <signal.h>
@@ -44,6 +46,7 @@ extern "C" {
 static int should_fail(const char* name) {
   setup();
   if (fail_from < 0 || strcmp(name, fail_call) != 0) return 0;
+  if (getenv("ZAN_FAIL_UNTIL_ARMED") && !getenv("ZAN_FAIL_ARMED")) return 0;
   if (++calls < fail_from) return 0;
   if (fail_kill) raise(SIGKILL);
   errno = fail_errno;
