@@ -63,6 +63,9 @@ class TExtMemo : public QPlainTextEdit {
   QColor background() const;
   void setBackground(const QColor& colour);
 
+  // Room left of the text for a gutter laid over the editor's frame.
+  void setGutterWidth(int pixels) { setViewportMargins(pixels, 0, 0, 0); }
+
  signals:
   // Sent before the editor handles the event itself.
   void keyDown(QKeyEvent* event);

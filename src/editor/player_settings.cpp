@@ -49,6 +49,24 @@ bool savePlayerSettings(const PlayerSettings& s) {
   return q.status() == QSettings::NoError;
 }
 
+LiveScoreSettings loadLiveScoreSettings() {
+  LiveScoreSettings s;
+  if (qEnvironmentVariableIsSet("ZAN_TEST_MODE")) return s;
+  QSettings q = userSettings();
+  s.syntaxHighlighting = q.value("view/syntaxhighlighting", true).toBool();
+  s.lineNumbers = q.value("view/linenumbers", true).toBool();
+  s.checkWhileTyping = q.value("view/checkwhiletyping", true).toBool();
+  return s;
+}
+
+void saveLiveScoreSettings(const LiveScoreSettings& s) {
+  if (qEnvironmentVariableIsSet("ZAN_TEST_MODE")) return;
+  QSettings q = userSettings();
+  q.setValue("view/syntaxhighlighting", s.syntaxHighlighting);
+  q.setValue("view/linenumbers", s.lineNumbers);
+  q.setValue("view/checkwhiletyping", s.checkWhileTyping);
+}
+
 TfrmDevice::TfrmDevice(const PlayerSettings& settings, QWidget* parent) : QDialog(parent) {
   setObjectName("frmDevice");
   setWindowTitle("MIDI DEVICE");

@@ -26,6 +26,16 @@ bool savePlayerSettings(const PlayerSettings& settings);
 // its fixed layout). Tests get a private one in the data directory.
 QSettings userSettings();
 
+// The switches of the live score (colours, gutter, checking while typing),
+// kept with the player's settings.
+struct LiveScoreSettings {
+  bool syntaxHighlighting = true;
+  bool lineNumbers = true;
+  bool checkWhileTyping = true;
+};
+LiveScoreSettings loadLiveScoreSettings();
+void saveLiveScoreSettings(const LiveScoreSettings& settings);
+
 class TfrmDevice : public QDialog {
   Q_OBJECT
  public:

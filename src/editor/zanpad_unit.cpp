@@ -28,6 +28,7 @@
 #include "app_paths.h"
 #include "bookmarks.h"
 #include "help_window.h"
+#include "live_score.h"
 #include "comment_list.h"
 #include "editor_fonts.h"
 #include "ext_memo.h"
@@ -94,6 +95,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   createMenus();
   createToolBar();
   createStatusBar();
+  liveScore_ = new LiveScore(reMain, this);
+  liveScore_->attach(this);
+  connect(liveScore_, &LiveScore::statusMessage, this, &TfrmMain::setStatus);
 
   recovery = new CrashRecovery(reMain, [this] { return fileName; }, this);
   connect(recovery, &CrashRecovery::writeFailed, this, &TfrmMain::setStatus);

@@ -31,6 +31,7 @@ class TfrmChecker;
 class THelpWindow;
 class TRecentFiles;
 class CrashRecovery;
+class LiveScore;
 class QKeyEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -68,6 +69,7 @@ class TfrmMain : public QMainWindow {
   TfrmMsg* frmMsg = nullptr;
   TfrmList* frmList = nullptr;
   TfrmChecker* frmChecker = nullptr;
+  LiveScore* liveScore_ = nullptr;  // colours, gutter, checking while typing, time at the caret
 
   // ---- Fields -------------------------------------------------------------
   QString fileName;             // full path of the document; empty when unnamed

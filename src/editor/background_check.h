@@ -1,0 +1,89 @@
+// BackgroundCheck: compiles the score a moment after the last edit, on a
+// worker thread with a compiler object of its own, into memory: no file is
+// written and "zan.mid" is left alone. The result (the errors placed in the
+// text, where each line began in time) comes back by a queued signal; a
+// result for a text that has changed since is dropped.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QThread;
+class QPlainTextEdit;
+
+// One error of a check, placed in the editor's text.
+struct CheckMark {
+  int line = 0;             // the editor's line (from 0)
+  int from = 0;             // characters of that line to underline
+  int length = 0;
+  bool elsewhere = false;   // found in an included file: marked on its #include line
+  QString message;          // the compiler's error line, and for an included file where in it
+  QString explanation;      // what the error number means, in English
+};
+
+// Where the compile of an editor line began.
+struct LineTime {
+  int track = -1;  // -1: the line was not compiled (after #end, inside a comment, ...)
+  int tick = 0;
+};
+
+struct CheckResult {
+  quint64 generation = 0;           // the text it was made from
+  std::vector<CheckMark> marks;     // in the order the compiler reported them
+  std::vector<LineTime> lines;      // one per editor line
+  std::vector<std::pair<int, int>> tempos;  // (tick, microseconds a quarter note), by tick
+  int timebase = 96;
+  double milliseconds = 0;          // how long the compile took
+};
+
+// Checks `text` (the editor's lines joined by U+2029, as the document holds
+// them) as Run would compile it. REQUIRES: called on one thread at a time
+// per `compiler`.
+namespace zan {
+class TSmf;
+}
+CheckResult checkScore(zan::TSmf& compiler, const QString& text);
+
+class CheckWorker;
+
+class BackgroundCheck : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDelayMs = 400;  // after the last edit
+
+  explicit BackgroundCheck(QPlainTextEdit* editor, QObject* parent = nullptr);
+  ~BackgroundCheck() override;
+
+  // Off: no check runs, and the last result is withdrawn (an empty one is sent).
+  void setEnabled(bool on);
+  bool isEnabled() const { return enabled_; }
+  // Starts a check of the text as it stands, without waiting.
+  void checkNow();
+  bool busy() const { return pending_ > 0; }
+
+ signals:
+  void resultReady(const CheckResult& result);
+
+ private:
+  void textChanged();
+  void receive(const CheckResult& result);
+
+  QPlainTextEdit* editor_;
+  bool enabled_ = true;
+  QTimer timer_;
+  QThread* thread_;
+  CheckWorker* worker_;
+  quint64 generation_ = 0;  // counts edits
+  int pending_ = 0;         // checks asked for and not yet answered
+  std::shared_ptr<std::atomic<quint64>> latest_;  // the newest generation asked for; older requests are skipped
+};
+
+// The English explanation of error `number` from the language reference.
+QString errorExplanation(int number);

@@ -1,0 +1,50 @@
+// ErrorMarks: the errors of the last background check shown in the text: a
+// wavy underline under the offending text, the message and what it means
+// on hover, and the message in the status bar when the caret enters it.
+// The marks follow the text as it is edited until the next check.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTextCursor>
+
+#include <vector>
+
+#include "background_check.h"
+
+class QPlainTextEdit;
+
+class ErrorMarks : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ErrorMarks(QPlainTextEdit* editor, QObject* parent = nullptr);
+
+  void setResult(const CheckResult& result);
+
+  struct Placed {
+    QTextCursor span;  // the underlined text (no selection: the line only)
+    CheckMark mark;
+  };
+  const std::vector<Placed>& marks() const { return marks_; }
+  // The tooltip for document position `position`: the message and its
+  // explanation, or empty when no underline covers it.
+  QString tooltipAt(int position) const;
+  // The message and explanation of every mark on line `line`.
+  QString lineText(int line) const;
+
+ signals:
+  void changed();
+  void statusMessage(const QString& text);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  const Placed* markAt(int position) const;
+  void caretMoved();
+
+  QPlainTextEdit* editor_;
+  std::vector<Placed> marks_;
+  const Placed* caretIn_ = nullptr;  // the mark the caret stands in
+};

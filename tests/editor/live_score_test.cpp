@@ -1,0 +1,145 @@
+// The live score on an editor of its own: colours from the lexer, the
+// gutter, errors marked by the background check, and the time at the caret.
+#include <QDir>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+
+#include "background_check.h"
+#include "caret_time.h"
+#include "error_marks.h"
+#include "ext_memo.h"
+#include "line_number_area.h"
+#include "live_score.h"
+#include "syntax_highlighter.h"
+
+namespace {
+
+// The foreground the highlighter gave character `at` of line `line`.
+QColor colourAt(TExtMemo& editor, int line, int at) {
+  const QTextBlock block = editor.document()->findBlockByNumber(line);
+  for (const QTextLayout::FormatRange& r : block.layout()->formats())
+    if (at >= r.start && at < r.start + r.length) return r.format.foreground().color();
+  return QColor();
+}
+
+// Checks the editor's text now and waits for the result.
+void checkAndWait(LiveScore& live) {
+  QSignalSpy done(live.check(), &BackgroundCheck::resultReady);
+  live.check()->checkNow();
+  QVERIFY(done.wait(5000));
+}
+
+}  // namespace
+
+class LiveScoreTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { qputenv("ZAN_TEST_MODE", "1"); }
+
+  void coloursFollowTheLexerAndTheBackground() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    editor.setPlainText("c4 {x} ZZ");
+    live.highlighter()->rehighlight();
+    const auto light = SyntaxHighlighter::schemeFor(Qt::white);
+    QCOMPARE(colourAt(editor, 0, 0), light[int(zan::TokenKind::Note)].foreground().color());
+    QCOMPARE(colourAt(editor, 0, 3), light[int(zan::TokenKind::Comment)].foreground().color());
+    QCOMPARE(colourAt(editor, 0, 7), light[int(zan::TokenKind::Unknown)].foreground().color());
+    editor.setBackground(Qt::black);
+    QVERIFY(colourAt(editor, 0, 0).lightnessF() > 0.5);
+    live.syntaxHighlightingAction()->setChecked(false);
+    QVERIFY(editor.document()->firstBlock().layout()->formats().isEmpty());
+  }
+
+  void gutterClickSelectsItsLine() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    editor.resize(400, 300);
+    editor.show();
+    editor.setPlainText("c\nd e\nf");
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    LineNumberArea* gutter = live.gutter();
+    QVERIFY(gutter->isVisible() && gutter->width() > 0);
+    const int y = editor.cursorRect(QTextCursor(editor.document()->findBlockByNumber(1))).center().y();
+    QCOMPARE(gutter->lineAt(y), 1);
+    QTest::mouseClick(gutter, Qt::LeftButton, {}, QPoint(gutter->width() / 2, y));
+    QCOMPARE(editor.selText(), QString("d e\n"));
+    live.lineNumbersAction()->setChecked(false);
+    QCOMPARE(gutter->areaWidth(), 0);
+  }
+
+  void errorsAreUnderlinedWithTheirMessage() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    QSignalSpy status(&live, &LiveScore::statusMessage);
+    editor.setPlainText("c4 x d4 x\ne8 y");
+    checkAndWait(live);
+    const auto selections = editor.extraSelections();
+    QCOMPARE(selections.size(), 3);
+    QCOMPARE(selections[0].cursor.selectionStart(), 3);  // each x where the compiler met it
+    QCOMPARE(selections[0].cursor.selectedText(), QString("x"));
+    QCOMPARE(selections[1].cursor.selectionStart(), 8);
+    QCOMPARE(selections[2].cursor.selectedText(), QString("y"));
+    QCOMPARE(selections[2].cursor.blockNumber(), 1);
+    QCOMPARE(selections[0].format.underlineStyle(), QTextCharFormat::WaveUnderline);
+    const QString tip = live.marks()->tooltipAt(3);
+    QVERIFY(tip.startsWith("err(0)\"x\":解読不能文字です\""));
+    QVERIFY(tip.contains("\n\"Undecipherable character\": a character where a command should start"));
+    QVERIFY(live.marks()->tooltipAt(1).isEmpty());
+    editor.setCaret(editor.lineStart(1) + 3);
+    QCOMPARE(status.count(), 1);
+    QVERIFY(status.last().at(0).toString().startsWith("err(1)\"y\""));
+  }
+
+  void aCheckOfAnOlderTextIsDropped() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    QSignalSpy results(live.check(), &BackgroundCheck::resultReady);
+    editor.setPlainText("x");
+    live.check()->checkNow();
+    editor.setPlainText("c\nd\nx");
+    live.check()->checkNow();
+    QTRY_VERIFY(!live.check()->busy());
+    QCOMPARE(results.count(), 1);
+    QCOMPARE(live.marks()->marks().size(), size_t(1));
+    QCOMPARE(live.marks()->marks()[0].mark.line, 2);
+  }
+
+  void timeAtTheCaretThroughTempoChangesAndIncludes() {
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QFile sub("sub.zan"), bad("bad.zan");
+    QVERIFY(sub.open(QIODevice::WriteOnly) && bad.open(QIODevice::WriteOnly));
+    sub.write("c4\r\nc4\r\n");
+    bad.write("c\r\nx\r\n");
+    sub.close();
+    bad.close();
+    TExtMemo editor;
+    LiveScore live(&editor);
+    editor.setPlainText("t60 c4\nt120 c4 c4\n#include \"sub.zan\"\nc4 c4\n#include \"bad.zan\"\n#end\nc");
+    checkAndWait(live);
+    QDir::setCurrent(previous);
+    CaretTime* time = live.caretTime();
+    QCOMPARE(time->textFor(0), QString("track 0  tick 0  beat 0  0:00.0"));
+    // 93 ticks at 60 a minute, then the tempo 120 three ticks ahead of its line.
+    QCOMPARE(time->textFor(1), QString("track 0  tick 96  beat 1  0:00.9"));
+    QCOMPARE(time->textFor(3), QString("track 0  tick 480  beat 5  0:02.9"));
+    QCOMPARE(time->textFor(6), QString());  // after #end
+    editor.setCaret(editor.lineStart(3));
+    QCOMPARE(time->label()->text(), time->textFor(3));
+    // The included file's error is marked on its #include line.
+    QCOMPARE(live.marks()->marks().size(), size_t(1));
+    const ErrorMarks::Placed& m = live.marks()->marks()[0];
+    QVERIFY(m.mark.elsewhere);
+    QCOMPARE(m.span.selectedText(), QString("#include \"bad.zan\""));
+    QVERIFY(m.mark.message.startsWith("In \"bad.zan\" line 1: err(8)\"x\""));
+  }
+};
+
+QTEST_MAIN(LiveScoreTest)
+#include "live_score_test.moc"
