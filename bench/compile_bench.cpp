@@ -9,17 +9,22 @@
 //   MacroLine     one line of thousands of macro calls (a line that grows by
 //                 expansion must compile in time proportional to its length)
 //   LibraryHeavy  library macros, ACTIVE_CC curves, SEL and IF inside loops
+//   PlainMelodyLineStarts  PlainMelody with each line's start recorded, as
+//                 the editor's background check compiles
+//   Lexer         1 MB of score (every kind above) classified line by line,
+//                 as the editor's colouring does
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "scores.h"
+#include "zan/lexer.h"
 
 namespace {
 
 using namespace zan::bench;
 
-void compileScore(benchmark::State& state, const std::string& score) {
+void compileScore(benchmark::State& state, const std::string& score, bool recordLineStarts = false) {
   const int notes = notesIn(score);
   zan::TSmf smf;
   // One compile before timing: a reused compiler keeps its memory, as the
@@ -28,8 +33,11 @@ void compileScore(benchmark::State& state, const std::string& score) {
   smf.CompileToBytes();
   size_t fileSize = 0;
   int64_t errors = 0;
+  std::vector<zan::LineStart> starts;
   for (auto _ : state) {
     smf.Reset();
+    starts.clear();
+    smf.lineStarts = recordLineStarts ? &starts : nullptr;
     smf.sourceLines.setText(score);
     std::vector<uint8_t> file = smf.CompileToBytes();
     fileSize = file.size();
@@ -51,6 +59,29 @@ void BM_LoopTracks(benchmark::State& state) { compileScore(state, loopTracksScor
 void BM_MacroTracks(benchmark::State& state) { compileScore(state, macroTracksScore(static_cast<int>(state.range(0)))); }
 void BM_MacroLine(benchmark::State& state) { compileScore(state, macroLineScore(static_cast<int>(state.range(0)))); }
 void BM_LibraryHeavy(benchmark::State& state) { compileScore(state, libraryScore(static_cast<int>(state.range(0)))); }
+void BM_PlainMelodyLineStarts(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), true);
+}
+
+void BM_Lexer(benchmark::State& state) {
+  const std::string score = lexerScore(static_cast<size_t>(state.range(0)));
+  zan::SourceLines lines;
+  lines.setText(score);
+  std::vector<zan::Token> tokens;
+  size_t spans = 0;
+  for (auto _ : state) {
+    zan::LexState lexState;
+    spans = 0;
+    for (const std::string& line : lines.lines()) {
+      zan::lexLine(line, lexState, tokens);
+      spans += tokens.size();
+    }
+    benchmark::DoNotOptimize(spans);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(score.size()));
+  state.counters["lines"] = lines.size();
+  state.counters["spans"] = static_cast<double>(spans);
+}
 
 BENCHMARK(BM_PlainMelody)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoopHeavy)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
@@ -58,6 +89,8 @@ BENCHMARK(BM_LoopTracks)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchm
 BENCHMARK(BM_MacroTracks)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MacroLine)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibraryHeavy)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodyLineStarts)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lexer)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

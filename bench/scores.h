@@ -81,6 +81,16 @@ inline std::string libraryScore(int notes) {
   return s;
 }
 
+// At least `bytes` of score mixing every kind above, for the lexer.
+inline std::string lexerScore(size_t bytes) {
+  const std::string parts[] = {plainScore(2000), macroTracksScore(20000), libraryScore(2000), loopTracksScore(20000),
+                               macroLineScore(400)};
+  std::string s = "{ a score of every kind,\nfor the lexer }\n";
+  while (s.size() < bytes)
+    for (const std::string& p : parts) s += p;
+  return s;
+}
+
 inline int notesIn(const std::string& score) {
   // Counted by compiling once: note-ons are what a listener hears.
   zan::TSmf smf;

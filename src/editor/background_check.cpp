@@ -7,6 +7,10 @@
 #include <QTextDocument>
 #include <QThread>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "document_io.h"
@@ -167,6 +171,9 @@ BackgroundCheck::BackgroundCheck(QPlainTextEdit* editor, QObject* parent)
   worker_->moveToThread(thread_);
   connect(worker_, &CheckWorker::done, this, &BackgroundCheck::receive, Qt::QueuedConnection);
   thread_->setObjectName("BackgroundCheck");
+  // Typing comes first: on Linux a thread's priority is its nice value,
+  // which QThread's priorities do not set.
+  connect(thread_, &QThread::started, worker_, [] { setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10); });
   thread_->start(QThread::LowPriority);
 
   timer_.setSingleShot(true);
