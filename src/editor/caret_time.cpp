@@ -18,6 +18,10 @@ CaretTime::CaretTime(QPlainTextEdit* editor, QObject* parent) : QObject(parent),
   connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, &CaretTime::update);
 }
 
+CaretTime::~CaretTime() {
+  if (label_ && !label_->parent()) delete label_;
+}
+
 void CaretTime::setResult(const CheckResult& result) {
   result_ = result;
   update();

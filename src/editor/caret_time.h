@@ -4,12 +4,13 @@
 // changes. A line the check did not compile shows nothing.
 #pragma once
 
+#include <QLabel>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include "background_check.h"
 
-class QLabel;
 class QPlainTextEdit;
 
 class CaretTime : public QObject {
@@ -17,6 +18,7 @@ class CaretTime : public QObject {
 
  public:
   explicit CaretTime(QPlainTextEdit* editor, QObject* parent = nullptr);
+  ~CaretTime() override;
 
   void setResult(const CheckResult& result);
   QLabel* label() const { return label_; }
@@ -29,6 +31,6 @@ class CaretTime : public QObject {
   void update();
 
   QPlainTextEdit* editor_;
-  QLabel* label_;
+  QPointer<QLabel> label_;  // owned until a status bar takes it
   CheckResult result_;
 };

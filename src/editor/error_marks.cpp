@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace {
 
 QString describe(const CheckMark& m) { return m.explanation.isEmpty() ? m.message : m.message + "\n" + m.explanation; }
