@@ -13,8 +13,9 @@ QString describe(const CheckMark& m) { return m.explanation.isEmpty() ? m.messag
 
 }  // namespace
 
-ErrorMarks::ErrorMarks(QPlainTextEdit* editor, QObject* parent) : QObject(parent), editor_(editor) {
-  editor_->viewport()->installEventFilter(this);
+ErrorMarks::ErrorMarks(QPlainTextEdit* editor, QObject* parent)
+    : QObject(parent), editor_(editor), viewport_(editor->viewport()) {
+  viewport_->installEventFilter(this);
   connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, &ErrorMarks::caretMoved);
 }
 
@@ -63,7 +64,9 @@ QString ErrorMarks::lineText(int line) const {
 }
 
 bool ErrorMarks::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == editor_->viewport() && event->type() == QEvent::ToolTip) {
+  // The editor is not asked for its viewport here: events reach this filter
+  // while the editor is being destroyed.
+  if (event->type() == QEvent::ToolTip && watched == viewport_) {
     auto* help = static_cast<QHelpEvent*>(event);
     const QString tip = tooltipAt(editor_->cursorForPosition(help->pos()).position());
     if (tip.isEmpty()) {

@@ -45,6 +45,7 @@ class ErrorMarks : public QObject {
   void caretMoved();
 
   QPlainTextEdit* editor_;
+  QObject* viewport_;  // the editor's, compared with only
   std::vector<Placed> marks_;
   const Placed* caretIn_ = nullptr;  // the mark the caret stands in
 };

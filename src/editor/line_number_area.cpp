@@ -70,10 +70,8 @@ void LineNumberArea::place() {
 }
 
 bool LineNumberArea::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == editor_) {
-    if (event->type() == QEvent::Resize) place();
-    if (event->type() == QEvent::FontChange) updateWidth();
-  }
+  if (watched == editor_ && event->type() == QEvent::Resize) place();
+  if (watched == editor_ && event->type() == QEvent::FontChange) updateWidth();
   return QWidget::eventFilter(watched, event);
 }
 
