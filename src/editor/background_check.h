@@ -16,6 +16,9 @@
 
 class QThread;
 class QPlainTextEdit;
+namespace zan {
+class TSmf;
+}
 
 // One error of a check, placed in the editor's text.
 struct CheckMark {
@@ -43,11 +46,8 @@ struct CheckResult {
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds
-// them) as Run would compile it. REQUIRES: called on one thread at a time
-// per `compiler`.
-namespace zan {
-class TSmf;
-}
+// them) as Run would compile it, with `compiler`, in memory. REQUIRES: one
+// thread at a time uses `compiler`.
 CheckResult checkScore(zan::TSmf& compiler, const QString& text);
 
 class CheckWorker;
