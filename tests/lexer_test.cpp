@@ -56,6 +56,9 @@ TEST(LexerTest, SpansOfOneLine) {
       {"ZZ 8 }", "E:ZZ E:8 E:}"},
       {"/c", "E:/ N:c"},
       {"c #end d", "N:c D:#end K: d"},
+      {"#octave_up_down 1 #randomize -5 #foo", "D:#octave_up_down 1 D:#randomize -5 D:# N:f S:oo"},
+      {"~1=rnd(5) ~2=ptr ~3+4 ~4=M", "V:~1=rnd(5) V:~2=ptr V:~3+4 V:~4=M"},
+      {"Q(%10) \\23=8 CD_(4,c,e,g)", "M:Q A:(%10) X:\\23 A:=8 M:CD_ A:(4,c,e,g)"},
   };
   for (const Row& r : rows) {
     LexState state;
@@ -78,6 +81,11 @@ TEST(LexerTest, MacrosAreKnownFromTheirDefinitionOn) {
                                       "K:{second} A:\"d\") M:Y"}));
   // What the compiler refuses is not defined.
   EXPECT_EQ(lexScore({"_m(ZY,ZY) _m(cd,e) ZY"}), (std::vector<std::string>{"U:_m A:(ZY,ZY) U:_m A:(cd,e) E:ZY"}));
+}
+
+TEST(LexerTest, OneLetterMacrosAndNamesAfterAnInclude) {
+  EXPECT_EQ(lexScore({"_m(x,c e) x _smon x _smoff x", "ZZ #include \"f.zan\" ZZ"}),
+            (std::vector<std::string>{"U:_m A:(x,c e) E:x U:_smon M:x U:_smoff E:x", "E:ZZ D:#include \"f.zan\" M:ZZ"}));
 }
 
 TEST(LexerTest, SkipModeAndEndLeaveTextUncompiled) {

@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QtTest>
 
+#include "app_paths.h"
 #include "background_check.h"
 #include "caret_time.h"
 #include "error_marks.h"
@@ -14,6 +15,7 @@
 #include "line_number_area.h"
 #include "live_score.h"
 #include "syntax_highlighter.h"
+#include "editor_fixture.h"
 
 namespace {
 
@@ -107,6 +109,29 @@ class LiveScoreTest : public QObject {
     QCOMPARE(results.count(), 1);
     QCOMPARE(live.marks()->marks().size(), size_t(1));
     QCOMPARE(live.marks()->marks()[0].mark.line, 2);
+  }
+
+  // In the main window: the switches are in the View menu, and a check
+  // leaves no file behind.
+  void theMainWindowsCheckWritesNoFile() {
+    Windows w;
+    QFile::remove(midPath());
+    for (const char* name : {"SyntaxHighlighting", "LineNumbers", "CheckWhileTyping"}) {
+      QAction* a = w.main->findChild<QAction*>(name);
+      QVERIFY(a && a->isChecked() && !a->associatedObjects().isEmpty());
+    }
+    w.setText("c d e x");
+    checkAndWait(*w.main->liveScore_);
+    QCOMPARE(w.main->liveScore_->marks()->marks().size(), size_t(1));
+    QVERIFY(!QFile::exists(midPath()));
+    QVERIFY(w.messages().isEmpty());  // the message view is Run's alone
+  }
+
+  // The explanation of each error number, from the reference.
+  void explanationsComeFromTheReference() {
+    const char* const expected[] = {"Unknown error.", "\"The file cannot be opened.\"", "\"Undecipherable character\":",
+                                    "A required argument is missing.", "\"Bad argument\":", "\"Syntax error\":"};
+    for (int n = 0; n < 6; ++n) QVERIFY2(errorExplanation(n).startsWith(expected[n]), qPrintable(errorExplanation(n)));
   }
 
   void timeAtTheCaretThroughTempoChangesAndIncludes() {
