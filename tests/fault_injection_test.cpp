@@ -117,10 +117,14 @@ TEST_F(FaultTest, FailedOrInterruptedWritesKeepThePreviousFile) {
     std::ofstream(dir_ / r.target) << kOld;
     const Run run = zan((wav ? "--soundfont " + sf + " " : std::string()) + r.args, r.fail);
     EXPECT_EQ(run.status, r.status) << run.err;
-    if (r.status != -SIGKILL) EXPECT_EQ(run.err, r.message);
+    if (r.status != -SIGKILL) {
+      EXPECT_EQ(run.err, r.message);
+    }
     EXPECT_EQ(readText(dir_ / r.target), kOld);
     // A killed process cannot clean up after itself; any other failure does.
-    if (r.status != -SIGKILL) EXPECT_EQ(outputs(), std::vector<std::string>{r.target});
+    if (r.status != -SIGKILL) {
+      EXPECT_EQ(outputs(), std::vector<std::string>{r.target});
+    }
     for (const std::string& f : outputs()) fs::remove(dir_ / f);
   }
 }
