@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <nlohmann/json.hpp>
+
 #include "test_support.h"
 
 namespace zan::test {
@@ -219,6 +221,35 @@ TEST_F(CliTest, DashOWritesTheFileToStandardOutputAndMessagesToStandardError) {
   EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(run.out.data()), run.out.size()), kOneNoteFile);
   EXPECT_EQ(run.err, "Compile Start\nok\n");
   EXPECT_EQ(files(), std::vector<std::string>{"one.zan"});
+}
+
+TEST_F(CliTest, DiagnosticsForOtherTools) {
+  fs::create_directories(dir_ / "parts");
+  write("parts/sub.zan", "c\nv300 Q\n");
+  write("s.zan", "_print(hi) c \xF0\x9F\x8E\xB5 あ x\n#include \"parts/sub.zan\"\n");
+  Run run = zan("--diagnostics=gcc s.zan");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "s.zan:1:14: warning: 1 character(s) have no CP932 form and read as '?'\n"
+            "s.zan:1:1: note: hi\n"
+            "s.zan:1:14: error: 解読不能文字です \"?\" \u2014 undecipherable character (track 0, tick 96) [e2]\n"
+            "s.zan:1:16: error: 解読不能文字です \"\xEF\xBF\xBD\" \u2014 undecipherable character (track 0, tick 96) [e2]\n"
+            "s.zan:1:16: error: 解読不能文字です \"\xEF\xBF\xBD\" \u2014 undecipherable character (track 0, tick 96) [e2]\n"
+            "s.zan:1:18: error: 解読不能文字です \"x\" \u2014 undecipherable character (track 0, tick 96) [e2]\n"
+            "s.zan:2:1: note: include = parts/sub.zan\n"
+            "parts/sub.zan:2:6: error: 引数が不正です \"Qの%指定が不正\" \u2014 bad argument (track 0, tick 192) [e4]\n");
+  EXPECT_TRUE(fs::exists(dir_ / "s.mid"));
+
+  run = zan("--diagnostics=json s.zan");
+  const nlohmann::json doc = nlohmann::json::parse(run.out);
+  EXPECT_EQ(doc["errors"], 5);
+  const nlohmann::json& last = doc["messages"][doc["messages"].size() - 2];
+  EXPECT_EQ(last, nlohmann::json::parse(R"({"kind": "error", "file": "parts/sub.zan", "line": 2, "column": 6,
+      "endColumn": 7, "errorNumber": 4, "message": "引数が不正です", "detail": "Qの%指定が不正",
+      "explanation": "bad argument", "track": 0, "tick": 192,
+      "text": "err(3)\"Qの%指定が不正\":引数が不正です\"> _tr<0> ptr=192<2>小節目"})"));
+  EXPECT_EQ(doc["messages"].back(), nlohmann::json::parse(R"({"kind": "progress", "text": "ok"})"));
+  EXPECT_EQ(zan("--diagnostics=xml s.zan").status, 2);
 }
 
 TEST_F(CliTest, HelpAndVersion) {

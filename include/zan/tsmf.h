@@ -236,6 +236,7 @@ class TSmf {
   int32_t lineIndex = 0;            // 0-based index of the line being compiled
   std::string lineText;             // the line being compiled; expansion edits it in place
   int32_t column = 1;               // 1-based cursor into lineText: the next character to dispatch
+  int32_t commandColumn = 1;        // where in lineText the command (or expansion) being compiled began
   int32_t errorCount = 0;           // errors since the last cut-off (10 stops the compile)
   int64_t errorsReported = 0;       // every error line of this compile, cut-offs included
   uint32_t randSeed = 0;            // seed of Random()

@@ -13,9 +13,12 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 
+#include "diagnostics_output.h"
 #include "playback.h"
+#include "zan/compile_report.h"
 #include "zan/cp932.h"
 #include "zan/text_helpers.h"
 #include "zan/tsmf.h"
@@ -42,6 +45,11 @@ constexpr const char* kUsage =
     "              output, and the messages go to standard error\n"
     "  --listing   after the messages, print the compiled lines with their\n"
     "              macro expansions, numbered from 0\n"
+    "  --diagnostics=gcc\n"
+    "              print the messages as FILE:LINE:COLUMN: error: MESSAGE [eN]\n"
+    "              lines (warning: and note: for the others), for editors\n"
+    "  --diagnostics=json\n"
+    "              print the messages as one JSON document\n"
     "  --play      after a compile without errors, play the music with the\n"
     "              built-in synthesizer (Ctrl+C stops)\n"
     "  --wav WAV   after a compile without errors, render the music to WAV\n"
@@ -72,6 +80,7 @@ struct Options {
   std::string output;     // "" = the default; "-" = standard output
   bool outputGiven = false;
   bool listing = false;
+  std::string diagnostics;  // "" = the message lines; "gcc" or "json"
   bool play = false;
   std::string wav;        // "" = no render
   std::string soundFont;  // "" = the player's search
@@ -184,6 +193,10 @@ int parseArguments(int argc, char** argv, Options& opt) {
     }
     if (a == "--listing") {
       opt.listing = true;
+    } else if (a.rfind("--diagnostics=", 0) == 0) {
+      opt.diagnostics = a.substr(14);
+      if (opt.diagnostics != "gcc" && opt.diagnostics != "json")
+        return fail(a + ": the forms are --diagnostics=gcc and --diagnostics=json (see zan --help)");
     } else if (a == "--play") {
       opt.play = true;
     } else if (a == "--wav" || a == "--soundfont" || a == "-o") {
@@ -273,9 +286,12 @@ int main(int argc, char** argv) {
     return fail("cannot read the SoundFont " + opt.soundFont);
 
   zan::TSmf smf;
+  std::string lostFrom;  // --diagnostics: the score as read, when characters were lost to CP932
   {
-    zan::DecodedScore score = zan::decodeScore(std::move(bytes));
-    if (score.lost > 0)
+    zan::DecodedScore score = zan::decodeScore(opt.diagnostics.empty() ? std::move(bytes) : bytes);
+    if (score.lost > 0 && !opt.diagnostics.empty())
+      lostFrom = std::move(bytes);
+    else if (score.lost > 0)
       std::cerr << "zan: warning: " << score.lost << " character(s) have no CP932 form and read as '?' (first on line "
                 << score.firstLostLine << ")\n";
     smf.sourceLines.setText(score.cp932);
@@ -283,11 +299,25 @@ int main(int argc, char** argv) {
   // With the MIDI file on standard output, the messages go to standard error.
   std::ostream& messages = toStdout ? std::cerr : std::cout;
   std::string out;
-  smf.messageSink = [&](const std::string& line) {
-    out += zan::toUtf8(line);
-    out += '\n';
+  std::optional<zan::DiagnosticCollector> collector;
+  if (!opt.diagnostics.empty()) {
+    collector.emplace(smf, opt.score == "-" ? "<stdin>" : opt.score);
+  } else {
+    smf.messageSink = [&](const std::string& line) {
+      out += zan::toUtf8(line);
+      out += '\n';
+    };
+    smf.warningSink = [](const std::string& line) { std::cerr << "zan: " << line << "\n"; };
+  }
+  const auto printMessages = [&] {
+    if (!collector) return void(messages << out);
+    zan::CompileReport report = collector->take();
+    if (!lostFrom.empty()) zan::cli::addLostCharacterWarnings(report, lostFrom);
+    if (opt.diagnostics == "json")
+      zan::cli::printJsonDiagnostics(messages, report);
+    else
+      zan::cli::printGccDiagnostics(messages, report);
   };
-  smf.warningSink = [](const std::string& line) { std::cerr << "zan: " << line << "\n"; };
   std::vector<uint8_t> midi;
   const bool inMemory = toStdout || !writeFile;
   try {
@@ -296,10 +326,11 @@ int main(int argc, char** argv) {
     else
       smf.Compile(opt.output);
   } catch (const zan::WriteError& e) {
-    messages << out << std::flush;
+    printMessages();
+    messages << std::flush;
     return fail(e.what());
   }
-  messages << out;
+  printMessages();
   if (opt.listing) {
     const auto& lines = smf.sourceLines.lines();
     for (size_t i = 0; i < lines.size(); ++i) {

@@ -148,7 +148,9 @@ void TSmf::CompileLine() {
   column = 1;
   while (column <= static_cast<int64_t>(lineText.size())) {
     commandGeneration = lineGeneration;
+    commandColumn = column;
     ExpandAtCursor();
+    commandColumn = column;
     if (column <= static_cast<int64_t>(lineText.size())) DispatchCommand();
   }
 }

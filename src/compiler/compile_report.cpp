@@ -1,0 +1,245 @@
+// Message lines turned into diagnostics with a file, a line and a column.
+// The compiler knows where it stands in the line it compiles, but that line
+// holds the expansions of the macros already met; a column is carried back
+// to the line as written by what the two have in common at either end.
+#include "zan/compile_report.h"
+
+#include <algorithm>
+
+#include "texts.h"
+#include "zan/cp932.h"
+#include "zan/text_helpers.h"
+
+namespace zan {
+namespace {
+
+bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool isNameByte(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`'; }
+
+// The 0-based start of the character holding byte `i` of `line`.
+size_t characterStart(std::string_view line, size_t i) {
+  size_t at = 0;
+  while (at < line.size()) {
+    const size_t width = isLeadByte(static_cast<unsigned char>(line[at])) && at + 1 < line.size() ? 2 : 1;
+    if (at + width > i) return at;
+    at += width;
+  }
+  return line.size();
+}
+
+// The byte offset in `original` of offset `at` of `expanded`, a copy of
+// `original` with one stretch replaced. Offsets inside the replaced stretch
+// go to its start (`isEnd` false) or its end (`isEnd` true) in `original`:
+// an error inside a macro's expansion points at the macro's call.
+size_t carryBack(std::string_view expanded, std::string_view original, size_t at, bool isEnd) {
+  size_t prefix = 0;
+  const size_t shorter = std::min(expanded.size(), original.size());
+  while (prefix < shorter && expanded[prefix] == original[prefix]) ++prefix;
+  size_t suffix = 0;
+  while (suffix < shorter - prefix && expanded[expanded.size() - 1 - suffix] == original[original.size() - 1 - suffix])
+    ++suffix;
+  at = std::min(at, expanded.size());
+  if (isEnd ? at <= prefix : at < prefix) return at;
+  if (at >= expanded.size() - suffix) return original.size() - (expanded.size() - at);
+  return isEnd ? original.size() - suffix : prefix;
+}
+
+std::vector<std::string> splitScore(std::string bytes) {
+  SourceLines lines;
+  lines.setText(decodeScore(std::move(bytes)).cp932);
+  return lines.lines();
+}
+
+}  // namespace
+
+DiagnosticCollector::DiagnosticCollector(TSmf& smf, std::string scoreName, std::vector<std::string> includeDirs)
+    : smf_(smf), includeDirs_(std::move(includeDirs)) {
+  SourceFile score;
+  score.name = std::move(scoreName);
+  score.lines = smf.sourceLines.lines();
+  report_.files.push_back(std::move(score));
+  smf_.messageSink = [this](const std::string& line) { message(line); };
+  smf_.errorObserver = [this](int number, const std::string& detail) { error(number, detail); };
+  smf_.warningSink = [this](const std::string& line) {
+    Diagnostic d;
+    d.kind = DiagnosticKind::Warning;
+    d.text = line;
+    report_.diagnostics.push_back(std::move(d));
+  };
+  smf_.fileReader = [this](const std::string& name, std::string& contents) { return readInclude(name, contents); };
+}
+
+DiagnosticCollector::~DiagnosticCollector() {
+  smf_.messageSink = nullptr;
+  smf_.errorObserver = nullptr;
+  smf_.warningSink = nullptr;
+  smf_.fileReader = nullptr;
+}
+
+void DiagnosticCollector::place(Diagnostic& d, int32_t lineIndex, int32_t start, int32_t end) const {
+  const SourceLines& source = smf_.sourceLines;
+  if (lineIndex < 0 || lineIndex >= source.size() || source.origin(lineIndex).file < 0 ||
+      static_cast<size_t>(source.origin(lineIndex).file) >= report_.files.size()) {
+    // After the last line, or on a line the compiler made: the end of the score.
+    d.file = 0;
+    d.line = std::max(0, static_cast<int32_t>(report_.files[0].lines.size()) - 1);
+    d.column = d.endColumn = 1;
+    return;
+  }
+  const LineOrigin origin = source.origin(lineIndex);
+  const std::vector<std::string>& lines = report_.files[static_cast<size_t>(origin.file)].lines;
+  const std::string_view original =
+      origin.line >= 0 && static_cast<size_t>(origin.line) < lines.size() ? std::string_view(lines[static_cast<size_t>(origin.line)]) : std::string_view();
+  // The compiler's own text of the line: the one in hand, or the one stored back.
+  const std::string_view expanded = lineIndex == smf_.lineIndex ? std::string_view(smf_.lineText) : std::string_view(source[lineIndex]);
+  size_t from = carryBack(expanded, original, static_cast<size_t>(std::max(start, 1) - 1), false);
+  size_t to = carryBack(expanded, original, static_cast<size_t>(std::max(end, 1) - 1), true);
+  from = characterStart(original, std::min(from, original.size()));
+  if (to < original.size() && characterStart(original, to) != to) to = characterStart(original, to) + 2;
+  // At least the character there; a macro's whole name.
+  if (to <= from && from < original.size()) to = from + (isLeadByte(static_cast<unsigned char>(original[from])) ? 2 : 1);
+  if (to == from + 1 && original[from] >= 'A' && original[from] <= 'Z')
+    while (to < original.size() && isNameByte(original[to])) ++to;
+  to = std::max(to, from);
+  d.file = origin.file;
+  d.line = origin.line;
+  d.column = static_cast<int32_t>(from) + 1;
+  d.endColumn = static_cast<int32_t>(std::min(to, original.size())) + 1;
+}
+
+void DiagnosticCollector::message(const std::string& line) {
+  Diagnostic d;
+  d.text = line;
+  // The first line, and the "ok" written after the last line was compiled.
+  if (!started_ || smf_.lineIndex >= smf_.sourceLines.size()) {
+    d.kind = DiagnosticKind::Progress;
+    started_ = true;
+  } else {
+    const bool sameLine = smf_.commandGeneration == smf_.lineGeneration;
+    place(d, smf_.lineIndex, sameLine ? smf_.commandColumn : smf_.column, smf_.column);
+    d.inclusion = includeRead_;
+  }
+  includeRead_ = false;
+  report_.diagnostics.push_back(std::move(d));
+}
+
+void DiagnosticCollector::error(int number, const std::string& detail) {
+  // The error line has just gone through message(): it is the last one.
+  if (report_.diagnostics.empty()) return;
+  Diagnostic& d = report_.diagnostics.back();
+  d.kind = DiagnosticKind::Error;
+  d.errorNumber = number;
+  d.detail = detail;
+  d.track = smf_.curTrack;
+  d.tick = smf_.ptr[smf_.curTrack];
+  ++report_.errors;
+  if (smf_.lineIndex >= smf_.sourceLines.size() && !smf_.loopStack.empty()) {
+    // A repeat still open at the end: the outermost one's start.
+    const LoopEntry& loop = smf_.loopStack.front();
+    int32_t bracket = loop.startColumn - 1;  // the body starts after the [ and its count
+    if (loop.startLine >= 0 && loop.startLine < smf_.sourceLines.size()) {
+      const std::string& text = smf_.sourceLines[loop.startLine];
+      const size_t found = text.rfind('[', static_cast<size_t>(std::max(loop.startColumn - 2, 0)));
+      if (found != std::string::npos) bracket = static_cast<int32_t>(found) + 1;
+    }
+    place(d, loop.startLine, bracket, bracket + 1);
+    return;
+  }
+  const bool sameLine = smf_.commandGeneration == smf_.lineGeneration;
+  int32_t start = sameLine ? smf_.commandColumn : smf_.column;
+  int32_t end = std::max(smf_.column, start + 1);
+  place(d, smf_.lineIndex, start, end);
+}
+
+bool DiagnosticCollector::readInclude(const std::string& name, std::string& contents) {
+  const std::string utf8 = toUtf8(name);
+  std::vector<std::string> candidates;
+  if (!utf8.empty() && utf8[0] == '/') {
+    candidates.push_back(utf8);
+  } else {
+    for (const std::string& dir : includeDirs_)
+      candidates.push_back(dir.empty() || dir == "." ? utf8 : dir + (dir.back() == '/' ? "" : "/") + utf8);
+    if (includeDirs_.empty()) candidates.push_back(utf8);
+  }
+  for (const std::string& path : candidates) {
+    std::string error;
+    if (!ReadFile(path, contents, error)) continue;
+    // Read now means included now: the compiler registers the file next.
+    SourceFile file;
+    file.name = name;
+    file.path = path;
+    file.lines = splitScore(contents);
+    const int32_t at = smf_.lineIndex;
+    if (at >= 0 && at < smf_.sourceLines.size()) {
+      file.includedFromFile = smf_.sourceLines.origin(at).file;
+      file.includedFromLine = smf_.sourceLines.origin(at).line;
+    }
+    report_.files.push_back(std::move(file));
+    includeRead_ = true;
+    return true;
+  }
+  return false;
+}
+
+const std::string& errorText(int number) {
+  static const std::string none;
+  const Text kTable[] = {Text::Err0, Text::Err1, Text::Err2, Text::Err3, Text::Err4, Text::Err5, Text::Err6};
+  return number >= 0 && number <= 6 ? text(kTable[number]) : none;
+}
+
+int32_t characterColumn(std::string_view cp932Line, int32_t byteColumn) {
+  int32_t characters = 1;
+  size_t at = 0;
+  const size_t end = static_cast<size_t>(std::max(byteColumn, 1) - 1);
+  while (at < end && at < cp932Line.size()) {
+    at += isLeadByte(static_cast<unsigned char>(cp932Line[at])) && at + 1 < cp932Line.size() ? 2 : 1;
+    ++characters;
+  }
+  return characters + static_cast<int32_t>(end > cp932Line.size() ? end - cp932Line.size() : 0);
+}
+
+int32_t byteColumn(std::string_view cp932Line, int32_t characterColumn) {
+  size_t at = 0;
+  int32_t characters = 1;
+  while (characters < characterColumn && at < cp932Line.size()) {
+    at += isLeadByte(static_cast<unsigned char>(cp932Line[at])) && at + 1 < cp932Line.size() ? 2 : 1;
+    ++characters;
+  }
+  return static_cast<int32_t>(at) + 1 + std::max(0, characterColumn - characters);
+}
+
+std::vector<LostCharacters> findLostCharacters(std::string_view utf8Text, size_t maxLines) {
+  std::vector<LostCharacters> found;
+  int32_t lineNumber = 0;
+  size_t start = 0;
+  while (start <= utf8Text.size() && found.size() < maxLines) {
+    size_t end = utf8Text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = utf8Text.size();
+    const std::string_view line = utf8Text.substr(start, end - start);
+    int lost = 0;
+    toCp932(line, &lost);
+    if (lost > 0) {
+      // Character by character, to find the first of them.
+      int32_t column = 1;
+      for (size_t i = 0; i < line.size(); ++column) {
+        size_t width = 1;
+        const unsigned char b = static_cast<unsigned char>(line[i]);
+        if (b >= 0xF0) width = 4;
+        else if (b >= 0xE0) width = 3;
+        else if (b >= 0xC0) width = 2;
+        width = std::min(width, line.size() - i);
+        int one = 0;
+        toCp932(line.substr(i, width), &one);
+        if (one > 0) break;
+        i += width;
+      }
+      found.push_back(LostCharacters{lineNumber, column, lost});
+    }
+    if (end >= utf8Text.size()) break;
+    start = end + (utf8Text[end] == '\r' && end + 1 < utf8Text.size() && utf8Text[end + 1] == '\n' ? 2 : 1);
+    ++lineNumber;
+  }
+  return found;
+}
+
+}  // namespace zan
