@@ -17,7 +17,7 @@ all: build
 # The crash-recovery test drives the editor on a virtual display.
 PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3 \
   librsvg2-bin dpkg-dev desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl \
-  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev
+  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "diagnostics_output.h"
+#include "lsp_server.h"
 #include "playback.h"
 #include "zan/compile_report.h"
 #include "zan/cp932.h"
@@ -35,7 +36,9 @@ constexpr int kExitFailure = 2;
 
 constexpr const char* kUsage =
     "Usage: zan [options] SCORE\n"
-    "Compile an MML score into a Standard MIDI File.\n"
+    "       zan lsp\n"
+    "Compile an MML score into a Standard MIDI File; or serve editors as a\n"
+    "language server on standard input and output (zan lsp).\n"
     "\n"
     "SCORE is a file (CP932 or UTF-8 text), or - for standard input.\n"
     "\n"
@@ -264,6 +267,7 @@ int main(int argc, char** argv) {
   // which on a large score cost more than the compile itself.
   mallopt(M_MMAP_THRESHOLD, 256 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  if (argc == 2 && std::string(argv[1]) == "lsp") return zan::lsp::runServer();
   Options opt;
   if (const int status = parseArguments(argc, argv, opt); status >= 0) return status;
   // --wav alone renders from memory; otherwise the file goes where it always did.

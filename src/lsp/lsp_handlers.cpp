@@ -1,0 +1,351 @@
+// The language features of the server: hover, completion, the outline and
+// go to definition. What they know of the language comes from the library:
+// the reference's topics, the built-in macro table, and the score's own
+// macros as the last compile left them.
+#include <algorithm>
+
+#include "lsp_server.h"
+#include "lsp_text.h"
+#include "zan/builtin_macros.h"
+#include "zan/cp932.h"
+#include "zan/reference.h"
+#include "zan/score_outline.h"
+
+namespace zan::lsp {
+namespace {
+
+bool isWordByte(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '`';
+}
+bool isMacroByte(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`'; }
+bool isLower(char c) { return c >= 'a' && c <= 'z'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// What stands at a place of a line, as the compiler would read it there.
+struct Word {
+  enum class Kind { None, Macro, Underscore, Directive, Numbered, Command };
+  Kind kind = Kind::None;
+  std::string text;        // the keyword to look up: "EX", "_print", "#timebase", "\3", "c"
+  size_t start = 0, end = 0;  // bytes of the line it covers
+};
+
+Word wordAt(std::string_view line, size_t at) {
+  Word w;
+  if (line.empty()) return w;
+  // The caret just after a word names that word.
+  if (at > 0 && (at >= line.size() || !isWordByte(line[at])) && isWordByte(line[at - 1]) &&
+      (at >= line.size() || (line[at] != '\\' && line[at] != '#')))
+    --at;
+  if (at >= line.size()) return w;
+  size_t start = at;
+  while (start > 0 && isWordByte(line[start - 1])) --start;
+  size_t end = at;
+  while (end < line.size() && isWordByte(line[end])) ++end;
+  // \ and a number.
+  if (line[at] == '\\' || isDigit(line[at])) {
+    size_t s = at;
+    while (s > 0 && isDigit(line[s - 1])) --s;
+    if (line[at] == '\\') s = at + 1;
+    if (s > 0 && line[s - 1] == '\\') {
+      size_t e = s;
+      while (e < line.size() && isDigit(line[e])) ++e;
+      return {Word::Kind::Numbered, "\\" + std::string(line.substr(s, e - s)), s - 1, e};
+    }
+  }
+  // # and a directive's letters.
+  if (line[at] == '#' || (start > 0 && line[start - 1] == '#' && at >= start)) {
+    const size_t s = line[at] == '#' ? at + 1 : start;
+    size_t e = s;
+    while (e < line.size() && (isLower(line[e]) || line[e] == '_')) ++e;
+    return {Word::Kind::Directive, "#" + std::string(line.substr(s, e - s)), s - 1, e};
+  }
+  if (!isWordByte(line[at])) {
+    const bool command = std::string_view("!/[:];{}<>@~|").find(line[at]) != std::string_view::npos;
+    if (command) return {Word::Kind::Command, std::string(1, line[at]), at, at + 1};
+    return w;
+  }
+  // _ and a worded command: the run of letters and underscores after it.
+  // (An _ after an upper-case letter is part of a macro name: INST_NAME.)
+  for (size_t u = start; u <= at; ++u) {
+    if (line[u] != '_' || !(u == start || isLower(line[u - 1]) || isDigit(line[u - 1]))) continue;
+    size_t e = u + 1;
+    while (e < line.size() && (isLower(line[e]) || (line[e] >= 'A' && line[e] <= 'Z') || line[e] == '_')) ++e;
+    if (at < e && e > u + 1) return {Word::Kind::Underscore, std::string(line.substr(u, e - u)), u, e};
+    break;
+  }
+  // An upper-case name: name characters, never starting with a digit.
+  if (isMacroByte(line[at]) && !isLower(line[at])) {
+    size_t s = at;
+    while (s > 0 && isMacroByte(line[s - 1])) --s;
+    while (s < at && !(line[s] >= 'A' && line[s] <= 'Z')) ++s;
+    if (line[s] >= 'A' && line[s] <= 'Z') {
+      size_t e = s;
+      while (e < line.size() && isMacroByte(line[e])) ++e;
+      return {Word::Kind::Macro, std::string(line.substr(s, e - s)), s, e};
+    }
+  }
+  if (isLower(line[at])) return {Word::Kind::Command, std::string(1, line[at]), at, at + 1};
+  return w;
+}
+
+const BuiltinMacro* libraryMacro(std::string_view name) {
+  for (const BuiltinMacro& m : builtinMacros())
+    if (name == m.name) return &m;
+  return nullptr;
+}
+
+// The topic whose code keywords hold `keyword` exactly, or nullptr.
+const ReferenceTopic* exactTopic(std::string_view keyword) {
+  for (const ReferenceTopic& t : referenceTopics())
+    for (size_t j = 0; j + 1 < t.keywords.size(); ++j)
+      if (t.keywords[j] == keyword) return &t;
+  return nullptr;
+}
+
+// The topic a look-up of `keyword` finds first, as the help viewer does.
+const ReferenceTopic* lookUp(std::string_view keyword) {
+  if (const ReferenceTopic* t = exactTopic(keyword)) return t;
+  const std::vector<size_t> found = matchTopics(referenceTopics(), keyword);
+  return found.empty() ? nullptr : &referenceTopics()[found.front()];
+}
+
+// For an _ command: the longest underscore keyword the word begins with
+// ("_smonTITLE" is "_smon" and then more).
+const ReferenceTopic* underscoreTopic(std::string_view word) {
+  const ReferenceTopic* best = nullptr;
+  size_t longest = 0;
+  for (const ReferenceTopic& t : referenceTopics())
+    for (size_t j = 0; j + 1 < t.keywords.size(); ++j) {
+      const std::string& k = t.keywords[j];
+      if (k.size() > longest && k.starts_with('_') && word.starts_with(k)) {
+        best = &t;
+        longest = k.size();
+      }
+    }
+  return best;
+}
+
+struct Position {
+  size_t line;
+  size_t byte;
+};
+
+Position positionOf(const Document& doc, const json& params) {
+  const json& p = params.at("position");
+  const int64_t line = p.at("line").get<int64_t>();
+  const int64_t character = p.at("character").get<int64_t>();
+  if (line < 0 || static_cast<size_t>(line) >= doc.lines.size() || character < 0)
+    throw RpcError{kInvalidParams, "The position is outside the document"};
+  const std::string& text = doc.lines[static_cast<size_t>(line)];
+  return {static_cast<size_t>(line), byteOffset(text, character)};
+}
+
+json lspRange(const std::string& line, size_t lineNumber, size_t startByte, size_t endByte) {
+  return {{"start", {{"line", lineNumber}, {"character", utf16Offset(line, startByte)}}},
+          {"end", {{"line", lineNumber}, {"character", utf16Offset(line, endByte)}}}};
+}
+
+// Where a macro of the score is defined: in the document or in a file it
+// included (at the last compile). Empty uri when nowhere.
+struct Place {
+  std::string uri;
+  json range;
+  std::string where;  // "line 3", "sub.zan, line 3"
+};
+
+Place definitionOf(const Document& doc, std::string_view name) {
+  for (const MacroDefinition& d : findMacroDefinitions(doc.lines))
+    if (d.name == name) {
+      const std::string& line = doc.lines[static_cast<size_t>(d.line)];
+      return {doc.uri, lspRange(line, static_cast<size_t>(d.line), static_cast<size_t>(d.column), static_cast<size_t>(d.column) + name.size()),
+              "line " + std::to_string(d.line + 1)};
+    }
+  const std::string cp932Name = toCp932(name);
+  const std::vector<SourceFile>& files = doc.report.files;
+  for (size_t f = 1; f < files.size(); ++f)
+    for (const MacroDefinition& d : findMacroDefinitions(files[f].lines))
+      if (d.name == cp932Name) {
+        const std::string& cp932 = files[f].lines[static_cast<size_t>(d.line)];
+        const std::string utf8 = toUtf8(cp932);
+        const int64_t from = utf16OfCharacter(utf8, characterColumn(cp932, d.column + 1));
+        const int64_t to = utf16OfCharacter(utf8, characterColumn(cp932, d.column + 1 + static_cast<int32_t>(d.name.size())));
+        return {pathToUri(absolutePath(files[f].path)),
+                {{"start", {{"line", d.line}, {"character", from}}}, {"end", {{"line", d.line}, {"character", to}}}},
+                toUtf8(files[f].name) + ", line " + std::to_string(d.line + 1)};
+      }
+  return {};
+}
+
+// The score's macro `name` as the last compile left it, or nullptr.
+const Tmacro::Entry* scoreMacro(const Document& doc, std::string_view name) {
+  const std::string cp932 = toCp932(name);
+  for (const Tmacro::Entry& e : doc.macros)
+    if (e.name == cp932) return &e;
+  return nullptr;
+}
+
+std::string hoverText(const Document& doc, const Word& w) {
+  switch (w.kind) {
+    case Word::Kind::Macro: {
+      const Tmacro::Entry* own = scoreMacro(doc, w.text);
+      const Place place = definitionOf(doc, w.text);
+      if (own || !place.uri.empty()) {
+        std::string body = own ? toUtf8(own->body) : "";
+        if (!own)
+          for (const MacroDefinition& d : findMacroDefinitions(doc.lines))
+            if (d.name == w.text) body = d.body;
+        std::string text = "```\n_m(" + w.text + ", " + body + ")\n```\n\nMacro of this score";
+        if (!place.uri.empty()) text += ", defined at " + place.where;
+        return text + ".";
+      }
+      if (const BuiltinMacro* m = libraryMacro(w.text)) {
+        if (const ReferenceTopic* t = exactTopic(w.text)) return t->markdown;
+        std::string text = "Library macro `" + w.text + "`: stands for `" + m->body + "`.";
+        if (const ReferenceTopic* t = lookUp(m->body)) text += "\n\n" + t->markdown;
+        return text;
+      }
+      return "";
+    }
+    case Word::Kind::Underscore: {
+      const ReferenceTopic* t = underscoreTopic(w.text);
+      return t ? t->markdown : "";
+    }
+    case Word::Kind::Directive:
+    case Word::Kind::Numbered:
+    case Word::Kind::Command: {
+      const ReferenceTopic* t = lookUp(w.text);
+      return t ? t->markdown : "";
+    }
+    case Word::Kind::None:
+      break;
+  }
+  return "";
+}
+
+// Completion items that never change: the commands, underscore commands and
+// directives of the reference, and the library macros.
+const json& fixedCompletions() {
+  static const json items = [] {
+    json list = json::array();
+    std::vector<std::string> seen;
+    const auto add = [&](const std::string& label, int kind, const std::string& detail, const std::string& doc) {
+      if (std::find(seen.begin(), seen.end(), label) != seen.end()) return;
+      seen.push_back(label);
+      list.push_back({{"label", label}, {"kind", kind}, {"detail", detail}, {"documentation", doc}});
+    };
+    constexpr int kFunction = 3, kKeyword = 14;
+    for (const ReferenceTopic& t : referenceTopics())
+      for (size_t j = 0; j + 1 < t.keywords.size(); ++j) {
+        const std::string& k = t.keywords[j];
+        const bool worded = k.size() > 1 && (k[0] == '_' || k[0] == '#' || k[0] == '\\' || k[0] == '~');
+        const bool letter = k.size() == 1 && std::string_view("abcdefgnrloqtvyp@!<>[:];{/").find(k[0]) != std::string_view::npos;
+        if (worded || letter) add(k, kKeyword, t.form.empty() ? k : t.form, t.summary);
+      }
+    for (const BuiltinMacro& m : builtinMacros()) {
+      const ReferenceTopic* t = exactTopic(m.name);
+      add(m.name, kFunction, t && !t->form.empty() ? t->form : macroForm(m.name, m.body),
+          t ? t->summary : "library macro: stands for " + std::string(m.body));
+    }
+    return list;
+  }();
+  return items;
+}
+
+std::string oneLine(std::string text, size_t most) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  if (text.size() > most) {
+    size_t cut = most;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    text = text.substr(0, cut) + "\u2026";
+  }
+  return text;
+}
+
+}  // namespace
+
+json Server::hover(const json& params) {
+  const Document& doc = document(params);
+  const Position at = positionOf(doc, params);
+  const std::string& line = doc.lines[at.line];
+  const Word w = wordAt(line, at.byte);
+  if (w.kind == Word::Kind::None) return nullptr;
+  const std::string text = hoverText(doc, w);
+  if (text.empty()) return nullptr;
+  return {{"contents", {{"kind", "markdown"}, {"value", text}}}, {"range", lspRange(line, at.line, w.start, w.end)}};
+}
+
+json Server::completion(const json& params) {
+  const Document& doc = document(params);
+  const Position at = positionOf(doc, params);
+  const std::string& line = doc.lines[at.line];
+  // What is typed so far: a word, with the # or \ in front of it.
+  size_t start = at.byte;
+  while (start > 0 && isWordByte(line[start - 1])) --start;
+  if (start > 0 && (line[start - 1] == '#' || line[start - 1] == '\\')) --start;
+  const json replace = lspRange(line, at.line, start, at.byte);
+  json items = fixedCompletions();
+  for (const MacroDefinition& d : findMacroDefinitions(doc.lines)) {
+    if (std::any_of(items.begin(), items.end(), [&](const json& i) { return i["label"] == d.name && i["kind"] == 3; }))
+      continue;
+    items.push_back({{"label", d.name},
+                     {"kind", 3},
+                     {"detail", macroForm(d.name, d.body)},
+                     {"documentation", "macro of this score: " + oneLine(d.body, 80)}});
+  }
+  for (const Tmacro::Entry& e : doc.macros) {
+    const std::string name = toUtf8(e.name);
+    if (std::any_of(items.begin(), items.end(), [&](const json& i) { return i["label"] == name; })) continue;
+    items.push_back({{"label", name},
+                     {"kind", 3},
+                     {"detail", macroForm(name, toUtf8(e.body))},
+                     {"documentation", "macro of this score: " + oneLine(toUtf8(e.body), 80)}});
+  }
+  for (json& item : items) item["textEdit"] = {{"range", replace}, {"newText", item["label"]}};
+  return {{"isIncomplete", false}, {"items", std::move(items)}};
+}
+
+json Server::documentSymbol(const json& params) {
+  const Document& doc = document(params);
+  // Byte offsets of the whole text to lines and columns.
+  std::vector<size_t> lineStarts{0};
+  for (size_t i = 0; i < doc.text.size(); ++i) {
+    if (doc.text[i] != '\r' && doc.text[i] != '\n') continue;
+    if (doc.text[i] == '\r' && i + 1 < doc.text.size() && doc.text[i + 1] == '\n') ++i;
+    lineStarts.push_back(i + 1);
+  }
+  const auto place = [&](size_t offset) -> json {
+    const size_t line = static_cast<size_t>(std::upper_bound(lineStarts.begin(), lineStarts.end(), offset) - lineStarts.begin()) - 1;
+    const std::string& text = line < doc.lines.size() ? doc.lines[line] : std::string();
+    return {{"line", line}, {"character", utf16Offset(text, offset - lineStarts[line])}};
+  };
+  constexpr int kString = 15, kFunction = 12;
+  json symbols = json::array();
+  for (const CommentSpan& c : findComments(doc.text)) {
+    const json from = place(c.start), to = place(c.start + c.length);
+    const json r = {{"start", from}, {"end", to}};
+    symbols.push_back({{"name", oneLine(doc.text.substr(c.start, c.length), 80)}, {"kind", kString}, {"range", r}, {"selectionRange", r}});
+  }
+  for (const MacroDefinition& d : findMacroDefinitions(doc.lines)) {
+    const std::string& line = doc.lines[static_cast<size_t>(d.line)];
+    symbols.push_back({{"name", d.name},
+                       {"detail", oneLine(d.body, 80)},
+                       {"kind", kFunction},
+                       {"range", lspRange(line, static_cast<size_t>(d.line), 0, line.size())},
+                       {"selectionRange", lspRange(line, static_cast<size_t>(d.line), static_cast<size_t>(d.column),
+                                                   static_cast<size_t>(d.column) + d.name.size())}});
+  }
+  return symbols;
+}
+
+json Server::definition(const json& params) {
+  const Document& doc = document(params);
+  const Position at = positionOf(doc, params);
+  const Word w = wordAt(doc.lines[at.line], at.byte);
+  if (w.kind != Word::Kind::Macro) return nullptr;
+  const Place place = definitionOf(doc, w.text);
+  if (place.uri.empty()) return nullptr;
+  return {{"uri", place.uri}, {"range", place.range}};
+}
+
+}  // namespace zan::lsp

@@ -1,0 +1,330 @@
+// The server's loop, its dispatch by method, the open documents and their
+// diagnostics.
+#include "lsp_server.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+#include "lsp_text.h"
+#include "zan/builtin_macros.h"
+#include "zan/cp932.h"
+#include "zan/reference.h"
+#include "zan/tsmf.h"
+
+#ifndef ZAN_VERSION
+#define ZAN_VERSION "dev"
+#endif
+
+namespace zan::lsp {
+namespace {
+
+// Diagnostics sent for one document: the compiler stops after ten errors,
+// but a score may print without end.
+constexpr size_t kMaxPublished = 1000;
+
+bool isLibraryMacro(const Tmacro::Entry& e) {
+  for (const BuiltinMacro& m : builtinMacros())
+    if (e.name == m.name) return e.body == m.body;
+  return false;
+}
+
+json range(int64_t line, int64_t start, int64_t end) {
+  return {{"start", {{"line", line}, {"character", start}}}, {"end", {{"line", line}, {"character", end}}}};
+}
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+// ---- Dispatch ---------------------------------------------------------------
+
+const std::map<std::string, Server::Request, std::less<>>& Server::requests() {
+  static const std::map<std::string, Request, std::less<>> table = {
+      {"initialize", &Server::initialize},
+      {"shutdown", &Server::shutdown},
+      {"textDocument/hover", &Server::hover},
+      {"textDocument/completion", &Server::completion},
+      {"textDocument/documentSymbol", &Server::documentSymbol},
+      {"textDocument/definition", &Server::definition},
+  };
+  return table;
+}
+
+const std::map<std::string, Server::Notification, std::less<>>& Server::notifications() {
+  static const std::map<std::string, Notification, std::less<>> table = {
+      {"initialized", &Server::initialized},
+      {"exit", &Server::exit},
+      {"textDocument/didOpen", &Server::didOpen},
+      {"textDocument/didChange", &Server::didChange},
+      {"textDocument/didClose", &Server::didClose},
+      {"textDocument/didSave", &Server::ignore},
+      {"$/cancelRequest", &Server::ignore},
+      {"$/setTrace", &Server::ignore},
+  };
+  return table;
+}
+
+void Server::receive(const std::string& body) {
+  json message = json::parse(body, nullptr, false);
+  if (message.is_discarded()) return respondError(nullptr, kParseError, "Parse error: the message is not JSON");
+  if (!message.is_object()) return respondError(nullptr, kInvalidRequest, "Invalid request: not a JSON object");
+  const bool hasId = message.contains("id") && (message["id"].is_number_integer() || message["id"].is_string());
+  const json id = hasId ? message["id"] : json(nullptr);
+  if (!message.contains("method") || !message["method"].is_string()) {
+    // A client's answer to a request of ours (we make none) is dropped.
+    if (message.contains("result") || message.contains("error")) return;
+    return respondError(id, kInvalidRequest, "Invalid request: no method");
+  }
+  const std::string method = message["method"];
+  const json params = message.contains("params") ? message["params"] : json::object();
+  if (!hasId) {
+    const auto handler = notifications().find(method);
+    if (handler == notifications().end()) return;  // unknown notifications are ignored
+    if (!initialized_ && method != "exit") return;
+    try {
+      (this->*handler->second)(params);
+    } catch (const json::exception& e) {
+      std::cerr << "zan lsp: " << method << ": bad parameters: " << e.what() << "\n";
+    } catch (const RpcError& e) {
+      std::cerr << "zan lsp: " << method << ": " << e.message << "\n";
+    }
+    return;
+  }
+  const auto handler = requests().find(method);
+  if (handler == requests().end()) return respondError(id, kMethodNotFound, "Method not found: " + method);
+  if (!initialized_ && method != "initialize")
+    return respondError(id, kServerNotInitialized, "The server is not initialized");
+  if (shutdown_) return respondError(id, kInvalidRequest, "The server is shutting down");
+  try {
+    respond(id, (this->*handler->second)(params));
+  } catch (const json::exception& e) {
+    respondError(id, kInvalidParams, std::string("Invalid params: ") + e.what());
+  } catch (const RpcError& e) {
+    respondError(id, e.code, e.message);
+  }
+}
+
+void Server::protocolError(const std::string& what) {
+  std::cerr << "zan lsp: " << what << "\n";
+  respondError(nullptr, kParseError, "Parse error: " + what);
+}
+
+void Server::send(const json& message) {
+  if (outputFailed_) return;
+  const std::string bytes = frame(message.dump(-1, ' ', false, json::error_handler_t::replace));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(outputFd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      outputFailed_ = true;  // the client is gone
+      return;
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+void Server::respond(const json& id, json result) {
+  send({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
+}
+
+void Server::respondError(const json& id, int code, const std::string& message) {
+  send({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+void Server::notify(const std::string& method, json params) {
+  send({{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}});
+}
+
+// ---- Lifecycle ---------------------------------------------------------------
+
+json Server::initialize(const json&) {
+  initialized_ = true;
+  return {
+      {"capabilities",
+       {{"positionEncoding", "utf-16"},
+        {"textDocumentSync", {{"openClose", true}, {"change", 1}}},  // the whole text with each change
+        {"hoverProvider", true},
+        {"completionProvider", {{"triggerCharacters", {"_", "#", "\\"}}}},
+        {"documentSymbolProvider", true},
+        {"definitionProvider", true}}},
+      {"serverInfo", {{"name", "zan"}, {"version", ZAN_VERSION}}},
+  };
+}
+
+json Server::shutdown(const json&) {
+  shutdown_ = true;
+  return nullptr;
+}
+
+void Server::initialized(const json&) {}
+
+void Server::exit(const json&) { exited_ = true; }
+
+void Server::ignore(const json&) {}
+
+// ---- Documents ------------------------------------------------------------------
+
+Document& Server::document(const json& params) {
+  const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
+  const auto found = documents_.find(uri);
+  if (found == documents_.end()) throw RpcError{kInvalidParams, "The document is not open: " + uri};
+  return found->second;
+}
+
+void Server::didOpen(const json& params) {
+  const json& item = params.at("textDocument");
+  const std::string& uri = item.at("uri").get_ref<const std::string&>();
+  Document& doc = documents_[uri];
+  doc.uri = uri;
+  doc.path = uriToPath(uri);
+  doc.text = item.at("text").get<std::string>();
+  doc.lines = splitLines(doc.text);
+  doc.version = item.value("version", int64_t{0});
+  doc.compilePending = true;
+  doc.compileAt = Clock::now();
+}
+
+void Server::didChange(const json& params) {
+  Document& doc = document(params);
+  const json& changes = params.at("contentChanges");
+  if (!changes.is_array() || changes.empty()) return;
+  // Whole texts only (the sync kind this server announces): the last wins.
+  doc.text = changes.back().at("text").get<std::string>();
+  doc.lines = splitLines(doc.text);
+  doc.version = params.at("textDocument").value("version", doc.version);
+  doc.compilePending = true;
+  doc.compileAt = Clock::now() + kCompileDelay;
+}
+
+void Server::didClose(const json& params) {
+  const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
+  if (documents_.erase(uri) > 0) notify("textDocument/publishDiagnostics", {{"uri", uri}, {"diagnostics", json::array()}});
+}
+
+int Server::compileDue() {
+  const Clock::time_point now = Clock::now();
+  int wait = -1;
+  for (auto& [uri, doc] : documents_) {
+    if (!doc.compilePending) continue;
+    if (doc.compileAt <= now) {
+      compile(doc);
+      continue;
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(doc.compileAt - now).count() + 1;
+    if (wait < 0 || ms < wait) wait = static_cast<int>(ms);
+  }
+  return wait;
+}
+
+void Server::compile(Document& doc) {
+  doc.compilePending = false;
+  auto smf = std::make_unique<TSmf>();
+  smf->sourceLines.setText(toCp932(doc.text));
+  // #include names: the document's folder first, then the current directory.
+  std::vector<std::string> dirs;
+  if (!doc.path.empty()) dirs.push_back(folderOf(doc.path));
+  dirs.push_back(".");
+  {
+    DiagnosticCollector collector(*smf, doc.path.empty() ? doc.uri : doc.path, dirs);
+    smf->CompileLines();
+    doc.report = collector.take();
+  }
+  doc.macros.clear();
+  for (const Tmacro::Entry& e : smf->macros.entries())
+    if (!isLibraryMacro(e)) doc.macros.push_back(e);
+  publishDiagnostics(doc);
+}
+
+void Server::publishDiagnostics(const Document& doc) {
+  const CompileReport& report = doc.report;
+  json list = json::array();
+  for (const Diagnostic& d : report.diagnostics) {
+    if (list.size() >= kMaxPublished) break;
+    if (d.kind == DiagnosticKind::Progress || d.inclusion) continue;
+    json item = {{"source", "zan"}, {"severity", d.kind == DiagnosticKind::Error ? 1 : d.kind == DiagnosticKind::Warning ? 2 : 3}};
+    std::string message = d.kind == DiagnosticKind::Error
+                              ? toUtf8(errorText(d.errorNumber)) + " \"" + toUtf8(d.detail) + "\" \u2014 " +
+                                    std::string(errorExplanation(d.errorNumber)) + " (track " + std::to_string(d.track) +
+                                    ", tick " + std::to_string(d.tick) + ")"
+                              : toUtf8(d.text);
+    if (d.kind == DiagnosticKind::Error) item["code"] = "e" + std::to_string(d.errorNumber);
+    if (d.file <= 0) {
+      const int32_t line = d.file == 0 ? d.line : 0;
+      const std::string& text = static_cast<size_t>(line) < doc.lines.size() ? doc.lines[static_cast<size_t>(line)] : "";
+      const std::string& cp932 = d.file == 0 && static_cast<size_t>(line) < report.files[0].lines.size()
+                                     ? report.files[0].lines[static_cast<size_t>(line)]
+                                     : std::string();
+      item["range"] = range(line, utf16OfCharacter(text, characterColumn(cp932, d.column)),
+                            utf16OfCharacter(text, characterColumn(cp932, d.endColumn)));
+    } else {
+      // In an included file: shown on the score's #include line that led there.
+      const SourceFile& file = report.files[static_cast<size_t>(d.file)];
+      const std::string& cp932 = static_cast<size_t>(d.line) < file.lines.size() ? file.lines[static_cast<size_t>(d.line)] : std::string();
+      const std::string utf8 = toUtf8(cp932);
+      const int64_t start = utf16OfCharacter(utf8, characterColumn(cp932, d.column));
+      const int64_t end = utf16OfCharacter(utf8, characterColumn(cp932, d.endColumn));
+      int32_t f = d.file, line = d.line;
+      for (int guard = 0; f > 0 && guard < 64; ++guard) {
+        const SourceFile& parent = report.files[static_cast<size_t>(f)];
+        f = parent.includedFromFile;
+        line = parent.includedFromLine;
+      }
+      if (f != 0) line = 0;
+      const std::string& text = static_cast<size_t>(line) < doc.lines.size() ? doc.lines[static_cast<size_t>(line)] : "";
+      item["range"] = range(line, 0, utf16Offset(text, text.size()));
+      const std::string where = toUtf8(file.name) + ":" + std::to_string(d.line + 1) + ":" +
+                                std::to_string(characterColumn(cp932, d.column));
+      message = where + ": " + message;
+      item["relatedInformation"] = json::array(
+          {{{"location", {{"uri", pathToUri(absolutePath(file.path))}, {"range", range(d.line, start, end)}}},
+            {"message", message}}});
+    }
+    item["message"] = message;
+    list.push_back(std::move(item));
+  }
+  notify("textDocument/publishDiagnostics", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", std::move(list)}});
+}
+
+// ---- The loop ---------------------------------------------------------------------
+
+int runServer(int inputFd, int outputFd) {
+  // A client that closes its end must not kill the server in a write.
+  std::signal(SIGPIPE, SIG_IGN);
+  Server server(outputFd);
+  MessageReader reader;
+  std::string chunk(64 << 10, '\0');
+  for (;;) {
+    const int wait = server.compileDue();
+    if (server.outputFailed()) return 1;
+    pollfd input{inputFd, POLLIN, 0};
+    const int ready = ::poll(&input, 1, wait);
+    if (ready < 0 && errno != EINTR) return 1;
+    if (ready <= 0) continue;
+    const ssize_t n = ::read(inputFd, chunk.data(), chunk.size());
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) {
+      if (reader.midMessage()) std::cerr << "zan lsp: the client went away in the middle of a message\n";
+      return 1;  // the client went away without exit
+    }
+    reader.feed(std::string_view(chunk.data(), static_cast<size_t>(n)));
+    for (MessageReader::Event e = reader.next(); e.kind != MessageReader::Event::Kind::None; e = reader.next()) {
+      if (e.kind == MessageReader::Event::Kind::Error)
+        server.protocolError(e.text);
+      else
+        server.receive(e.text);
+      if (server.exited()) return server.exitStatus();
+      if (server.outputFailed()) return 1;
+    }
+  }
+}
+
+}  // namespace zan::lsp
