@@ -52,6 +52,8 @@ TEST(CompileReport, EachMessageHasTheFileLineAndColumnItConcerns) {
       // the call keeps its own columns.
       {"_m(AB,c x)\nc AB d x", {"progress", "error 0:2:3-5 e2", "error 0:2:8-9 e2"}},
       {"_m(AB,c ?1)\n AB", {"progress", "error 0:2:2-4 e3"}},
+      // Several expansions on one line, one inside another's arguments.
+      {"_m(AB,c)\nAB EX=$F0,$F7 c AB Q x", {"progress", "error 0:2:4-15 e3", "error 0:2:20-21 e4", "error 0:2:22-23 e2"}},
       {"_print(hi) c", {"progress", "note 0:1:1-11"}},
       // A repeat left open: at its start.
       {"c\n  [2 c", {"progress", "error 0:2:3-4 e5"}},

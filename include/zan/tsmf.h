@@ -221,6 +221,11 @@ class TSmf {
   std::function<void(int number, const std::string& detail)> errorObserver;
   // When set, receives a LineStart for every line the driver compiles.
   std::vector<LineStart>* lineStarts = nullptr;
+  // Sees every edit of lineText just before it is made: columns [from, to)
+  // become `size` bytes (a macro's expansion, a rewritten command), so that
+  // a client can carry a column of the edited line back to the line as
+  // written. Unset: nothing.
+  std::function<void(int32_t from, int32_t to, size_t size)> lineEditObserver;
   // Receives platform warnings, which the editor shows in a warning box
   // (the out-of-memory warning of the event list). Unset: dropped.
   std::function<void(const std::string&)> warningSink;

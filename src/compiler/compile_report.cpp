@@ -67,6 +67,7 @@ DiagnosticCollector::DiagnosticCollector(TSmf& smf, std::string scoreName, std::
     report_.diagnostics.push_back(std::move(d));
   };
   smf_.fileReader = [this](const std::string& name, std::string& contents) { return readInclude(name, contents); };
+  smf_.lineEditObserver = [this](int32_t from, int32_t to, size_t size) { edited(from, to, size); };
 }
 
 DiagnosticCollector::~DiagnosticCollector() {
@@ -74,9 +75,68 @@ DiagnosticCollector::~DiagnosticCollector() {
   smf_.errorObserver = nullptr;
   smf_.warningSink = nullptr;
   smf_.fileReader = nullptr;
+  smf_.lineEditObserver = nullptr;
 }
 
-void DiagnosticCollector::place(Diagnostic& d, int32_t lineIndex, int32_t start, int32_t end) const {
+CompileReport DiagnosticCollector::take() {
+  if (notesDropped_ > 0) {
+    Diagnostic d;
+    d.text = toCp932(std::to_string(notesDropped_) + " more message lines not shown");
+    report_.diagnostics.push_back(std::move(d));
+    notesDropped_ = 0;
+  }
+  return std::move(report_);
+}
+
+// The line as written that line `lineIndex` of the source came from.
+static std::string_view writtenLine(const CompileReport& report, const SourceLines& source, int32_t lineIndex) {
+  if (lineIndex < 0 || lineIndex >= source.size()) return {};
+  const LineOrigin o = source.origin(lineIndex);
+  if (o.file < 0 || static_cast<size_t>(o.file) >= report.files.size()) return {};
+  const std::vector<std::string>& lines = report.files[static_cast<size_t>(o.file)].lines;
+  return o.line >= 0 && static_cast<size_t>(o.line) < lines.size() ? std::string_view(lines[static_cast<size_t>(o.line)])
+                                                                   : std::string_view();
+}
+
+void DiagnosticCollector::follow(std::string_view original) {
+  if (followedLine_ == smf_.lineIndex && followedGeneration_ == smf_.lineGeneration) return;
+  followedLine_ = smf_.lineIndex;
+  followedGeneration_ = smf_.lineGeneration;
+  // Compared once per line reached: a line the compile comes back to (a
+  // repeat, a _tr group) holds its earlier expansions already.
+  followedWritten_ = smf_.lineText == original;
+  editsOverflow_ = false;
+  edits_.clear();
+}
+
+void DiagnosticCollector::edited(int32_t from, int32_t to, size_t size) {
+  follow(writtenLine(report_, smf_.sourceLines, smf_.lineIndex));
+  if (edits_.size() >= kMaxEdits) {
+    editsOverflow_ = true;
+    return;
+  }
+  edits_.push_back(Edit{from, to, size});
+}
+
+size_t DiagnosticCollector::written(size_t at, bool isEnd, std::string_view original) {
+  follow(original);
+  if (followedWritten_ && !editsOverflow_) {
+    // Undo the edits, the last first.
+    for (auto e = edits_.rbegin(); e != edits_.rend(); ++e) {
+      const size_t from = static_cast<size_t>(e->from - 1);
+      const size_t removed = static_cast<size_t>(e->to - e->from);
+      if (at < from) continue;
+      if (at >= from + e->size)
+        at = at - e->size + removed;
+      else
+        at = isEnd ? from + removed : from;
+    }
+    return std::min(at, original.size());
+  }
+  return carryBack(smf_.lineText, original, at, isEnd);
+}
+
+void DiagnosticCollector::place(Diagnostic& d, int32_t lineIndex, int32_t start, int32_t end) {
   const SourceLines& source = smf_.sourceLines;
   if (lineIndex < 0 || lineIndex >= source.size() || source.origin(lineIndex).file < 0 ||
       static_cast<size_t>(source.origin(lineIndex).file) >= report_.files.size()) {
@@ -90,10 +150,16 @@ void DiagnosticCollector::place(Diagnostic& d, int32_t lineIndex, int32_t start,
   const std::vector<std::string>& lines = report_.files[static_cast<size_t>(origin.file)].lines;
   const std::string_view original =
       origin.line >= 0 && static_cast<size_t>(origin.line) < lines.size() ? std::string_view(lines[static_cast<size_t>(origin.line)]) : std::string_view();
-  // The compiler's own text of the line: the one in hand, or the one stored back.
-  const std::string_view expanded = lineIndex == smf_.lineIndex ? std::string_view(smf_.lineText) : std::string_view(source[lineIndex]);
-  size_t from = carryBack(expanded, original, static_cast<size_t>(std::max(start, 1) - 1), false);
-  size_t to = carryBack(expanded, original, static_cast<size_t>(std::max(end, 1) - 1), true);
+  size_t from, to;
+  const size_t startAt = static_cast<size_t>(std::max(start, 1) - 1), endAt = static_cast<size_t>(std::max(end, 1) - 1);
+  if (lineIndex == smf_.lineIndex) {
+    from = written(startAt, false, original);
+    to = written(endAt, true, original);
+  } else {
+    // Another line (a repeat's start): as it was stored back.
+    from = carryBack(source[lineIndex], original, startAt, false);
+    to = carryBack(source[lineIndex], original, endAt, true);
+  }
   from = characterStart(original, std::min(from, original.size()));
   if (to < original.size() && characterStart(original, to) != to) to = characterStart(original, to) + 2;
   // At least the character there; a macro's whole name.
@@ -114,6 +180,14 @@ void DiagnosticCollector::message(const std::string& line) {
   if (!started_ || smf_.lineIndex >= smf_.sourceLines.size()) {
     d.kind = DiagnosticKind::Progress;
     started_ = true;
+  } else if (++notes_ > kMaxNotes) {
+    // Past the bound only an error line (which error() needs as the last one) is kept.
+    d.kind = DiagnosticKind::Progress;
+    if (line.rfind("err(", 0) != 0) {
+      ++notesDropped_;
+      includeRead_ = false;
+      return;
+    }
   } else {
     const bool sameLine = smf_.commandGeneration == smf_.lineGeneration;
     place(d, smf_.lineIndex, sameLine ? smf_.commandColumn : smf_.column, smf_.column);

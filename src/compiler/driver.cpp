@@ -208,6 +208,7 @@ bool TSmf::editLine(int32_t from, int32_t to, std::string_view replacement) {
   // quadratic in its length (moving ~256 bytes costs about one dispatch).
   if (replacement.size() != static_cast<size_t>(to - from) && spendWork((size + 1 - to) / kBytesPerWorkUnit))
     return false;
+  if (lineEditObserver) lineEditObserver(from, to, replacement.size());
   lineText.replace(static_cast<size_t>(from - 1), static_cast<size_t>(to - from), replacement);
   return true;
 }
