@@ -41,8 +41,9 @@ TEST(MessageReader, FramesWhatArrivesInAnyPieces) {
   };
   for (const Row& r : rows)
     for (size_t piece : {size_t{1}, size_t{7}, size_t{1} << 20})
-      if (r.input.size() < 1000 || piece > 1000)
+      if (r.input.size() < 1000 || piece > 1000) {
         EXPECT_EQ(read(r.input, piece), r.events) << r.input.substr(0, 60) << " in pieces of " << piece;
+      }
 }
 
 TEST(MessageReader, KnowsWhenAMessageIsCutOff) {

@@ -8,6 +8,7 @@
 #include "lsp_text.h"
 #include "zan/builtin_macros.h"
 #include "zan/cp932.h"
+#include "zan/lexer.h"
 #include "zan/reference.h"
 #include "zan/score_outline.h"
 
@@ -262,7 +263,92 @@ std::string oneLine(std::string text, size_t most) {
   return text;
 }
 
+// The token types announced to the client, and the one of each kind of the
+// lexer's spans (-1: not coloured; the diagnostics mark what is wrong).
+// clang-format off
+constexpr const char* kTokenTypes[] = {
+    "keyword", "number", "enumMember", "type", "function", "operator", "comment",
+    "namespace", "method", "variable", "event", "macro", "parameter",
+};
+constexpr int kTokenTypeOf[kTokenKindCount] = {
+    0,   // Note
+    1,   // Length
+    2,   // Rest
+    3,   // Setting
+    4,   // Channel
+    5,   // Loop
+    6,   // Comment
+    7,   // Directive
+    8,   // Underscore
+    9,   // Variable
+    10,  // Numbered
+    11,  // Macro
+    12,  // Argument
+    5,   // BarLine
+    -1,  // Unknown
+};
+// clang-format on
+
+// Walks a CP932 line and the UTF-8 line it was converted from side by side,
+// one character at a time (the conversion maps each character to one), to
+// give the UTF-16 offset of a byte offset of the CP932 line. Offsets must
+// be asked for in rising order.
+class ColumnWalker {
+ public:
+  ColumnWalker(std::string_view cp932, std::string_view utf8) : cp932_(cp932), utf8_(utf8) {}
+  int64_t utf16At(size_t byte) {
+    while (b_ < byte && b_ < cp932_.size()) {
+      const unsigned char c = static_cast<unsigned char>(cp932_[b_]);
+      b_ += ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && b_ + 1 < cp932_.size() ? 2 : 1;
+      if (u_ < utf8_.size()) {
+        const unsigned char lead = static_cast<unsigned char>(utf8_[u_]);
+        const size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        u_ += n;
+        units_ += n == 4 ? 2 : 1;
+      }
+    }
+    return units_;
+  }
+
+ private:
+  std::string_view cp932_, utf8_;
+  size_t b_ = 0, u_ = 0;
+  int64_t units_ = 0;
+};
+
 }  // namespace
+
+json semanticTokensLegend() {
+  json types = json::array();
+  for (const char* t : kTokenTypes) types.push_back(t);
+  return {{"tokenTypes", std::move(types)}, {"tokenModifiers", json::array()}};
+}
+
+json Server::semanticTokens(const json& params) {
+  const Document& doc = document(params);
+  // Relative positions, five numbers a token: line and start from the one
+  // before, length, type, modifiers.
+  std::vector<int64_t> data;
+  LexState state;
+  std::vector<Token> tokens;
+  int64_t lastLine = 0, lastStart = 0;
+  for (size_t i = 0; i < doc.lines.size(); ++i) {
+    const std::string cp932 = toCp932(doc.lines[i]);
+    lexLine(cp932, state, tokens);
+    ColumnWalker walker(cp932, doc.lines[i]);
+    for (const Token& t : tokens) {
+      const int type = kTokenTypeOf[static_cast<int>(t.kind)];
+      if (type < 0) continue;
+      const int64_t start = walker.utf16At(static_cast<size_t>(t.start));
+      const int64_t end = walker.utf16At(static_cast<size_t>(t.start + t.length));
+      const int64_t line = static_cast<int64_t>(i);
+      data.insert(data.end(), {line - lastLine, line == lastLine ? start - lastStart : start, end - start, type, 0});
+      lastLine = line;
+      lastStart = start;
+    }
+  }
+  return {{"data", std::move(data)}};
+}
 
 json Server::hover(const json& params) {
   const Document& doc = document(params);

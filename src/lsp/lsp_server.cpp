@@ -54,6 +54,7 @@ const std::map<std::string, Server::Request, std::less<>>& Server::requests() {
       {"textDocument/completion", &Server::completion},
       {"textDocument/documentSymbol", &Server::documentSymbol},
       {"textDocument/definition", &Server::definition},
+      {"textDocument/semanticTokens/full", &Server::semanticTokens},
   };
   return table;
 }
@@ -155,7 +156,8 @@ json Server::initialize(const json&) {
         {"hoverProvider", true},
         {"completionProvider", {{"triggerCharacters", {"_", "#", "\\"}}}},
         {"documentSymbolProvider", true},
-        {"definitionProvider", true}}},
+        {"definitionProvider", true},
+        {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}}}},
       {"serverInfo", {{"name", "zan"}, {"version", ZAN_VERSION}}},
   };
 }

@@ -28,6 +28,9 @@ using Clock = std::chrono::steady_clock;
 // status (0 after shutdown and exit, 1 otherwise).
 int runServer(int inputFd = 0, int outputFd = 1);
 
+// The token types and modifiers of semanticTokens, as initialize announces them.
+json semanticTokensLegend();
+
 // A JSON-RPC error a handler answers with.
 struct RpcError {
   int code;
@@ -89,6 +92,7 @@ class Server {
   json completion(const json& params);
   json documentSymbol(const json& params);
   json definition(const json& params);
+  json semanticTokens(const json& params);
   // Notifications.
   void initialized(const json& params);
   void exit(const json& params);

@@ -83,7 +83,9 @@ def main():
         server.request(1, "textDocument/hover")
         check(server.answer(1)["error"]["code"] == -32002, "requests before initialize are refused")
         server.request(2, "initialize", {"capabilities": {}})
-        check("hoverProvider" in server.answer(2)["result"]["capabilities"], "initialize announces hover")
+        capabilities = server.answer(2)["result"]["capabilities"]
+        check("hoverProvider" in capabilities, "initialize announces hover")
+        legend = capabilities["semanticTokensProvider"]["legend"]["tokenTypes"]
         server.notify("initialized", {})
 
         # Framing: two messages in one write, one message in two writes.
@@ -132,6 +134,17 @@ def main():
         items = {i["label"]: i for i in server.answer(23)["result"]["items"]}
         check(items["LEAD"]["detail"] == "LEAD(…)" and items["BASS"]["kind"] == 3 and "_print" in items
               and "#include" in items, "completion offers commands and both kinds of macros")
+
+        # Semantic tokens, in UTF-16 columns after a double-byte comment.
+        uri = open_document(server, os.path.join(tmp, "colours.zan"), "{日本} c4 EX=$F0\n_m(AB,c) AB\n")
+        server.request(24, "textDocument/semanticTokens/full", {"textDocument": {"uri": uri}})
+        data, tokens, line, start = server.answer(24)["result"]["data"], [], 0, 0
+        for i in range(0, len(data), 5):
+            line, start = line + data[i], data[i + 1] if data[i] else start + data[i + 1]
+            tokens.append((line, start, data[i + 2], legend[data[i + 3]]))
+        check(tokens == [(0, 0, 4, "comment"), (0, 5, 1, "keyword"), (0, 6, 1, "number"), (0, 8, 2, "macro"),
+                         (0, 10, 4, "parameter"), (1, 0, 2, "method"), (1, 2, 6, "parameter"), (1, 9, 2, "macro")],
+              "semantic tokens: %s" % tokens)
 
         # A 10 MB score compiles within the compiler's bounds.
         big = ("c d e f g a b > c < r8 " * 16 + "\n") * 28000
