@@ -122,10 +122,11 @@ bench-compare: build
 # Builds the libFuzzer targets with clang and runs each in turn for
 # FUZZ_SECONDS (default 10 minutes): the compiler and lexer on scores, the
 # player's MIDI file reader, the text conversions, the editor's settings
-# file reader. New inputs go to build-fuzz/corpus/TARGET; anything found is
-# written to build-fuzz/artifacts/. FUZZ_TARGETS="smf" runs one of them.
+# file reader, zan lsp's message reader and dispatch. New inputs go to
+# build-fuzz/corpus/TARGET; anything found is written to
+# build-fuzz/artifacts/. FUZZ_TARGETS="smf" runs one of them.
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS ?= compile smf encoding settings
+FUZZ_TARGETS ?= compile smf encoding settings lsp
 fuzz:
 	@scripts/bootstrap clang-14 libclang-rt-14-dev
 	@cmake -S . -B build-fuzz -DZAN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -138,6 +139,7 @@ fuzz:
 	    compile) extra="-dict=fuzz/zan.dict fuzz/seeds examples" ;; \
 	    encoding) extra="fuzz/seeds examples" ;; \
     smf) extra="fuzz/seeds-smf" ;; \
+	    lsp) extra="-dict=fuzz/lsp.dict fuzz/seeds-lsp" ;; \
 	    *) extra="" ;; \
 	  esac; \
 	  echo "== zan_fuzz_$$t for $(FUZZ_SECONDS) s"; \
