@@ -36,7 +36,7 @@ constexpr int kExitFailure = 2;
 
 constexpr const char* kUsage =
     "Usage: zan [options] SCORE\n"
-    "       zan lsp\n"
+    "       zan lsp [--stdio]\n"
     "Compile an MML score into a Standard MIDI File; or serve editors as a\n"
     "language server on standard input and output (zan lsp).\n"
     "\n"
@@ -267,7 +267,13 @@ int main(int argc, char** argv) {
   // which on a large score cost more than the compile itself.
   mallopt(M_MMAP_THRESHOLD, 256 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
-  if (argc == 2 && std::string(argv[1]) == "lsp") return zan::lsp::runServer();
+  // "zan lsp" serves an editor (a score named lsp compiles as ./lsp); clients
+  // that start every server with --stdio get what they ask for.
+  if (argc >= 2 && std::string(argv[1]) == "lsp") {
+    for (int i = 2; i < argc; ++i)
+      if (std::string(argv[i]) != "--stdio") return fail(std::string("zan lsp: unknown option ") + argv[i]);
+    return zan::lsp::runServer();
+  }
   Options opt;
   if (const int status = parseArguments(argc, argv, opt); status >= 0) return status;
   // --wav alone renders from memory; otherwise the file goes where it always did.

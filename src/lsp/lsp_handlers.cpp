@@ -3,6 +3,7 @@
 // the reference's topics, the built-in macro table, and the score's own
 // macros as the last compile left them.
 #include <algorithm>
+#include <set>
 
 #include "lsp_server.h"
 #include "lsp_text.h"
@@ -371,22 +372,23 @@ json Server::completion(const json& params) {
   if (start > 0 && (line[start - 1] == '#' || line[start - 1] == '\\')) --start;
   const json replace = lspRange(line, at.line, start, at.byte);
   json items = fixedCompletions();
-  for (const MacroDefinition& d : findMacroDefinitions(doc.lines)) {
-    if (std::any_of(items.begin(), items.end(), [&](const json& i) { return i["label"] == d.name && i["kind"] == 3; }))
-      continue;
-    items.push_back({{"label", d.name},
-                     {"kind", 3},
-                     {"detail", macroForm(d.name, d.body)},
-                     {"documentation", "macro of this score: " + oneLine(d.body, 80)}});
-  }
-  for (const Tmacro::Entry& e : doc.macros) {
-    const std::string name = toUtf8(e.name);
-    if (std::any_of(items.begin(), items.end(), [&](const json& i) { return i["label"] == name; })) continue;
+  std::set<std::string> labels;
+  for (const json& i : items) labels.insert(i["label"].get<std::string>());
+  const auto addMacro = [&](const std::string& name, const std::string& body) {
+    // The score's own definition wins over the library's of the same name.
+    if (!labels.insert(name).second && !libraryMacro(name)) return;
+    if (libraryMacro(name))
+      items.erase(std::find_if(items.begin(), items.end(), [&](const json& i) { return i["label"] == name; }));
     items.push_back({{"label", name},
                      {"kind", 3},
-                     {"detail", macroForm(name, toUtf8(e.body))},
-                     {"documentation", "macro of this score: " + oneLine(toUtf8(e.body), 80)}});
-  }
+                     {"detail", macroForm(name, body)},
+                     {"documentation", "macro of this score: " + oneLine(body, 80)}});
+  };
+  std::set<std::string> own;
+  for (const MacroDefinition& d : findMacroDefinitions(doc.lines))
+    if (own.insert(d.name).second) addMacro(d.name, d.body);
+  for (const Tmacro::Entry& e : doc.macros)
+    if (own.insert(toUtf8(e.name)).second) addMacro(toUtf8(e.name), toUtf8(e.body));
   for (json& item : items) item["textEdit"] = {{"range", replace}, {"newText", item["label"]}};
   return {{"isIncomplete", false}, {"items", std::move(items)}};
 }

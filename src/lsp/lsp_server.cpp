@@ -103,6 +103,7 @@ void Server::receive(const std::string& body) {
   if (handler == requests().end()) return respondError(id, kMethodNotFound, "Method not found: " + method);
   if (!initialized_ && method != "initialize")
     return respondError(id, kServerNotInitialized, "The server is not initialized");
+  if (initialized_ && method == "initialize") return respondError(id, kInvalidRequest, "The server is initialized already");
   if (shutdown_) return respondError(id, kInvalidRequest, "The server is shutting down");
   try {
     respond(id, (this->*handler->second)(params));
