@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "editor_text.h"
+#include "zan/reference.h"
 
 // The reference lives in the static library, whose resource initialiser the
 // linker would drop unless something refers to it; this does, and must stand
@@ -28,7 +29,6 @@ namespace {
 const QString kPagesRoot = QStringLiteral(":/reference");
 const QString kPagesUrl = QStringLiteral("qrc:/reference/");
 const QString kListScheme = QStringLiteral("zanhelp");  // generated list pages
-const QString kDash = QStringLiteral(" \u2014 ");        // between a heading's keywords and its description
 
 // ATX headings: up to three spaces, one to six "#", then a space or the end.
 int headingLevel(const QString& line, QString* text) {
@@ -51,15 +51,6 @@ int headingLevel(const QString& line, QString* text) {
 bool isFence(const QString& line) {
   const QString t = line.trimmed();
   return t.startsWith(QLatin1String("```")) || t.startsWith(QLatin1String("~~~"));
-}
-
-// The code spans of a heading's text, in order.
-QStringList codeSpans(const QString& text) {
-  const QStringList parts = text.split(QLatin1Char('`'));
-  QStringList spans;
-  for (int i = 1; i + 1 < parts.size(); i += 2)
-    if (!parts[i].isEmpty()) spans.append(parts[i]);
-  return spans;
 }
 
 QString shown(const QString& headingText) { return QString(headingText).remove(QLatin1Char('`')); }
@@ -176,10 +167,16 @@ QString AnchorNamer::next(const QString& shownText) {
 }
 
 QList<HelpTopic> IndexPage(const QString& page, const QString& markdown) {
+  // Which headings are topics, and their keywords: the library's index,
+  // which zan lsp reads too. The anchors follow the rendered page's rules
+  // (Unicode letter classes), so every heading is walked here for them.
+  const QByteArray utf8 = markdown.toUtf8();
+  const std::vector<zan::ReferenceTopic> indexed =
+      zan::indexReferencePage(page.toStdString(), std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
   QList<HelpTopic> topics;
   AnchorNamer names;
-  QString pageTitle;
   bool inCode = false;
+  size_t next = 0;
   for (const QString& line : markdown.split(QLatin1Char('\n'))) {
     if (isFence(line)) inCode = !inCode;
     if (inCode) continue;
@@ -187,16 +184,14 @@ QList<HelpTopic> IndexPage(const QString& page, const QString& markdown) {
     const int level = headingLevel(line, &text);
     if (level == 0) continue;
     const QString anchor = names.next(shown(text));
-    if (level == 1 && pageTitle.isEmpty()) pageTitle = shown(text);
-    if (level != 3) continue;
+    if (level != 3 || next >= indexed.size()) continue;
+    const zan::ReferenceTopic& t = indexed[next++];
     HelpTopic topic;
     topic.page = page;
-    topic.pageTitle = pageTitle;
+    topic.pageTitle = QString::fromStdString(t.pageTitle);
     topic.anchor = anchor;
-    topic.title = shown(text);
-    const qsizetype dash = text.indexOf(kDash);
-    topic.keywords = codeSpans(dash < 0 ? text : text.left(dash));
-    topic.keywords.append(topic.title);
+    topic.title = QString::fromStdString(t.title);
+    for (const std::string& k : t.keywords) topic.keywords.append(QString::fromStdString(k));
     topics.append(topic);
   }
   return topics;
@@ -215,29 +210,12 @@ QList<HelpTopic> LoadHelpIndex() {
 }
 
 QList<int> MatchTopics(const QList<HelpTopic>& topics, const QString& keyword) {
+  // The rounds of the look-up are the library's (zan lsp's hover uses them).
+  std::vector<zan::ReferenceTopic> plain(static_cast<size_t>(topics.size()));
+  for (qsizetype i = 0; i < topics.size(); ++i)
+    for (const QString& k : topics[i].keywords) plain[static_cast<size_t>(i)].keywords.push_back(k.toStdString());
   QList<int> found;
-  if (keyword.isEmpty()) return found;
-  const auto round = [&](auto matches) {
-    for (int i = 0; i < topics.size(); ++i)
-      if (std::any_of(topics[i].keywords.begin(), topics[i].keywords.end(), matches)) found.append(i);
-    return !found.isEmpty();
-  };
-  for (Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-    if (round([&](const QString& k) { return k.compare(keyword, cs) == 0; })) return found;
-    if (round([&](const QString& k) { return k.startsWith(keyword, cs); })) return found;
-  }
-  // The command a macro body starts with: the longest code keyword in front
-  // of its arguments. A name character after it means a longer name (LEAD
-  // is no use of L). The last keyword of a topic is its whole title, not a
-  // code word.
-  const auto leads = [&](const QString& k) {
-    return keyword.size() > k.size() && keyword.startsWith(k) && !IsNameChar(keyword[k.size()]);
-  };
-  qsizetype longest = 0;
-  for (const HelpTopic& t : topics)
-    for (qsizetype j = 0; j + 1 < t.keywords.size(); ++j)
-      if (leads(t.keywords[j])) longest = std::max(longest, t.keywords[j].size());
-  if (longest > 0) round([&](const QString& k) { return k.size() == longest && leads(k); });
+  for (size_t i : zan::matchTopics(plain, keyword.toStdString())) found.append(static_cast<int>(i));
   return found;
 }
 
