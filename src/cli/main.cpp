@@ -271,7 +271,7 @@ int main(int argc, char** argv) {
   // that start every server with --stdio get what they ask for.
   if (argc >= 2 && std::string(argv[1]) == "lsp") {
     for (int i = 2; i < argc; ++i)
-      if (std::string(argv[i]) != "--stdio") return fail(std::string("zan lsp: unknown option ") + argv[i]);
+      if (std::string(argv[i]) != "--stdio") return fail(std::string("lsp: unknown option ") + argv[i] + " (see zan --help)");
     return zan::lsp::runServer();
   }
   Options opt;
