@@ -115,6 +115,8 @@ TEST(Reference, EveryErrorTheCompilerReportsIsExplained) {
   EXPECT_EQ(errorExplanation(4), "bad argument");
   for (int n = 0; n <= 5; ++n) EXPECT_FALSE(errorExplanation(n).empty()) << n;
   EXPECT_EQ(errorExplanation(7), "");
+  EXPECT_EQ(errorDescription(0), "Unknown error.");  // its section opens with a list
+  EXPECT_EQ(errorDescription(2).rfind("\"Undecipherable character\": a character where", 0), 0u) << errorDescription(2);
   EXPECT_FALSE(matchTopics(referenceTopics(), "#include").empty());
 }
 

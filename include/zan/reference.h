@@ -56,4 +56,10 @@ std::vector<size_t> matchTopics(const std::vector<ReferenceTopic>& topics, std::
 // without one.
 std::string_view errorExplanation(int number);
 
+// A fuller explanation of error number `number`, for tooltips: the first
+// sentence of the error's own section of the reference when it has one,
+// else the short explanation as a sentence ("Unknown error."); "" for a
+// number without either.
+std::string errorDescription(int number);
+
 }  // namespace zan

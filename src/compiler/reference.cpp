@@ -203,4 +203,81 @@ std::string_view errorExplanation(int number) {
                                                                      : std::string_view();
 }
 
+namespace {
+
+// Whitespace runs as one space, the ends trimmed.
+std::string simplified(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    if (space && (out.empty() || out.back() == ' ')) continue;
+    out += space ? ' ' : c;
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+// "[text](target)" as "text".
+std::string withoutLinks(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '[') {
+      const size_t close = text.find(']', i + 1);
+      if (close != std::string::npos && close + 1 < text.size() && text[close + 1] == '(') {
+        const size_t end = text.find(')', close + 2);
+        if (end != std::string::npos) {
+          out.append(text, i + 1, close - i - 1);
+          i = end;
+          continue;
+        }
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+// The first sentence of `para`: up to a . ! or ? (and a closing quote after
+// it) that ends the text or stands before a space; "" when there is none.
+std::string firstSentence(const std::string& para) {
+  constexpr std::string_view kCloseQuote = "\u201D";
+  for (size_t i = 0; i < para.size(); ++i) {
+    if (para[i] != '.' && para[i] != '!' && para[i] != '?') continue;
+    size_t after = i + 1;
+    if (para.compare(after, 1, "\"") == 0)
+      ++after;
+    else if (para.compare(after, kCloseQuote.size(), kCloseQuote) == 0)
+      after += kCloseQuote.size();
+    if (after < para.size() && para[after] != ' ') continue;
+    return para.substr(0, i + 1 + (para.compare(i + 1, 1, "\"") == 0 ? 1 : 0));
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string errorDescription(int number) {
+  std::string sentence;
+  const std::string_view shortText = errorExplanation(number);
+  if (!shortText.empty()) {
+    sentence = std::string(shortText) + ".";
+    if (sentence[0] >= 'a' && sentence[0] <= 'z') sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+  }
+  // The section "### ... — error N", its first paragraph.
+  const std::string heading = std::string(kDash) + "error " + std::to_string(number);
+  for (const ReferencePage& page : referencePages()) {
+    if (page.name != "errors.md") continue;
+    const std::vector<std::string_view> lines = splitLines(page.markdown);
+    for (size_t i = 0; i + 2 < lines.size(); ++i) {
+      if (!lines[i].starts_with("### ") || !lines[i].ends_with(heading) || !lines[i + 1].empty()) continue;
+      std::string para;
+      for (size_t j = i + 2; j < lines.size() && !lines[j].empty(); ++j) (para += lines[j]) += '\n';
+      const std::string first = firstSentence(withoutLinks(simplified(para)));
+      if (!first.empty()) sentence = first;
+      break;
+    }
+  }
+  return sentence;
+}
+
 }  // namespace zan

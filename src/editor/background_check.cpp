@@ -1,9 +1,7 @@
 #include "background_check.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QTextDocument>
 #include <QThread>
 
@@ -16,9 +14,8 @@
 #include "document_io.h"
 #include "syntax_highlighter.h"
 #include "zan/cp932.h"
+#include "zan/reference.h"
 #include "zan/tsmf.h"
-
-static void initReferenceResource() { Q_INIT_RESOURCE(help); }
 
 namespace {
 
@@ -229,36 +226,8 @@ void BackgroundCheck::receive(const CheckResult& result) {
 // ---- Explanations ------------------------------------------------------------------
 
 QString errorExplanation(int number) {
-  // From the reference's table of error numbers and the first sentence of
-  // each error's own section, read once.
-  static const QStringList explanations = [] {
-    initReferenceResource();
-    QStringList out(7);
-    QFile file(":/reference/errors.md");
-    if (!file.open(QIODevice::ReadOnly)) return out;
-    const QString text = QString::fromUtf8(file.readAll());
-    static const QRegularExpression row(R"(^\| (\d) \| [^|]*\| ([^|]+?) \|$)", QRegularExpression::MultilineOption);
-    for (auto it = row.globalMatch(text); it.hasNext();) {
-      const auto m = it.next();
-      const int n = m.captured(1).toInt();
-      QString s = m.captured(2).trimmed();
-      if (!s.isEmpty()) out[n] = s.left(1).toUpper() + s.mid(1) + ".";
-    }
-    static const QRegularExpression section(R"(^### [^\n]* — error (\d)\n\n(.+?)(?:\n\n|\z))",
-                                            QRegularExpression::MultilineOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression link(R"(\[([^\]]*)\]\([^)]*\))");
-    for (auto it = section.globalMatch(text); it.hasNext();) {
-      const auto m = it.next();
-      QString para = m.captured(2).simplified();
-      para.replace(link, "\\1");
-      const qsizetype end = para.indexOf(QRegularExpression(R"([.!?]["”]?( |$))"));
-      if (end < 0) continue;  // a paragraph that only leads into a list
-      const QString sentence = para.left(end + 1 + (para.mid(end + 1, 1) == "\"" ? 1 : 0)).trimmed();
-      out[m.captured(1).toInt()] = sentence;
-    }
-    return out;
-  }();
-  return number >= 0 && number < explanations.size() ? explanations[number] : QString();
+  // The library reads it from the reference it carries, for zan lsp too.
+  return QString::fromStdString(zan::errorDescription(number));
 }
 
 #include "background_check.moc"
