@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor fuzz clean
+.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run fuzz clean
 
 all: build
 
@@ -113,6 +113,10 @@ bench-editor: build
 # Compile time at 1M notes over 100k notes, for each kind of score: at most 11.
 bench-check: build
 	@$(BUILD_DIR)/bin/zan_growth_check
+
+# F9 to the first note in the editor, offscreen, on the silent and file drivers.
+bench-run: build
+	@$(BUILD_DIR)/bin/zan_run_latency
 
 # zan against abc2midi on the same music, whole process, at four sizes
 # (abc2midi is installed when missing).
