@@ -149,6 +149,12 @@ void TfrmMain::MIDIDEVICE1Click() {
   if (!savePlayerSettings(dialog.settings()))
     ErrorBox(QString("Cannot save the player settings in \"%1\"").arg(userSettings().fileName()));
   applyPlayerSettings();
+  // The device chosen anew starts afresh, whatever changed.
+  try {
+    mp->restart();
+  } catch (const std::exception&) {
+  }
+  showPlayerNote();
 }
 
 void TfrmMain::applyPlayerSettings() { mp->configure(loadPlayerSettings().config); }

@@ -127,6 +127,13 @@ void TfrmMain::ResetPlayer1Click() {
   if (mp->mode() == Mode::Playing) RePlay1Click();
   scrMP->setSelEnd(0);
   scrMP->setSelStart(0);
+  // A synthesizer or device gone wrong is set up afresh; Run keeps it
+  // otherwise.
+  try {
+    mp->restart();
+  } catch (const std::exception&) {
+  }
+  showPlayerNote();
 }
 
 void TfrmMain::scrMPChange(int position) {

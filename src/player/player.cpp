@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <cmath>
 #include <optional>
 #include <thread>
 
@@ -23,66 +24,112 @@ constexpr const char* kSilentDriver = "silent";
 constexpr const char* kNoDevice = "No audio device found: playing silently";
 constexpr const char* kNoSoundFont = "No SoundFont found: choose one in Tool > MIDI DEVICE (F12)";
 
-// The GUI thread and the driving thread meet here. The driving thread never
-// waits for the GUI: when the GUI holds the engine (a seek, a stop) the buffer
-// stays silent and time stands still for it. The GUI holds it only for the
-// length of one call; mode and position are atomics it reads without it.
+// The GUI thread and the driving thread meet here. The engine lives as long
+// as its output and driver, across many files: open() hands it a new song,
+// close() takes the song away, and the synthesizer, its SoundFont and the
+// audio driver stay. The driving thread never waits for the GUI: when the GUI
+// holds the engine (a load, a seek, a stop) the buffer stays silent and time
+// stands still for it. The GUI holds it only for the length of one call;
+// mode, position and the muted tracks are atomics read without it.
 class Engine {
  public:
-  Engine(Sequence sequence, std::unique_ptr<MidiOutput> output, double rate)
-      : sequence_(std::move(sequence)), output_(std::move(output)), scheduler_(sequence_, *output_, rate),
-        lengthFrames_(scheduler_.length()) {}
+  Engine(std::unique_ptr<MidiOutput> output, double rate) : output_(std::move(output)), rate_(rate) {}
 
   // The driving thread. Returns false, having rendered nothing, when the GUI
   // holds the engine.
   bool process(int frames, float* left, float* right) {
     std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return false;
-    if (playing_.load(std::memory_order_relaxed)) {
-      scheduler_.advance(frames, left, right);
-      position_.store(scheduler_.position(), std::memory_order_relaxed);
-      if (scheduler_.atEnd()) playing_.store(false, std::memory_order_relaxed);
+    if (song_ && playing_.load(std::memory_order_relaxed)) {
+      Scheduler& s = song_->scheduler;
+      s.setMutedTracks({muted_[0].load(std::memory_order_relaxed), muted_[1].load(std::memory_order_relaxed)});
+      s.advance(frames, left, right);
+      position_.store(s.position(), std::memory_order_relaxed);
+      if (s.atEnd()) playing_.store(false, std::memory_order_relaxed);
     } else {
       output_->render(frames, left, right);
     }
     return true;
   }
 
-  // The GUI thread.
+  // The GUI thread. A song is loaded stopped at 0, the output reset.
+  void load(std::shared_ptr<const Sequence> sequence) {
+    auto song = std::make_unique<Song>(std::move(sequence), *output_, rate_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    playing_.store(false, std::memory_order_relaxed);
+    if (song_) song_->scheduler.silence();
+    song_ = std::move(song);
+    song_->scheduler.seek(0);
+    lengthFrames_.store(song_->scheduler.length(), std::memory_order_relaxed);
+    position_.store(0, std::memory_order_relaxed);
+  }
+  void unload() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    playing_.store(false, std::memory_order_relaxed);
+    if (song_) song_->scheduler.silence();
+    song_.reset();
+    lengthFrames_.store(0, std::memory_order_relaxed);
+    position_.store(0, std::memory_order_relaxed);
+  }
   void play(std::optional<int64_t> startMs) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!song_) return;
+    Scheduler& s = song_->scheduler;
     if (startMs)
-      scheduler_.seek(scheduler_.framesFromMs(*startMs));
-    else if (scheduler_.atEnd())
-      scheduler_.seek(0);
-    position_.store(scheduler_.position(), std::memory_order_relaxed);
+      s.seek(s.framesFromMs(*startMs));
+    else if (s.atEnd())
+      s.seek(0);
+    position_.store(s.position(), std::memory_order_relaxed);
     playing_.store(true, std::memory_order_relaxed);
   }
   void stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     playing_.store(false, std::memory_order_relaxed);
-    scheduler_.silence();
+    if (song_) song_->scheduler.silence();
   }
   void seek(int64_t ms) {
     std::lock_guard<std::mutex> lock(mutex_);
     playing_.store(false, std::memory_order_relaxed);
-    scheduler_.seek(scheduler_.framesFromMs(ms));
-    position_.store(scheduler_.position(), std::memory_order_relaxed);
+    if (!song_) return;
+    song_->scheduler.seek(song_->scheduler.framesFromMs(ms));
+    position_.store(song_->scheduler.position(), std::memory_order_relaxed);
+  }
+  void setLoop(int64_t fromMs, int64_t toMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (song_) song_->scheduler.setLoop(song_->scheduler.framesFromMs(fromMs), song_->scheduler.framesFromMs(toMs));
+  }
+  void setMuted(const TrackMask& mask) {
+    muted_[0].store(mask[0], std::memory_order_relaxed);
+    muted_[1].store(mask[1], std::memory_order_relaxed);
+  }
+  // Runs `f` on the output while the driving thread keeps away from it.
+  template <typename F>
+  void withOutput(F f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    f(*output_);
   }
   bool playing() const { return playing_.load(std::memory_order_relaxed); }
-  int64_t positionMs() const { return scheduler_.msFromFrames(position_.load(std::memory_order_relaxed)); }
-  int64_t lengthMs() const { return scheduler_.msFromFrames(lengthFrames_); }
-  double sampleRate() const { return scheduler_.sampleRate(); }
-  MidiOutput& output() { return *output_; }
+  int64_t positionMs() const { return msOf(position_.load(std::memory_order_relaxed)); }
+  int64_t lengthMs() const { return msOf(lengthFrames_.load(std::memory_order_relaxed)); }
+  double sampleRate() const { return rate_; }
 
  private:
-  std::mutex mutex_;                   // guards scheduler_ and output_
-  const Sequence sequence_;
+  struct Song {
+    Song(std::shared_ptr<const Sequence> s, MidiOutput& out, double rate)
+        : sequence(std::move(s)), scheduler(*sequence, out, rate) {}
+    std::shared_ptr<const Sequence> sequence;
+    Scheduler scheduler;
+  };
+  int64_t msOf(int64_t frames) const { return static_cast<int64_t>(std::floor(static_cast<double>(frames) * 1000.0 / rate_)); }
+
+  std::mutex mutex_;                     // guards song_ and output_
   const std::unique_ptr<MidiOutput> output_;
-  Scheduler scheduler_;
-  const int64_t lengthFrames_;         // the scheduler's length, read without the lock
-  std::atomic<bool> playing_{false};   // set by the GUI, cleared by either side
-  std::atomic<int64_t> position_{0};   // frames, published after each buffer
+  const double rate_;                    // frames per second
+  std::unique_ptr<Song> song_;           // null when no file is open
+  std::atomic<int64_t> lengthFrames_{0}; // the song's length, read without the lock
+  std::atomic<bool> playing_{false};     // set by the GUI, cleared by either side
+  std::atomic<int64_t> position_{0};     // frames, published after each buffer
+  std::atomic<uint64_t> muted_[2] = {};  // the TrackMask the driving thread applies before each buffer
 };
 
 // Drives the engine by the clock where no audio callback does: playback
@@ -157,159 +204,265 @@ std::vector<std::string> driversToTry(const std::string& wanted, fluid_settings_
 
 }  // namespace
 
-struct Player::Impl {
-  PlayerConfig config;
-  std::unique_ptr<Engine> engine;              // null when not open
-  fluid_audio_driver_t* audio = nullptr;       // the audio callback's driver, when a device opened
-  std::unique_ptr<ClockThread> clock;          // else the clock drives the engine
-  std::optional<int64_t> pendingStartMs;       // where the next play() starts; kept across open()
+// What stays alive from one file to the next: the output, the engine over it
+// and what drives the engine, built for one configuration.
+struct Rig {
+  PlayerConfig config;                    // what it was built for (soundFont as resolved)
+  std::unique_ptr<Engine> engine;
+  SynthOutput* synth = nullptr;           // the engine's output when it is the synthesizer
+  fluid_audio_driver_t* audio = nullptr;  // the audio callback's driver, when a device opened
+  std::unique_ptr<ClockThread> clock;     // else the clock drives the engine
   std::string driverInUse;
-  std::string soundFont;
   bool deviceFound = false;
-  std::string status;                          // the status bar's note, "" when all is well
+  std::string deviceNote;                 // kNoDevice when playing silently against the wish
 
-  // Sets up the output for a loaded sequence and starts what drives it.
-  void open(Sequence sequence);
-  void startDriver(SynthOutput* synth);
-  void close();
+  ~Rig() {
+    if (!engine) return;
+    engine->unload();  // sends the note offs while the output is still driven
+    if (audio) delete_fluid_audio_driver(audio);
+    clock.reset();
+  }
 };
 
-void Player::Impl::startDriver(SynthOutput* synth) {
-  if (!synth) {  // a sequencer port: events go out by the clock
-    clock = std::make_unique<ClockThread>(*engine, engine->sampleRate());
-    driverInUse = "alsa-seq";
-    deviceFound = true;
+struct Player::Impl {
+  PlayerConfig config;
+  std::unique_ptr<Rig> rig;                    // null until the first open, and after restart()
+  std::shared_ptr<const Sequence> sequence;    // the open file; null when not open
+  std::optional<int64_t> pendingStartMs;       // where the next play() starts; kept across open()
+  std::string soundFont;                       // the SoundFont in use, "" when none
+  std::string status;                          // the status bar's note, "" when all is well
+  TrackMask muted{}, soloed{};                 // as set, by track chunk
+  std::pair<int64_t, int64_t> loopMs{0, 0};    // the loop as set; none when second <= first
+
+  // Makes the rig fit `config`, rebuilding only what a changed setting needs.
+  void prepareRig();
+  void buildRig(const std::string& font);
+  void startDriver(Rig& r);
+  void load(Sequence sequence);
+  void applyMutes();
+};
+
+void Player::Impl::startDriver(Rig& r) {
+  if (!r.synth) {  // a sequencer port: events go out by the clock
+    r.clock = std::make_unique<ClockThread>(*r.engine, r.engine->sampleRate());
+    r.driverInUse = "alsa-seq";
+    r.deviceFound = true;
     return;
   }
   if (config.audioDriver != kSilentDriver) {
     quietAlsaLog();
-    for (const std::string& name : driversToTry(config.audioDriver, synth->settings())) {
-      if (fluid_settings_setstr(synth->settings(), "audio.driver", name.c_str()) != FLUID_OK) continue;
-      audio = new_fluid_audio_driver2(synth->settings(), audioCallback, engine.get());
-      if (audio) {
-        driverInUse = name;
-        deviceFound = true;
+    for (const std::string& name : driversToTry(config.audioDriver, r.synth->settings())) {
+      if (fluid_settings_setstr(r.synth->settings(), "audio.driver", name.c_str()) != FLUID_OK) continue;
+      r.audio = new_fluid_audio_driver2(r.synth->settings(), audioCallback, r.engine.get());
+      if (r.audio) {
+        r.driverInUse = name;
+        r.deviceFound = true;
         takeFluidErrors();
         return;
       }
     }
     takeFluidErrors();
-    status = kNoDevice;
+    r.deviceNote = kNoDevice;
   }
-  clock = std::make_unique<ClockThread>(*engine, engine->sampleRate());
-  driverInUse = kSilentDriver;
-  deviceFound = false;
+  r.clock = std::make_unique<ClockThread>(*r.engine, r.engine->sampleRate());
+  r.driverInUse = kSilentDriver;
+  r.deviceFound = false;
 }
 
-void Player::Impl::close() {
-  if (!engine) return;
-  engine->stop();  // sends the note offs while the output is still driven
-  if (audio) delete_fluid_audio_driver(audio);
-  audio = nullptr;
-  clock.reset();
-  engine.reset();
-  driverInUse.clear();
-  soundFont.clear();
-  deviceFound = false;
+void Player::Impl::buildRig(const std::string& font) {
+  rig.reset();
+  auto r = std::make_unique<Rig>();
+  r->config = config;
+  r->config.soundFont = font;
+  std::unique_ptr<MidiOutput> output;
+  double rate = SynthOutput::kSampleRate;
+  if (config.output.empty()) {
+    auto s = std::make_unique<SynthOutput>(font, config.gain, config.sampleRate);
+    r->synth = s.get();
+    rate = s->sampleRate();
+    output = std::move(s);
+  } else {
+    output = std::make_unique<AlsaOutput>(config.output);
+  }
+  r->engine = std::make_unique<Engine>(std::move(output), rate);
+  startDriver(*r);
+  rig = std::move(r);
+}
+
+void Player::Impl::prepareRig() {
+  std::string font;
+  if (config.output.empty()) {
+    font = findSoundFont(config.soundFont);
+    if (font.empty()) throw PlayerError(kNoSoundFont);
+  }
+  const bool sameDriving = rig && rig->config.output == config.output &&
+                           rig->config.audioDriver == config.audioDriver &&
+                           rig->config.sampleRate == config.sampleRate;
+  if (!sameDriving) {
+    buildRig(font);
+  } else if (rig->synth) {
+    // The same device: a new SoundFont or gain goes into the running synthesizer.
+    if (!(config.gain >= 0.0 && config.gain <= 10.0))
+      throw PlayerError("synthesizer gain " + std::to_string(config.gain) + " is outside 0..10");
+    Rig& r = *rig;
+    if (font != r.config.soundFont) {
+      r.engine->withOutput([&](MidiOutput&) { r.synth->loadSoundFont(font); });
+      r.config.soundFont = font;
+    }
+    if (config.gain != r.config.gain) {
+      r.engine->withOutput([&](MidiOutput&) { r.synth->setGain(config.gain); });
+      r.config.gain = config.gain;
+    }
+  }
+  soundFont = font;
+}
+
+void Player::Impl::load(Sequence s) {
+  status.clear();
+  try {
+    prepareRig();
+  } catch (const PlayerError& e) {
+    status = e.what();
+    sequence.reset();
+    if (rig) rig->engine->unload();
+    throw;
+  }
+  sequence = std::make_shared<const Sequence>(std::move(s));
+  rig->engine->load(sequence);
+  applyMutes();
+  loopMs = {0, 0};
+  status = rig->deviceNote;
+  if (!config.soundFont.empty() && rig->synth && soundFont != config.soundFont)
+    status = "SoundFont " + config.soundFont + " not found: using " + soundFont;
+}
+
+void Player::Impl::applyMutes() {
+  const bool anySolo = soloed[0] != 0 || soloed[1] != 0;
+  TrackMask silent{};
+  for (size_t i = 0; i < silent.size(); ++i) silent[i] = muted[i] | (anySolo ? ~soloed[i] : 0);
+  if (rig) rig->engine->setMuted(silent);
 }
 
 Player::Player(PlayerConfig config) : impl_(std::make_unique<Impl>()) { impl_->config = std::move(config); }
 
-Player::~Player() { impl_->close(); }
+Player::~Player() = default;
 
 void Player::configure(PlayerConfig config) { impl_->config = std::move(config); }
 
 const PlayerConfig& Player::config() const { return impl_->config; }
 
 void Player::open(const std::string& smfPath) {
-  impl_->close();
-  impl_->status.clear();
+  close();
   Sequence sequence;
   std::string error;
   if (!loadSequence(smfPath, sequence, error)) throw PlayerError(error);
-  impl_->open(std::move(sequence));
+  impl_->load(std::move(sequence));
 }
 
 void Player::open(const std::vector<uint8_t>& smf, const std::string& name) {
-  impl_->close();
-  impl_->status.clear();
+  close();
   Sequence sequence;
   std::string error;
   if (!loadSequence(smf, name, sequence, error)) throw PlayerError(error);
-  impl_->open(std::move(sequence));
+  impl_->load(std::move(sequence));
 }
 
-void Player::Impl::open(Sequence sequence) {
-  std::unique_ptr<MidiOutput> output;
-  SynthOutput* synth = nullptr;
-  std::string font;
-  double rate = SynthOutput::kSampleRate;
-  if (config.output.empty()) {
-    font = findSoundFont(config.soundFont);
-    if (font.empty()) {
-      status = kNoSoundFont;
-      throw PlayerError(kNoSoundFont);
-    }
-    try {
-      auto s = std::make_unique<SynthOutput>(font, config.gain, config.sampleRate);
-      synth = s.get();
-      rate = s->sampleRate();
-      output = std::move(s);
-    } catch (const PlayerError& e) {
-      status = e.what();
-      throw;
-    }
-  } else {
-    try {
-      output = std::make_unique<AlsaOutput>(config.output);
-    } catch (const PlayerError& e) {
-      status = e.what();
-      throw;
-    }
+void Player::close() {
+  if (impl_->rig) impl_->rig->engine->unload();
+  impl_->sequence.reset();
+}
+
+void Player::restart() {
+  Impl& d = *impl_;
+  std::shared_ptr<const Sequence> open = std::move(d.sequence);
+  close();
+  d.rig.reset();
+  if (!open) return;
+  d.status.clear();
+  try {
+    d.prepareRig();
+  } catch (const PlayerError& e) {
+    d.status = e.what();
+    throw;
   }
-  engine = std::make_unique<Engine>(std::move(sequence), std::move(output), rate);
-  engine->seek(0);  // a device on a sequencer port may hold anything from before
-  soundFont = font;
-  if (!config.soundFont.empty() && font != config.soundFont && synth)
-    status = "SoundFont " + config.soundFont + " not found: using " + font;
-  startDriver(synth);
+  d.sequence = std::move(open);
+  d.rig->engine->load(d.sequence);
+  d.applyMutes();
+  d.loopMs = {0, 0};
+  d.status = d.rig->deviceNote;
 }
 
-void Player::close() { impl_->close(); }
+bool Player::isOpen() const { return impl_->sequence != nullptr; }
 
-bool Player::isOpen() const { return impl_->engine != nullptr; }
+std::shared_ptr<const Sequence> Player::sequence() const { return impl_->sequence; }
 
-int64_t Player::lengthMs() const { return impl_->engine ? impl_->engine->lengthMs() : 0; }
+int64_t Player::lengthMs() const { return isOpen() ? impl_->rig->engine->lengthMs() : 0; }
 
-int64_t Player::positionMs() const { return impl_->engine ? impl_->engine->positionMs() : 0; }
+int64_t Player::positionMs() const { return isOpen() ? impl_->rig->engine->positionMs() : 0; }
 
 void Player::setPositionMs(int64_t ms) {
-  if (impl_->engine) impl_->engine->seek(ms);
+  if (isOpen()) impl_->rig->engine->seek(ms);
 }
 
 void Player::setStartPositionMs(int64_t ms) { impl_->pendingStartMs = ms; }
 
 void Player::play() {
   Impl& d = *impl_;
-  if (!d.engine) return;
-  d.engine->play(d.pendingStartMs);
+  if (!isOpen()) return;
+  d.rig->engine->play(d.pendingStartMs);
   d.pendingStartMs.reset();
 }
 
 void Player::stop() {
-  if (impl_->engine) impl_->engine->stop();
+  if (isOpen()) impl_->rig->engine->stop();
 }
 
 Mode Player::mode() const {
-  if (!impl_->engine) return Mode::NotReady;
-  return impl_->engine->playing() ? Mode::Playing : Mode::Stopped;
+  if (!isOpen()) return Mode::NotReady;
+  return impl_->rig->engine->playing() ? Mode::Playing : Mode::Stopped;
 }
 
-bool Player::audioDeviceFound() const { return impl_->deviceFound; }
+void Player::setLoopMs(int64_t fromMs, int64_t toMs) {
+  impl_->loopMs = {fromMs, toMs};
+  if (isOpen()) impl_->rig->engine->setLoop(fromMs, toMs);
+}
 
-std::string Player::audioDriverInUse() const { return impl_->driverInUse; }
+void Player::clearLoop() { setLoopMs(0, 0); }
 
-std::string Player::soundFontPath() const { return impl_->soundFont; }
+std::pair<int64_t, int64_t> Player::loopMs() const { return impl_->loopMs; }
+
+namespace {
+void setBit(TrackMask& m, int track, bool on) {
+  if (track < 0 || track >= kMutableTracks) return;
+  const uint64_t bit = uint64_t{1} << (track % 64);
+  m[static_cast<size_t>(track / 64)] = on ? (m[static_cast<size_t>(track / 64)] | bit) : (m[static_cast<size_t>(track / 64)] & ~bit);
+}
+}  // namespace
+
+void Player::setTrackMuted(int track, bool muted) {
+  setBit(impl_->muted, track, muted);
+  impl_->applyMutes();
+}
+
+void Player::setTrackSoloed(int track, bool soloed) {
+  setBit(impl_->soloed, track, soloed);
+  impl_->applyMutes();
+}
+
+bool Player::trackMuted(int track) const { return track >= 0 && inMask(impl_->muted, static_cast<uint32_t>(track)); }
+
+bool Player::trackSoloed(int track) const { return track >= 0 && inMask(impl_->soloed, static_cast<uint32_t>(track)); }
+
+bool Player::trackSilenced(int track) const {
+  const bool anySolo = impl_->soloed[0] != 0 || impl_->soloed[1] != 0;
+  return trackMuted(track) || (anySolo && !trackSoloed(track));
+}
+
+bool Player::audioDeviceFound() const { return isOpen() && impl_->rig->deviceFound; }
+
+std::string Player::audioDriverInUse() const { return isOpen() ? impl_->rig->driverInUse : std::string(); }
+
+std::string Player::soundFontPath() const { return isOpen() ? impl_->soundFont : std::string(); }
 
 std::string Player::statusText() const { return impl_->status; }
 

@@ -5,15 +5,25 @@
 // Every Player method is called from one thread (the GUI's). The music is
 // driven from another (the audio callback, or a clock thread when there is no
 // audio device); the GUI polls mode() and positionMs() and needs no callbacks.
+//
+// The synthesizer, its SoundFont and the audio driver are set up by the first
+// open() and kept from then on: close() and the next open() only change the
+// music, so a second file starts sounding at once. A changed configuration is
+// applied at the next open() by changing only what it touches (the gain and
+// the SoundFont go into the running synthesizer; another output, driver or
+// sample rate builds everything anew); restart() builds everything anew.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zan::player {
+
+struct Sequence;
 
 enum class Mode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
 
@@ -48,9 +58,16 @@ class Player {
   void open(const std::string& smfPath);
   // The same for a file already in memory; `name` names it in errors.
   void open(const std::vector<uint8_t>& smf, const std::string& name);
-  // Stops and releases; closing a player that is not open does nothing.
+  // Stops and lets the file go (the synthesizer and the driver stay);
+  // closing a player that is not open does nothing.
   void close();
   bool isOpen() const;
+  // Releases the synthesizer, the SoundFont and the driver, and sets them up
+  // again for the file that is open (if any), Stopped at 0. Throws as open().
+  void restart();
+  // The events of the open file (null when none): what the GUI reads to show
+  // what sounds at positionMs(). They stay valid while it holds them.
+  std::shared_ptr<const Sequence> sequence() const;
 
   int64_t lengthMs() const;    // 0 when not open
   int64_t positionMs() const;
@@ -68,6 +85,24 @@ class Player {
   // NotReady when not open; Stopped or Playing. At the end of the music the
   // player becomes Stopped by itself, its position at the length.
   Mode mode() const;
+
+  // Playing through `toMs` goes on at `fromMs`, seamlessly, until the loop is
+  // cleared or another file opened; toMs <= fromMs clears it. Times are
+  // those of positionMs().
+  void setLoopMs(int64_t fromMs, int64_t toMs);
+  void clearLoop();
+  std::pair<int64_t, int64_t> loopMs() const;  // {0, 0} when there is none
+
+  // Mute and solo by track chunk of the file (0 = the first; 0..127), kept
+  // from one file to the next and applied at once, also while playing. A
+  // silenced track (muted, or not soloed while another is) sends no
+  // note-ons; its controllers, programs and bends still go out, so that
+  // lifting the mute sounds right.
+  void setTrackMuted(int track, bool muted);
+  void setTrackSoloed(int track, bool soloed);
+  bool trackMuted(int track) const;
+  bool trackSoloed(int track) const;
+  bool trackSilenced(int track) const;
 
   // False when playback runs silently because no audio device could be
   // opened (or "silent" was asked for).

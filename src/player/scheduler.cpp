@@ -28,6 +28,31 @@ bool isChased(const uint8_t* b, uint32_t size) {
   }
 }
 
+// Which piece of channel state a chased event sets: its channel, its kind
+// and (for a controller) its number.
+uint32_t stateKey(const uint8_t* b) {
+  const uint32_t kind = b[0] & 0xF0u;
+  return (b[0] & 0x0Fu) << 16 | kind << 8 | (kind == 0xB0 ? b[1] : 0u);
+}
+
+// The General MIDI power-on value of a piece of channel state, as a message.
+std::vector<uint8_t> powerOnValue(uint32_t key) {
+  const uint8_t ch = static_cast<uint8_t>(key >> 16), kind = static_cast<uint8_t>(key >> 8), number = static_cast<uint8_t>(key);
+  switch (kind) {
+    case 0xB0: {
+      uint8_t value = 0;
+      if (number == 7) value = 100;                        // volume
+      if (number == 10 || number == 8) value = 64;         // pan, balance
+      if (number == 11) value = 127;                       // expression
+      if (number == 100 || number == 101) value = 127;    // no parameter number chosen
+      return {static_cast<uint8_t>(0xB0 | ch), number, value};
+    }
+    case 0xC0: return {static_cast<uint8_t>(0xC0 | ch), 0};
+    case 0xD0: return {static_cast<uint8_t>(0xD0 | ch), 0};
+    default: return {static_cast<uint8_t>(0xE0 | ch), 0, 0x40};  // bend centre
+  }
+}
+
 }  // namespace
 
 Scheduler::Scheduler(const Sequence& sequence, MidiOutput& output, double sampleRate)
@@ -48,24 +73,106 @@ void Scheduler::dispatch(size_t index) {
   const uint8_t* b = sequence_.data(e);
   const uint8_t kind = b[0] & 0xF0;
   if ((kind == 0x80 || kind == 0x90) && e.size == 3) {
-    uint8_t& count = sounding_[b[0] & 0x0F][b[1] & 0x7F];
+    const size_t ch = b[0] & 0x0F, key = b[1] & 0x7F;
+    uint8_t& count = sounding_[ch][key];
+    const bool muted = inMask(muted_, e.track);
     if (kind == 0x90 && b[2] != 0) {
+      if (muted) return;
       if (count < 255) ++count;
-    } else if (count > 0) {
-      --count;
+      owner_[ch][key] = static_cast<uint8_t>(e.track);
+    } else {
+      // The end of a note a muted track never started must not end another
+      // track's note on the same key.
+      if (muted && (count == 0 || owner_[ch][key] != static_cast<uint8_t>(e.track))) return;
+      if (count > 0) --count;
     }
   }
   output_.send(b, e.size);
 }
 
+void Scheduler::endSoundingNotes(const TrackMask* only) {
+  for (size_t ch = 0; ch < kChannels; ++ch)
+    for (size_t key = 0; key < 128; ++key) {
+      if (sounding_[ch][key] == 0 || (only && !inMask(*only, owner_[ch][key]))) continue;
+      const uint8_t off[3] = {static_cast<uint8_t>(0x80 | ch), static_cast<uint8_t>(key), 0};
+      output_.send(off, 3);  // one off ends every strike of the key, as in silence()
+      sounding_[ch][key] = 0;
+    }
+}
+
+void Scheduler::setMutedTracks(const TrackMask& muted) {
+  TrackMask newly{};
+  bool any = false;
+  for (size_t i = 0; i < muted.size(); ++i) {
+    newly[i] = muted[i] & ~muted_[i];
+    any = any || newly[i] != 0;
+  }
+  muted_ = muted;
+  if (any) endSoundingNotes(&newly);
+}
+
+size_t Scheduler::firstEventAt(int64_t frame) const {
+  return static_cast<size_t>(std::lower_bound(frames_.begin(), frames_.end(), frame) - frames_.begin());
+}
+
+void Scheduler::setLoop(int64_t from, int64_t to) {
+  loopFrom_ = std::clamp<int64_t>(from, 0, length_);
+  loopTo_ = std::clamp<int64_t>(to, 0, length_);
+  loopState_.clear();
+  if (loopTo_ <= loopFrom_) return;
+  // What changes inside the loop is set back at each turn to its value at
+  // the start: the last event before it of each piece of state so changed,
+  // or the power-on value when nothing set it before.
+  const size_t begin = firstEventAt(loopFrom_), end = firstEventAt(loopTo_);
+  std::vector<uint32_t> changed;
+  for (size_t i = begin; i < end; ++i) {
+    const TimedEvent& e = sequence_.events[i];
+    const uint8_t* b = sequence_.data(e);
+    if (isChased(b, e.size) && b[0] != 0xF0) changed.push_back(stateKey(b));
+  }
+  std::sort(changed.begin(), changed.end());
+  changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+  std::vector<size_t> last(changed.size(), SIZE_MAX);
+  for (size_t i = 0; i < begin; ++i) {
+    const TimedEvent& e = sequence_.events[i];
+    const uint8_t* b = sequence_.data(e);
+    if (!isChased(b, e.size) || b[0] == 0xF0) continue;
+    auto it = std::lower_bound(changed.begin(), changed.end(), stateKey(b));
+    if (it != changed.end() && *it == stateKey(b)) last[static_cast<size_t>(it - changed.begin())] = i;
+  }
+  // In the order of the keys: by channel, controllers (banks among them)
+  // before the program, as a bank select must come first.
+  for (size_t k = 0; k < changed.size(); ++k) {
+    if (last[k] != SIZE_MAX) {
+      const TimedEvent& e = sequence_.events[last[k]];
+      const uint8_t* b = sequence_.data(e);
+      loopState_.push_back(std::vector<uint8_t>(b, b + e.size));
+    } else {
+      loopState_.push_back(powerOnValue(changed[k]));
+    }
+  }
+}
+
+void Scheduler::turnLoop() {
+  endSoundingNotes(nullptr);
+  for (const std::vector<uint8_t>& m : loopState_) output_.send(m.data(), m.size());
+  next_ = firstEventAt(loopFrom_);
+  position_ = loopFrom_;
+}
+
 void Scheduler::advance(int frames, float* left, float* right) {
   int done = 0;
+  const bool looping = loopTo_ > loopFrom_;
   while (done < frames) {
+    // The turn comes before the events on the loop's end frame: they belong
+    // to what follows the loop.
+    if (looping && position_ == loopTo_) turnLoop();
     while (next_ < frames_.size() && frames_[next_] <= position_) dispatch(next_++);
     int piece = frames - done;
     if (position_ < length_) {
       int64_t until = next_ < frames_.size() ? frames_[next_] : length_;
       until = std::min(until, length_);
+      if (looping && position_ < loopTo_) until = std::min(until, loopTo_);
       piece = static_cast<int>(std::min<int64_t>(piece, until - position_));
       if (piece == 0) continue;  // an event at this very frame is left: sent above
       position_ += piece;
@@ -74,6 +181,7 @@ void Scheduler::advance(int frames, float* left, float* right) {
     done += piece;
   }
   // Events on the last frame of the music (the notes' ends) go out with it.
+  if (looping && position_ == loopTo_) turnLoop();
   if (position_ >= length_)
     while (next_ < frames_.size()) dispatch(next_++);
 }

@@ -6,11 +6,20 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "midi_output.h"
 #include "sequence.h"
 
 namespace zan::player {
+
+// Tracks (file chunks 0..127) as bits: bit t of word t / 64. Chunks beyond
+// 127 are never muted.
+inline constexpr int kMutableTracks = 128;
+using TrackMask = std::array<uint64_t, kMutableTracks / 64>;
+inline bool inMask(const TrackMask& m, uint32_t track) {
+  return track < kMutableTracks && (m[track / 64] >> (track % 64) & 1) != 0;
+}
 
 class Scheduler {
  public:
@@ -20,7 +29,7 @@ class Scheduler {
   double sampleRate() const { return rate_; }
   int64_t position() const { return position_; }  // frames from the start
   int64_t length() const { return length_; }      // frames of the whole music
-  bool atEnd() const { return position_ >= length_ && next_ == frames_.size(); }
+  bool atEnd() const { return loopTo_ <= loopFrom_ && position_ >= length_ && next_ == frames_.size(); }
 
   int64_t framesFromMs(int64_t ms) const;
   int64_t msFromFrames(int64_t frames) const;
@@ -41,8 +50,26 @@ class Scheduler {
   // Notes that started before it are not sent again.
   void seek(int64_t frame);
 
+  // Tracks whose note-ons are not sent; everything else of theirs (their
+  // controllers, programs, note-offs) still is, so that lifting the mute
+  // sounds as if it had never been. Notes a newly muted track is sounding
+  // end at once.
+  void setMutedTracks(const TrackMask& muted);
+
+  // From now on, reaching frame `to` goes back to `from`: the sounding notes
+  // end, the controllers, programs and bends that change between the two
+  // are set back to what they were at `from`, and the music goes on from
+  // there within the same buffer. `to` is kept within the length; to <= from
+  // ends the loop. A position already past `to` plays on to the end.
+  void setLoop(int64_t from, int64_t to);
+  int64_t loopFrom() const { return loopFrom_; }
+  int64_t loopTo() const { return loopTo_; }
+
  private:
   void dispatch(size_t index);
+  void endSoundingNotes(const TrackMask* only);
+  void turnLoop();
+  size_t firstEventAt(int64_t frame) const;
 
   const Sequence& sequence_;
   MidiOutput& output_;
@@ -52,6 +79,11 @@ class Scheduler {
   int64_t position_ = 0;             // frames played
   size_t next_ = 0;                  // first event not yet sent
   std::array<std::array<uint8_t, 128>, kChannels> sounding_{};  // note-ons not yet ended, by channel and key
+  std::array<std::array<uint8_t, 128>, kChannels> owner_{};     // track of the last note-on sent, by channel and key
+  TrackMask muted_{};                 // tracks whose note-ons are dropped
+  int64_t loopFrom_ = 0;              // the loop's start and end frames; no loop when loopTo_ <= loopFrom_
+  int64_t loopTo_ = 0;
+  std::vector<std::vector<uint8_t>> loopState_;  // messages sent at each turn, after the notes end
 };
 
 }  // namespace zan::player

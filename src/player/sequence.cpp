@@ -61,6 +61,8 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     const uint8_t status = b[0];
     TimedEvent e;
     e.us = us;
+    e.track = r.track;
+    e.trackEvent = r.index;
     e.offset = static_cast<uint32_t>(out.bytes.size());
     if (status >= 0x80 && status < 0xF0) {
       out.bytes.insert(out.bytes.end(), b.begin(), b.end());

@@ -13,9 +13,11 @@ namespace zan::player {
 // One event to send: a channel message (status and data bytes) or a system
 // exclusive message (F0 ... F7).
 struct TimedEvent {
-  int64_t us = 0;        // time from the start of the music, microseconds
-  uint32_t offset = 0;   // first byte in Sequence::bytes
-  uint32_t size = 0;     // bytes of the message
+  int64_t us = 0;          // time from the start of the music, microseconds
+  uint32_t offset = 0;     // first byte in Sequence::bytes
+  uint32_t size = 0;       // bytes of the message
+  uint32_t track = 0;      // the track chunk it comes from, 0 = the first in the file
+  uint32_t trackEvent = 0; // its place among that chunk's events (meta events counted)
 };
 
 struct Sequence {

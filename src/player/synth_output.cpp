@@ -114,6 +114,25 @@ SynthOutput::SynthOutput(const std::string& soundFont, double gain, double sampl
   }
 }
 
+void SynthOutput::loadSoundFont(const std::string& soundFont) {
+  takeFluidErrors();
+  const int id = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
+  if (id == FLUID_FAILED) {
+    std::string why = takeFluidErrors();
+    throw PlayerError("cannot load the SoundFont " + soundFont + (why.empty() ? "" : ": " + why));
+  }
+  // Every font but the new one goes (the newest is first in the stack).
+  while (fluid_synth_sfcount(synth_) > 1) {
+    fluid_sfont_t* old = fluid_synth_get_sfont(synth_, 1);
+    if (!old || fluid_synth_sfunload(synth_, fluid_sfont_get_id(old), 1) == FLUID_FAILED) break;
+  }
+}
+
+void SynthOutput::setGain(double gain) {
+  if (!(gain >= 0.0 && gain <= 10.0)) throw PlayerError("synthesizer gain " + std::to_string(gain) + " is outside 0..10");
+  fluid_synth_set_gain(synth_, static_cast<float>(gain));
+}
+
 SynthOutput::~SynthOutput() {
   delete_fluid_synth(synth_);
   delete_fluid_settings(settings_);

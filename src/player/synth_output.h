@@ -29,6 +29,11 @@ class SynthOutput : public MidiOutput {
   void render(int frames, float* left, float* right) override;
 
   double sampleRate() const;
+  // The running synthesizer takes another SoundFont (programs chosen again)
+  // or gain. REQUIRES: nothing renders meanwhile. Throw PlayerError as the
+  // constructor does; a SoundFont that fails leaves the old one in place.
+  void loadSoundFont(const std::string& soundFont);
+  void setGain(double gain);
   fluid_settings_t* settings() const { return settings_; }
 
  private:

@@ -97,6 +97,35 @@ TEST_F(PlayerTest, OpenPlayStopAndSeek) {
   player.close();  // twice is harmless
 }
 
+TEST_F(PlayerTest, TheSynthesizerOutlivesTheFileAndRestartBuildsItAnew) {
+  const std::string one = test::scoreFile("one.mid", "t120 o4 l4 c d e f");
+  const std::string two = test::scoreFile("two.mid", "t120 o4 l4 c d e f g a b > c");
+  Player player(silentConfig());
+  player.open(one);
+  player.setTrackMuted(0, true);
+  player.play();
+  player.close();
+  PlayerConfig louder = silentConfig();
+  louder.gain = 2.0;
+  player.configure(louder);  // only the gain: the running synthesizer takes it
+  player.open(two);
+  EXPECT_EQ(player.mode(), Mode::Stopped);
+  EXPECT_GT(player.lengthMs(), 3500);
+  EXPECT_TRUE(player.trackMuted(0)) << "mutes are kept from file to file";
+  louder.gain = 11;
+  player.configure(louder);
+  EXPECT_THROW(player.open(one), PlayerError);
+  EXPECT_FALSE(player.isOpen());
+  player.configure(silentConfig());
+  player.open(two);
+  player.setPositionMs(1000);
+  player.restart();
+  EXPECT_TRUE(player.isOpen()) << "the file stays open over a restart";
+  EXPECT_EQ(player.positionMs(), 0);
+  player.play();
+  EXPECT_TRUE(eventually([&] { return player.positionMs() > 0; }));
+}
+
 TEST_F(PlayerTest, AStartPositionServesTheNextPlayOnly) {
   const std::string path = test::scoreFile("start.mid", "t120 o4 l4 c d e f g a b > c");
   Player player(silentConfig());

@@ -3,6 +3,9 @@
 // state sent again by a seek.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "player_test_support.h"
 #include "scheduler.h"
 #include "sequence.h"
@@ -141,6 +144,83 @@ TEST(Scheduler, MillisecondsAndFramesConvertBothWays) {
   EXPECT_EQ(scheduler.msFromFrames(22050), 500);
   EXPECT_EQ(scheduler.msFromFrames(22049), 499);
   EXPECT_EQ(scheduler.msFromFrames(scheduler.length()), 2000);
+}
+
+TEST(Scheduler, AMutedTrackSendsNoNoteOnsButItsControllersGoOut) {
+  const Sequence s = test::sequenceOf(stateAndNotes());
+  test::RecordingOutput out;
+  Scheduler scheduler(s, out, kRate);
+  scheduler.advance(30000, nullptr, nullptr);  // 3C and 3E sound (track 1)
+  out.log.clear();
+  TrackMask muted{};
+  muted[0] = 0b10;
+  scheduler.setMutedTracks(muted);
+  EXPECT_EQ(out.log, (Log{"30000 80 3C 00", "30000 80 3E 00"})) << "its notes end at once";
+  out.log.clear();
+  while (!scheduler.atEnd()) scheduler.advance(4096, nullptr, nullptr);
+  EXPECT_EQ(out.log, (Log{"66150 C0 07"})) << "track 0's program still goes out; no note of track 1 does";
+
+  // Track 0 muted instead: its controllers go out all the same.
+  test::RecordingOutput out0;
+  Scheduler other(s, out0, kRate);
+  muted[0] = 0b01;
+  other.setMutedTracks(muted);
+  while (!other.atEnd()) other.advance(4096, nullptr, nullptr);
+  EXPECT_EQ(out0.log.size(), 11u);
+}
+
+// Pairs the note-ons and offs of a log, by key; the keys still sounding.
+std::vector<std::string> hanging(const Log& log) {
+  std::map<std::string, int> sounding;
+  for (const std::string& line : log) {
+    std::istringstream in(line);
+    std::string frame, status, key, velocity;
+    in >> frame >> status >> key >> velocity;
+    if (status == "90" && velocity != "00") ++sounding[key];
+    if ((status == "80" || (status == "90" && velocity == "00")) && sounding[key] > 0) --sounding[key];
+  }
+  std::vector<std::string> out;
+  for (const auto& [key, n] : sounding)
+    if (n > 0) out.push_back(key);
+  return out;
+}
+
+TEST(Scheduler, ALoopTurnsAtItsEndWithNoNoteLeftSounding) {
+  const Sequence s = test::sequenceOf(stateAndNotes());
+  Log expected;
+  for (int pass = 0; pass < 3; ++pass) {
+    const auto at = [&](int64_t frame, const char* what) { return std::to_string(pass * 22050 + frame) + " " + what; };
+    // Pan, bend and 3E at 500 ms; at the turn 3E ends and the pan and the
+    // bend, set nowhere before the loop, go back to where they start.
+    for (const Log& part : {Log{at(11025, "B0 0A 20"), at(11025, "E0 00 50"), at(11025, "90 3E 64")},
+                            Log{at(22050, "80 3E 00"), at(22050, "B0 0A 40"), at(22050, "E0 00 40")}})
+      expected.insert(expected.end(), part.begin(), part.end());
+  }
+  for (int buffer : {64, 4096, 30000}) {
+    test::RecordingOutput out;
+    Scheduler scheduler(s, out, kRate);
+    scheduler.seek(11025);            // 250 ms: 3C is not played again
+    scheduler.setLoop(11025, 33075);  // to 750 ms
+    out.log.clear();
+    out.now = 0;
+    for (int64_t done = 0; done < 3 * 22050; done += buffer)
+      scheduler.advance(static_cast<int>(std::min<int64_t>(buffer, 3 * 22050 - done)), nullptr, nullptr);
+    EXPECT_EQ(out.log, expected) << "buffer of " << buffer;
+    EXPECT_TRUE(hanging(out.log).empty());
+    EXPECT_FALSE(scheduler.atEnd());
+  }
+}
+
+TEST(Scheduler, TheTurnSetsBackWhatTheLoopChanged) {
+  const Sequence s = test::sequenceOf(stateAndNotes());
+  test::RecordingOutput out;
+  Scheduler scheduler(s, out, kRate);
+  scheduler.setLoop(44100, 88200);  // 1000..2000 ms: program 7 at 1500 ms
+  scheduler.advance(88200, nullptr, nullptr);
+  EXPECT_EQ(out.log.back(), "88200 C0 05") << "program 5, the one before the loop";
+  scheduler.setLoop(0, 0);
+  EXPECT_EQ(scheduler.position(), 44100);
+  while (!scheduler.atEnd()) scheduler.advance(4096, nullptr, nullptr);
 }
 
 }  // namespace
