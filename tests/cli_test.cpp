@@ -174,6 +174,9 @@ TEST_F(CliTest, FailuresExitWithStatusTwoAndLeaveNoFile) {
       {"--gain loud song.zan", false},
       {"--rate 44000 song.zan", false},
       {"--tail -1 song.zan", false},
+      {"--mute 128 song.zan", false},
+      {"--solo 1,,2 song.zan", false},
+      {"--mute x song.zan", false},
   };
   for (const Row& r : rows) {
     Run run = zan(r.args);

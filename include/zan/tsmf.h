@@ -333,6 +333,9 @@ class TSmf {
   // header, then one whole chunk at a time.
   void emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put);
   void WriteSmf(const std::string& outputPath);
+  // After a compile: the track chunk of the file that holds track `number`
+  // (0 = the first chunk), or -1 when the track has no events and so no chunk.
+  int32_t chunkOfTrack(int32_t number) const;
   uint8_t dataBuf[256] = {};        // output of the two encoders below
   std::vector<uint8_t> chunkBuffer; // the track chunk being written; kept to spare allocations
   int EncodeVarLen(uint32_t value);

@@ -70,6 +70,13 @@ constexpr const char* kUsage =
     "  --tail SECONDS\n"
     "              --wav: after the music, keep rendering while the sound\n"
     "              dies away, for at most SECONDS (default 1.5)\n"
+    "  --mute TRACKS\n"
+    "              --play and --wav: the tracks (numbers as in _tr, joined\n"
+    "              with commas, e.g. 1,3) play no notes; their controllers\n"
+    "              and programs still go out\n"
+    "  --solo TRACKS\n"
+    "              --play and --wav: only these tracks play notes (a muted\n"
+    "              one stays silent)\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -90,6 +97,8 @@ struct Options {
   double gain = 0.5;
   double rate = 44100;
   double tail = 1.5;
+  std::vector<int> mute;  // track numbers, 0..127
+  std::vector<int> solo;
 };
 
 int fail(const std::string& message) {
@@ -132,6 +141,35 @@ bool parseNumber(const char* text, double& value) {
   errno = 0;
   value = std::strtod(text, &end);
   return end != text && *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+// Reads "1,3,12" into `tracks`; false unless every item is a track number.
+bool parseTracks(const std::string& text, std::vector<int>& tracks) {
+  size_t start = 0;
+  while (true) {
+    const size_t comma = text.find(',', start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (item.empty() || item.size() > 3 || item.find_first_not_of("0123456789") != std::string::npos) return false;
+    const int n = std::stoi(item);
+    if (n >= zan::kTrackCount) return false;
+    tracks.push_back(n);
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
+
+// The file's track chunks of `tracks`; a track without events has none and
+// is named in a warning.
+std::vector<int> chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, const char* option) {
+  std::vector<int> chunks;
+  for (int t : tracks) {
+    const int chunk = smf.chunkOfTrack(t);
+    if (chunk < 0)
+      std::cerr << "zan: warning: " << option << " " << t << ": track " << t << " has no events\n";
+    else
+      chunks.push_back(chunk);
+  }
+  return chunks;
 }
 
 // Loads the playback module beside the executable (see playback.h).
@@ -219,6 +257,11 @@ int parseArguments(int argc, char** argv, Options& opt) {
     } else if (a == "--tail") {
       if (!number(opt.tail, [](double t) { return t >= 0 && t <= 600; }, "the tail is 0 to 600 seconds"))
         return kExitFailure;
+    } else if (a == "--mute" || a == "--solo") {
+      const char* v = value("track numbers");
+      if (!v) return kExitFailure;
+      if (!parseTracks(v, a == "--mute" ? opt.mute : opt.solo))
+        return fail(a + " " + v + ": track numbers 0 to 127 joined with commas (see zan --help)");
     } else if (a.size() > 1 && a[0] == '-') {
       return fail("unknown option " + a + " (see zan --help)");
     } else if (haveScore) {
@@ -367,6 +410,8 @@ int main(int argc, char** argv) {
   request.sampleRate = opt.rate;
   request.tailSeconds = opt.tail;
   request.wavPath = opt.wav;
+  request.mutedTracks = chunksOf(smf, opt.mute, "--mute");
+  request.soloedTracks = chunksOf(smf, opt.solo, "--solo");
   request.progress = toStdout ? stderr : stdout;
   request.progressIsTerminal = ::isatty(::fileno(request.progress)) == 1;
   if (!opt.wav.empty())

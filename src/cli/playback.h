@@ -22,6 +22,8 @@ struct PlaybackRequest {
   double sampleRate = 44100;
   double tailSeconds = 1.5;  // --wav: sound kept after the music, at most
   std::string wavPath;       // --wav: where the render goes
+  std::vector<int> mutedTracks;   // track chunks of the file (0 = the first) that play no notes
+  std::vector<int> soloedTracks;  // when any: the only chunks that play notes
   std::FILE* progress = stdout;  // --play: where "position / length" goes
   bool progressIsTerminal = false;  // --play: redraw one line with carriage returns
 };

@@ -51,11 +51,12 @@ class Module final : public PlaybackModule {
   const char* version() const override { return ZAN_VERSION; }
 
   int renderWav(const PlaybackRequest& r) override {
+    const player::TrackSelection tracks{r.mutedTracks, r.soloedTracks};
     try {
       if (r.smf)
-        player::renderWav(*r.smf, r.name, r.wavPath, configOf(r), r.tailSeconds);
+        player::renderWav(*r.smf, r.name, r.wavPath, configOf(r), r.tailSeconds, tracks);
       else
-        player::renderWav(r.smfPath, r.wavPath, configOf(r), r.tailSeconds);
+        player::renderWav(r.smfPath, r.wavPath, configOf(r), r.tailSeconds, tracks);
     } catch (const player::PlayerError& e) {
       return fail(e.what());
     }
@@ -64,6 +65,8 @@ class Module final : public PlaybackModule {
 
   int play(const PlaybackRequest& r) override {
     player::Player player(configOf(r));
+    for (int t : r.mutedTracks) player.setTrackMuted(t, true);
+    for (int t : r.soloedTracks) player.setTrackSoloed(t, true);
     try {
       if (r.smf)
         player.open(*r.smf, r.name);

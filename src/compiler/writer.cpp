@@ -26,6 +26,13 @@ void TSmf::addEvent(int32_t time, const uint8_t* bytes, int32_t size) {
     warningSink("Tivent write error! Out Of Memory");
 }
 
+int32_t TSmf::chunkOfTrack(int32_t number) const {
+  if (number < 0 || number >= kTrackCount || events[number].empty()) return -1;
+  int32_t chunk = 0;
+  for (int32_t t = 0; t < number; ++t) chunk += events[t].empty() ? 0 : 1;
+  return chunk;
+}
+
 int TSmf::EncodeVarLen(uint32_t value) {
   std::vector<uint8_t> out;
   smf::putVarLen(out, value);

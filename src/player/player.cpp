@@ -337,10 +337,7 @@ void Player::Impl::load(Sequence s) {
 }
 
 void Player::Impl::applyMutes() {
-  const bool anySolo = soloed[0] != 0 || soloed[1] != 0;
-  TrackMask silent{};
-  for (size_t i = 0; i < silent.size(); ++i) silent[i] = muted[i] | (anySolo ? ~soloed[i] : 0);
-  if (rig) rig->engine->setMuted(silent);
+  if (rig) rig->engine->setMuted(silencedTracks(muted, soloed));
 }
 
 Player::Player(PlayerConfig config) : impl_(std::make_unique<Impl>()) { impl_->config = std::move(config); }
@@ -431,21 +428,14 @@ void Player::clearLoop() { setLoopMs(0, 0); }
 
 std::pair<int64_t, int64_t> Player::loopMs() const { return impl_->loopMs; }
 
-namespace {
-void setBit(TrackMask& m, int track, bool on) {
-  if (track < 0 || track >= kMutableTracks) return;
-  const uint64_t bit = uint64_t{1} << (track % 64);
-  m[static_cast<size_t>(track / 64)] = on ? (m[static_cast<size_t>(track / 64)] | bit) : (m[static_cast<size_t>(track / 64)] & ~bit);
-}
-}  // namespace
 
 void Player::setTrackMuted(int track, bool muted) {
-  setBit(impl_->muted, track, muted);
+  setTrack(impl_->muted, track, muted);
   impl_->applyMutes();
 }
 
 void Player::setTrackSoloed(int track, bool soloed) {
-  setBit(impl_->soloed, track, soloed);
+  setTrack(impl_->soloed, track, soloed);
   impl_->applyMutes();
 }
 
@@ -454,8 +444,7 @@ bool Player::trackMuted(int track) const { return track >= 0 && inMask(impl_->mu
 bool Player::trackSoloed(int track) const { return track >= 0 && inMask(impl_->soloed, static_cast<uint32_t>(track)); }
 
 bool Player::trackSilenced(int track) const {
-  const bool anySolo = impl_->soloed[0] != 0 || impl_->soloed[1] != 0;
-  return trackMuted(track) || (anySolo && !trackSoloed(track));
+  return track >= 0 && inMask(silencedTracks(impl_->muted, impl_->soloed), static_cast<uint32_t>(track));
 }
 
 bool Player::audioDeviceFound() const { return isOpen() && impl_->rig->deviceFound; }

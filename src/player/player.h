@@ -134,6 +134,13 @@ std::vector<PortInfo> alsaOutputPorts();
 // The audio drivers this FluidSynth offers ("file" excluded).
 std::vector<std::string> audioDrivers();
 
+// Track chunks of the file (0 = the first) that play no notes in a render,
+// as Player::setTrackMuted and setTrackSoloed do.
+struct TrackSelection {
+  std::vector<int> muted;
+  std::vector<int> soloed;  // when any: the only tracks that play notes
+};
+
 // Seconds of sound rendered after the music ends, at most.
 inline constexpr double kRenderTailSeconds = 1.5;
 
@@ -144,9 +151,9 @@ inline constexpr double kRenderTailSeconds = 1.5;
 // not cut off. The file is written to a temporary name and renamed, so a
 // failed render leaves no partial file. Throws PlayerError.
 void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config,
-               double tailSeconds = kRenderTailSeconds);
+               double tailSeconds = kRenderTailSeconds, const TrackSelection& tracks = {});
 // The same for a file already in memory; `name` names it in errors.
 void renderWav(const std::vector<uint8_t>& smf, const std::string& name, const std::string& wavPath,
-               const PlayerConfig& config, double tailSeconds = kRenderTailSeconds);
+               const PlayerConfig& config, double tailSeconds = kRenderTailSeconds, const TrackSelection& tracks = {});
 
 }  // namespace zan::player

@@ -112,13 +112,22 @@ class AtomicFile {
 
 namespace {
 
-void render(const Sequence& sequence, const std::string& wavPath, const PlayerConfig& config, double tailSeconds) {
+TrackMask silenced(const TrackSelection& tracks) {
+  TrackMask muted{}, soloed{};
+  for (int t : tracks.muted) setTrack(muted, t, true);
+  for (int t : tracks.soloed) setTrack(soloed, t, true);
+  return silencedTracks(muted, soloed);
+}
+
+void render(const Sequence& sequence, const std::string& wavPath, const PlayerConfig& config, double tailSeconds,
+            const TrackSelection& tracks) {
   if (!(tailSeconds >= 0.0 && tailSeconds <= 600.0))
     throw PlayerError("render tail " + std::to_string(tailSeconds) + " s is outside 0..600");
   const std::string soundFont = findSoundFont(config.soundFont);
   if (soundFont.empty()) throw PlayerError("no SoundFont found (give one with its path)");
   SynthOutput synth(soundFont, config.gain, config.sampleRate);
   Scheduler scheduler(sequence, synth, synth.sampleRate());
+  scheduler.setMutedTracks(silenced(tracks));
 
   const int64_t music = scheduler.length();
   const int64_t tail = std::llround(tailSeconds * synth.sampleRate());
@@ -168,19 +177,20 @@ void render(const Sequence& sequence, const std::string& wavPath, const PlayerCo
 
 }  // namespace
 
-void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config, double tailSeconds) {
+void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config, double tailSeconds,
+               const TrackSelection& tracks) {
   Sequence sequence;
   std::string error;
   if (!loadSequence(smfPath, sequence, error)) throw PlayerError(error);
-  render(sequence, wavPath, config, tailSeconds);
+  render(sequence, wavPath, config, tailSeconds, tracks);
 }
 
 void renderWav(const std::vector<uint8_t>& smf, const std::string& name, const std::string& wavPath,
-               const PlayerConfig& config, double tailSeconds) {
+               const PlayerConfig& config, double tailSeconds, const TrackSelection& tracks) {
   Sequence sequence;
   std::string error;
   if (!loadSequence(smf, name, sequence, error)) throw PlayerError(error);
-  render(sequence, wavPath, config, tailSeconds);
+  render(sequence, wavPath, config, tailSeconds, tracks);
 }
 
 }  // namespace zan::player

@@ -55,6 +55,13 @@ std::vector<uint8_t> powerOnValue(uint32_t key) {
 
 }  // namespace
 
+TrackMask silencedTracks(const TrackMask& muted, const TrackMask& soloed) {
+  const bool anySolo = std::any_of(soloed.begin(), soloed.end(), [](uint64_t w) { return w != 0; });
+  TrackMask out{};
+  for (size_t i = 0; i < out.size(); ++i) out[i] = muted[i] | (anySolo ? ~soloed[i] : 0);
+  return out;
+}
+
 Scheduler::Scheduler(const Sequence& sequence, MidiOutput& output, double sampleRate)
     : sequence_(sequence), output_(output), rate_(sampleRate) {
   frames_.reserve(sequence.events.size());

@@ -20,6 +20,16 @@ using TrackMask = std::array<uint64_t, kMutableTracks / 64>;
 inline bool inMask(const TrackMask& m, uint32_t track) {
   return track < kMutableTracks && (m[track / 64] >> (track % 64) & 1) != 0;
 }
+inline void setTrack(TrackMask& m, int track, bool on) {
+  if (track < 0 || track >= kMutableTracks) return;
+  const uint64_t bit = uint64_t{1} << (track % 64);
+  uint64_t& word = m[static_cast<size_t>(track / 64)];
+  word = on ? (word | bit) : (word & ~bit);
+}
+
+// The tracks that play no notes: the muted ones, and when any is soloed,
+// every one that is not. Numbers outside 0..127 are ignored.
+TrackMask silencedTracks(const TrackMask& muted, const TrackMask& soloed);
 
 class Scheduler {
  public:

@@ -77,6 +77,33 @@ TEST_F(CliPlayTest, WavAloneLeavesNoMidiFileAndTakesGainAndRate) {
   ::unlink(wav.c_str());
 }
 
+TEST_F(CliPlayTest, MuteAndSoloSilenceTracksByTheirNumbers) {
+  // Track 0 holds the tempo; track 1 sounds in the first second, track 2 in
+  // the second.
+  const std::string score = writeScore("mute.zan", "t120\n_tr(1) @0 o4 l2 c r\n_tr(2) @0 o4 l2 r e\n");
+  const std::string wav = ::testing::TempDir() + "zan_cli_mute.wav";
+  struct Row {
+    std::string options;
+    bool first, second;  // sound in each second
+  } rows[] = {
+      {"", true, true},
+      {"--mute 1", false, true},
+      {"--solo 1", true, false},
+      {"--solo 1,2 --mute 2", true, false},
+  };
+  for (const Row& row : rows) {
+    const CliRun r = run("--soundfont " + soundFont + " " + row.options + " --wav " + wav + " " + score);
+    ASSERT_EQ(r.status, 0) << r.output;
+    const test::Wav w = test::readWav(wav);
+    EXPECT_EQ(w.rms(4410, 39690) > 0.001, row.first) << row.options;
+    EXPECT_EQ(w.rms(57330, 83790) > 0.001, row.second) << row.options;
+  }
+  const CliRun r = run("--soundfont " + soundFont + " --mute 5 --wav " + wav + " " + score);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.output.find("--mute 5: track 5 has no events"), std::string::npos) << r.output;
+  ::unlink(wav.c_str());
+}
+
 TEST_F(CliPlayTest, CompileErrorsStopBeforeTheRender) {
   const std::string score = writeScore("bad.zan", "o4 c @(\n");
   const std::string wav = ::testing::TempDir() + "zan_cli_bad.wav";
