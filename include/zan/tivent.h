@@ -13,7 +13,8 @@ class Tivent {
   // 12 bytes an event: a compile of a million notes keeps two million.
   struct Entry {
     int32_t time;        // ticks from the start of the song; may be negative
-    int32_t line;        // index into sourceLines of the line that made the event
+    int32_t line;        // index into sourceLines of the line that made the event; while the compiler
+                         //   records event sources, the index of the event's source instead
     uint8_t payload[4];  // a channel message itself (status byte first), or kLong
                          // and the index of the event's bytes in data() (24 bits)
   };

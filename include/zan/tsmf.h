@@ -143,6 +143,14 @@ struct LineStart {
   int32_t ptr;        // and its time pointer, ticks
 };
 
+// Where an event came from in the score (recorded when the host asks, see
+// TSmf::eventSources). Columns are 0-based byte columns of the score's line.
+struct EventSource {
+  int32_t line = -1;    // the score's line; for text read by #include, the #include line; -1 = made by the compiler
+  int32_t column = -1;  // [column, end): the text that made it (a macro's call for what its body made);
+  int32_t end = -1;     //   -1 when it is the whole line (text read by #include)
+};
+
 // Per-track state (the 21 slots of a track record). Integers are 32-bit signed.
 struct Ftr_info {
   int32_t channel = 0;          // MIDI channel 0..15 in this track's status bytes
@@ -226,6 +234,14 @@ class TSmf {
   // a client can carry a column of the edited line back to the line as
   // written. Unset: nothing.
   std::function<void(int32_t from, int32_t to, size_t size)> lineEditObserver;
+  // When set, the compile records where each event came from: the list is
+  // emptied, filled, and eventSource() reads it. The output is the same
+  // either way; unset, it costs nothing.
+  std::vector<EventSource>* eventSources = nullptr;
+  // After a compile with eventSources set to `recorded`: the source of event
+  // i of track `trackNumber` (after the sort, i is its place in the file's
+  // chunk); null when there is none.
+  const EventSource* eventSource(const std::vector<EventSource>& recorded, int32_t trackNumber, int i) const;
   // Receives platform warnings, which the editor shows in a warning box
   // (the out-of-memory warning of the event list). Unset: dropped.
   std::function<void(const std::string&)> warningSink;
@@ -253,6 +269,7 @@ class TSmf {
   int32_t loopOverflow = 0;         // [ opened beyond kMaxLoopDepth: played once, closed by their ]
   int32_t chordNotes[kMaxChordNotes] = {};  // notes waiting to sound together
   int32_t chordCount = 0;           // how many of chordNotes are waiting
+  int32_t chordColumns[kMaxChordNotes][2] = {};  // where each waiting note's text begins and ends in lineText
   int32_t accentMode = -1;          // one-shot velocity of the next note: -1 none, 0 set, 1 add
   int32_t accentValue = 0;          // the value of that one-shot velocity
   int32_t rpnLastTime = -1;         // RPN/NRPN bookkeeping: time, adjusted time and track
@@ -320,6 +337,8 @@ class TSmf {
   // cut-off has moved the compile to its final empty line, a command's edit
   // would land in the wrong text. Returns whether the edit was made.
   bool editLine(int32_t from, int32_t to, std::string_view replacement);
+  // Writes lineText back into sourceLines[lineIndex] (with its column map).
+  void storeLine();
   void skipByte() { ++column; }
 
   // ---- Diagnostics (diagnostics.cpp) ----------------------------------------
@@ -340,6 +359,24 @@ class TSmf {
   std::vector<uint8_t> chunkBuffer; // the track chunk being written; kept to spare allocations
   int EncodeVarLen(uint32_t value);
   int EncodeBigEndian(uint32_t value);
+
+  // ---- Event sources (event_sources.cpp): only while eventSources is set ----
+  struct ColumnSpan {
+    int32_t from, to;  // 0-based byte columns [from, to) of the score's line
+  };
+  std::vector<std::vector<ColumnSpan>> savedColumnMaps;  // per score line: its text in sourceLines, byte by byte
+                                                         //   back to the score; empty = never edited
+  std::vector<ColumnSpan> columnMap;  // lineText byte by byte back to the score, when mapOfScoreLine
+  bool mapOfScoreLine = false;        // lineText is a line of the score (not included, not made)
+  int32_t mapLine = -1;               // lineIndex and lineGeneration columnMap was made for
+  uint64_t mapGeneration = 0;
+  void syncColumnMap();
+  // Columns [from, to) of lineText are about to be replaced by `inserted` bytes.
+  void mapEdit(int32_t from, int32_t to, size_t inserted);
+  // Appends the source of the event being added; returns its index.
+  int32_t recordSource();
+  const int32_t* sourceColumns = nullptr;  // when set: the columns [0], [1] of lineText recordSource names
+                                           //   instead of the command's
 
   // ---- Argument scanner (scanner.cpp) ---------------------------------------
   NumberRead readNumber(const std::string& text, int32_t pos);

@@ -104,6 +104,11 @@ void TSmf::ResetForCheck() {
 }
 
 void TSmf::CompileLines() {
+  if (eventSources) {
+    eventSources->clear();
+    savedColumnMaps.clear();
+    mapLine = -1;
+  }
   errorsReported = 0;
   dispatchCount = 0;
   eventCount = 0;
@@ -136,7 +141,11 @@ void TSmf::CompileAllLines() {
     CompileLine();
     // Handlers may have moved to another line; the text goes back to the
     // line lineIndex names now.
-    if (lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, std::move(lineText));
+    if (!eventSources) {
+      if (lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, std::move(lineText));
+    } else {
+      storeLine();
+    }
     ++lineIndex;
   }
   int64_t open = static_cast<int64_t>(loopStack.size()) + loopOverflow;
@@ -150,7 +159,6 @@ void TSmf::CompileLine() {
     commandGeneration = lineGeneration;
     commandColumn = column;
     ExpandAtCursor();
-    commandColumn = column;
     if (column <= static_cast<int64_t>(lineText.size())) DispatchCommand();
   }
 }
@@ -209,6 +217,7 @@ bool TSmf::editLine(int32_t from, int32_t to, std::string_view replacement) {
   if (replacement.size() != static_cast<size_t>(to - from) && spendWork((size + 1 - to) / kBytesPerWorkUnit))
     return false;
   if (lineEditObserver) lineEditObserver(from, to, replacement.size());
+  if (eventSources) mapEdit(from, to, replacement.size());
   lineText.replace(static_cast<size_t>(from - 1), static_cast<size_t>(to - from), replacement);
   return true;
 }
@@ -219,7 +228,7 @@ uint32_t TSmf::Random(uint32_t n) {
 }
 
 void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
-  if (writeBack && lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, lineText);
+  if (writeBack) storeLine();
   // Back to the same line after writing it back, the text is unchanged and
   // positions in it stay good (a loop within one line).
   if (index != lineIndex || !writeBack) ++lineGeneration;

@@ -207,7 +207,7 @@ void TSmf::DefineMacro() {
       body = lineText.substr(static_cast<size_t>(column - 1));
       const int32_t startLine = lineIndex;
       for (;;) {
-        sourceLines.set(lineIndex, lineText);
+        storeLine();
         if (lineIndex + 1 >= sourceLines.size()) {
           ++lineIndex;
           const uint64_t generation = lineGeneration;
@@ -237,7 +237,7 @@ void TSmf::DefineMacro() {
     for (;;) {
       skipSpaces();
       if (cur() != '+') break;
-      sourceLines.set(lineIndex, lineText);
+      storeLine();
       if (lineIndex + 1 >= sourceLines.size()) {
         ReportError(4, "_m");
         return;

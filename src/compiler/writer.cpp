@@ -22,7 +22,7 @@ void TSmf::addEvent(int32_t time, const uint8_t* bytes, int32_t size) {
     limitReached(Limit::Events);
     return;
   }
-  if (!events[curTrack].Add(time, bytes, size, lineIndex) && warningSink)
+  if (!events[curTrack].Add(time, bytes, size, eventSources ? recordSource() : lineIndex) && warningSink)
     warningSink("Tivent write error! Out Of Memory");
 }
 
