@@ -260,6 +260,17 @@ void Player::Impl::startDriver(Rig& r) {
         takeFluidErrors();
         return;
       }
+      // A driver that takes no callback (the file driver) renders the
+      // synthesizer on its own; the clock sends the events, as to a port.
+      r.audio = new_fluid_audio_driver(r.synth->settings(), r.synth->synth());
+      if (r.audio) {
+        r.synth->setRenderedElsewhere(true);
+        r.clock = std::make_unique<ClockThread>(*r.engine, r.engine->sampleRate());
+        r.driverInUse = name;
+        r.deviceFound = true;
+        takeFluidErrors();
+        return;
+      }
     }
     takeFluidErrors();
     r.deviceNote = kNoDevice;

@@ -170,7 +170,7 @@ void SynthOutput::allSoundOff() {
 void SynthOutput::reset() { fluid_synth_system_reset(synth_); }
 
 void SynthOutput::render(int frames, float* left, float* right) {
-  if (frames <= 0) return;
+  if (frames <= 0 || renderedElsewhere_) return;
   if (!left || !right) {
     scratch_.resize(static_cast<size_t>(frames) * 2);
     left = scratch_.data();

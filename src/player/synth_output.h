@@ -34,12 +34,17 @@ class SynthOutput : public MidiOutput {
   // constructor does; a SoundFont that fails leaves the old one in place.
   void loadSoundFont(const std::string& soundFont);
   void setGain(double gain);
+  // An audio driver that renders the synthesizer itself (FluidSynth's file
+  // driver takes no callback): render() then only lets the time pass.
+  void setRenderedElsewhere(bool elsewhere) { renderedElsewhere_ = elsewhere; }
+  fluid_synth_t* synth() const { return synth_; }
   fluid_settings_t* settings() const { return settings_; }
 
  private:
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   std::vector<float> scratch_;  // where discarded sound goes
+  bool renderedElsewhere_ = false;
 };
 
 // Sends FluidSynth's log to a store instead of stderr (it prints an error for
