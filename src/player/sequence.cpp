@@ -46,6 +46,8 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
   const int64_t division = file.division;
   int64_t scaled = 0;
   int64_t tempo = kDefaultTempo;
+  out.division = file.division;
+  out.tempos.push_back(TempoChange{0, 0, kDefaultTempo});
   uint32_t lastTick = 0;
   for (const Ref& r : refs) {
     const std::vector<uint8_t>& b = file.tracks[r.track].events[r.index].bytes;
@@ -56,6 +58,8 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     if (b.empty()) continue;
     if (isTempo(b)) {
       tempo = (int64_t{b[3]} << 16) | (int64_t{b[4]} << 8) | b[5];
+      if (out.tempos.back().tick == r.tick) out.tempos.pop_back();
+      out.tempos.push_back(TempoChange{r.tick, scaled, tempo});
       continue;
     }
     const uint8_t status = b[0];
@@ -80,6 +84,15 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     out.events.push_back(e);
   }
   return true;
+}
+
+int64_t Sequence::usAtTick(int64_t tick) const {
+  if (tempos.empty() || division <= 0) return 0;
+  tick = std::max<int64_t>(tick, 0);
+  auto it = std::upper_bound(tempos.begin(), tempos.end(), tick,
+                             [](int64_t t, const TempoChange& c) { return t < static_cast<int64_t>(c.tick); });
+  const TempoChange& c = *(it == tempos.begin() ? it : it - 1);
+  return (c.scaledUs + (tick - c.tick) * c.tempo + division / 2) / division;
 }
 
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {

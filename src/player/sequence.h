@@ -20,12 +20,25 @@ struct TimedEvent {
   uint32_t trackEvent = 0; // its place among that chunk's events (meta events counted)
 };
 
+// Where the tempo changes: from `tick` on, a quarter note lasts `tempo` µs.
+struct TempoChange {
+  uint32_t tick = 0;
+  int64_t scaledUs = 0;  // the time of `tick` in µs times the division
+  int64_t tempo = 500000;
+};
+
 struct Sequence {
   // Time order. Events on the same tick keep file order: a lower track first,
   // then the order within the track.
   std::vector<TimedEvent> events;
   std::vector<uint8_t> bytes;  // the messages, back to back
   int64_t lengthUs = 0;        // time of the last event of any track (end of track included)
+  int division = 96;           // ticks per quarter note
+  std::vector<TempoChange> tempos;  // in tick order; the first at tick 0
+
+  // The time of a tick by the tempo map, µs from the start, rounded as the
+  // events' times are.
+  int64_t usAtTick(int64_t tick) const;
 
   const uint8_t* data(const TimedEvent& e) const { return bytes.data() + e.offset; }
 };

@@ -3,6 +3,7 @@
 // state sent again by a seek.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <sstream>
 
@@ -221,6 +222,29 @@ TEST(Scheduler, TheTurnSetsBackWhatTheLoopChanged) {
   scheduler.setLoop(0, 0);
   EXPECT_EQ(scheduler.position(), 44100);
   while (!scheduler.atEnd()) scheduler.advance(4096, nullptr, nullptr);
+}
+
+TEST(Scheduler, StartingAfterATempoAndProgramChangeSendsTheStateThenAndKeepsTheTempo) {
+  // Two seconds at 120 (384 ticks), then the tempo halves and the program
+  // and the volume change, just before g.
+  const Sequence s = test::sequenceOf(test::compileScore("t120 @5 y7,90 l4 c d e f\nt60 @7 y7,70 g a\n"));
+  test::RecordingOutput out;
+  Scheduler scheduler(s, out, kRate);
+  const int64_t g = std::llround(static_cast<double>(s.usAtTick(384)) * kRate / 1e6);
+  EXPECT_EQ(s.usAtTick(384), 2015625) << "381 ticks at 120, then three at 60";
+  scheduler.seek(g);
+  auto last = [&](const std::string& prefix) {
+    for (auto it = out.log.rbegin(); it != out.log.rend(); ++it)
+      if (it->rfind(prefix, 0) == 0) return *it;
+    return std::string();
+  };
+  EXPECT_EQ(last("0 C0"), "0 C0 07") << "the program of the caret's line";
+  EXPECT_EQ(last("0 B0 07"), "0 B0 07 46");
+  out.log.clear();
+  scheduler.advance(static_cast<int>(kRate * 1.5), nullptr, nullptr);
+  ASSERT_GE(out.log.size(), 3u);
+  EXPECT_EQ(out.log.front(), "0 90 37 64") << "g at once";
+  EXPECT_EQ(out.log.back(), "44100 90 39 64") << "a a second later: a quarter at 60";
 }
 
 }  // namespace
