@@ -18,6 +18,9 @@
 #include "frm_msg_unit.h"
 #include "player.h"
 #include "player_settings.h"
+#include "playback_score.h"
+#include "tracks_panel.h"
+#include <QTextBlock>
 #include "track_bar.h"
 #include "zan/tsmf.h"
 #include "zanpad_unit.h"
@@ -58,11 +61,66 @@ void TfrmMain::loadCompilerLines() {
 }
 
 void TfrmMain::openPlayer() {
+  // What another compile (the checker's) plays is not Run's score.
+  playbackScore->clear();
+  tracksPanel->scoreChanged();
   mp->configure(loadPlayerSettings().config);
   mp->open(midPath().toStdString());
 }
 
-void TfrmMain::RunCompilePlay1Click() {
+void TfrmMain::RunCompilePlay1Click() { runAndPlay(PlayStart::ReplayPoint); }
+
+void TfrmMain::PlayFromCaret1Click() { runAndPlay(PlayStart::Caret); }
+
+void TfrmMain::LoopSelection1Click() {
+  if (action("LoopSelection1Click")->isChecked()) {
+    runAndPlay(PlayStart::Loop);
+  } else {
+    mp->clearLoop();
+    scrMP->setLoopMarks(0, 0);
+  }
+}
+
+void TfrmMain::buildPlaybackScore() {
+  if (const auto sequence = mp->sequence()) playbackScore->build(*compiler, *sequence, reMain->lines());
+  tracksPanel->scoreChanged();
+}
+
+bool TfrmMain::startAt(PlayStart start) {
+  // The caret's time, or the selection's A and B (else the slider's).
+  buildPlaybackScore();
+  QTextCursor c = reMain->textCursor();
+  const auto placeOf = [&](int position) {
+    const QTextBlock block = reMain->document()->findBlock(position);
+    return std::pair{block.blockNumber(), position - block.position()};
+  };
+  const auto [line, column] = placeOf(c.selectionStart());
+  int64_t a = playbackScore->timeAtMs(line, column);
+  if (start == PlayStart::Caret) {
+    mp->setStartPositionMs(std::max<int64_t>(a, 0));
+    return true;
+  }
+  int64_t b = -1;
+  if (c.hasSelection()) {
+    const auto [endLine, endColumn] = placeOf(c.selectionEnd());
+    b = playbackScore->timeAtMs(endLine, endColumn);
+    if (b <= a) b = playbackScore->endBeforeMs(endLine, endColumn, a);
+  } else if (scrMP->selEnd() > scrMP->selStart()) {
+    a = scrMP->selStart();
+    b = scrMP->selEnd();
+  }
+  if (a < 0 || b <= a) {
+    action("LoopSelection1Click")->setChecked(false);
+    setStatus("Loop Selection: select the notes to loop (or a range of the slider)");
+    return false;
+  }
+  mp->setLoopMs(a, b);
+  scrMP->setLoopMarks(clampToInt(a), clampToInt(b));
+  mp->setStartPositionMs(a);
+  return true;
+}
+
+void TfrmMain::runAndPlay(PlayStart start) {
   bool suspended = false;
   try {
     setStatus("Compile Start");
@@ -74,7 +132,10 @@ void TfrmMain::RunCompilePlay1Click() {
     loadCompilerLines();
     frmMsg->suspendUpdates(true);
     suspended = true;
-    compiler->Compile(midPath().toStdString());
+    {
+      PlaybackScore::Recording recording(*playbackScore, *compiler);
+      compiler->Compile(midPath().toStdString());
+    }
     compileNote_.clear();
     midHoldsText_ = true;
     midClean_ = !frmMsg->messageText().contains("err");
@@ -96,7 +157,13 @@ void TfrmMain::RunCompilePlay1Click() {
     openPlayer();
     int length = clampToInt(mp->lengthMs());
     scrMP->setMaximum(length);
-    if (length > scrMP->selStart()) {
+    if (start != PlayStart::Loop) {
+      action("LoopSelection1Click")->setChecked(false);
+      scrMP->setLoopMarks(0, 0);
+    }
+    if (start != PlayStart::ReplayPoint) {
+      if (!startAt(start)) return;
+    } else if (length > scrMP->selStart()) {
       mp->setStartPositionMs(scrMP->selStart());
     } else {
       scrMP->setSelStart(0);
@@ -105,6 +172,8 @@ void TfrmMain::RunCompilePlay1Click() {
     mp->play();
     setStatus("playing");
     showPlayerNote();
+    // The notes' text and times: read while the music already sounds.
+    if (start == PlayStart::ReplayPoint) buildPlaybackScore();
   } catch (const std::exception&) {
     compileNote_.clear();
     if (suspended) frmMsg->suspendUpdates(false);

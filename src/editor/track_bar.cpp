@@ -49,7 +49,28 @@ void TTrackBar::setSelEnd(int v) {
   update();
 }
 
+void TTrackBar::setLoopMarks(int a, int b) {
+  loopA_ = a;
+  loopB_ = b;
+  update();
+}
+
 void TTrackBar::paintEvent(QPaintEvent* event) {
+  if (maximum() > minimum() && loopB_ > loopA_) {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::Text));
+    QFont small = font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.75));
+    p.setFont(small);
+    for (const auto& [value, letter] : {std::pair{loopA_, QStringLiteral("A")}, std::pair{loopB_, QStringLiteral("B")}}) {
+      const int x = groove.left() + QStyle::sliderPositionFromValue(minimum(), maximum(), value, groove.width());
+      p.drawLine(x, groove.top() - 1, x, groove.bottom() + 1);
+      p.drawText(QRect(x - 8, 0, 16, groove.top()), Qt::AlignCenter, letter);
+    }
+  }
   if (maximum() > minimum() && selEnd_ > selStart_) {
     QStyleOptionSlider opt;
     initStyleOption(&opt);

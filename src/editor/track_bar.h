@@ -19,6 +19,10 @@ class TTrackBar : public QSlider {
   int selEnd() const { return selEnd_; }
   void setSelStart(int v);
   void setSelEnd(int v);
+  // The A-B loop's ends, drawn as two marks above the groove; b <= a: none.
+  void setLoopMarks(int a, int b);
+  int loopA() const { return loopA_; }
+  int loopB() const { return loopB_; }
 
  signals:
   // The user moved the thumb (drag, click, keys, wheel); `position` is where.
@@ -31,4 +35,6 @@ class TTrackBar : public QSlider {
  private:
   int selStart_ = 0;
   int selEnd_ = 0;
+  int loopA_ = 0;
+  int loopB_ = 0;
 };

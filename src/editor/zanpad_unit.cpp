@@ -38,8 +38,11 @@
 #include "player_settings.h"
 #include "crash_recovery.h"
 #include "recent_files.h"
+#include "playback_highlighter.h"
+#include "playback_score.h"
 #include "text_boxes.h"
 #include "track_bar.h"
+#include "tracks_panel.h"
 #include "window_place.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
@@ -90,6 +93,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   };
   compiler->warningSink = [](const std::string& text) { WarnBox(fromCp932(text)); };
   mp = std::make_unique<zan::player::Player>(loadPlayerSettings().config);
+  playbackScore = std::make_unique<PlaybackScore>();
+  highlighter = new PlaybackHighlighter(reMain, mp.get(), playbackScore.get(), this);
+  tracksPanel = new TracksPanel(mp.get(), playbackScore.get(), this);
+  addDockWidget(Qt::RightDockWidgetArea, tracksPanel);
+  tracksPanel->hide();
 
   createActions();
   createMenus();
@@ -198,6 +206,9 @@ void TfrmMain::createActions() {
       {"&Run", "Stop && Re&Play", QKeySequence(Qt::CTRL | Qt::Key_P), "RePlay1Click", &TfrmMain::RePlay1Click, false},
       {"&Run", "-", {}, nullptr, nullptr, false},
       {"&Run", "Re&set Player", QKeySequence(Qt::CTRL | Qt::Key_R), "ResetPlayer1Click", &TfrmMain::ResetPlayer1Click, false},
+      {"&Run", "-", {}, nullptr, nullptr, false},
+      {"&Run", "Play From &Caret", QKeySequence(Qt::SHIFT | Qt::Key_F9), "PlayFromCaret1Click", &TfrmMain::PlayFromCaret1Click, false},
+      {"&Run", "&Loop Selection", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L), "LoopSelection1Click", &TfrmMain::LoopSelection1Click, true},
       {"&Tool", "&Comment List", QKeySequence(Qt::Key_F4), "CommentList1Click", &TfrmMain::CommentList1Click, false},
       {"&Tool", "&MessageView", QKeySequence(Qt::Key_F10), "MessageView2Click", &TfrmMain::MessageView2Click, false},
       {"&Tool", "MML C&hecker", QKeySequence(Qt::Key_F11), "MMLChecker1Click", &TfrmMain::MMLChecker1Click, false},
@@ -249,6 +260,12 @@ void TfrmMain::createActions() {
   actions_["StatusBar1Click"]->setChecked(true);
   actions_["ErrorBeep1Click"]->setChecked(true);
   actions_["EditMark1Click"]->setChecked(true);
+  // What follows the playback brings its own actions.
+  menus["&Run"]->addAction(highlighter->followAction());
+  addAction(highlighter->followAction());
+  QAction* tracks = tracksPanel->toggleViewAction();
+  tracks->setObjectName("Tracks1Click");
+  menus["&View"]->addAction(tracks);
 }
 
 void TfrmMain::createMenus() {

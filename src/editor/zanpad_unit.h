@@ -33,6 +33,9 @@ class TRecentFiles;
 class CrashRecovery;
 class LiveScore;
 class QKeyEvent;
+class PlaybackScore;
+class PlaybackHighlighter;
+class TracksPanel;
 class QDragEnterEvent;
 class QDropEvent;
 
@@ -66,6 +69,9 @@ class TfrmMain : public QMainWindow {
   QTimer* Timer1;
   std::unique_ptr<zan::TSmf> compiler;
   std::unique_ptr<zan::player::Player> mp;
+  std::unique_ptr<PlaybackScore> playbackScore;  // the notes of the last Run, with their text and times
+  PlaybackHighlighter* highlighter = nullptr;    // lights the sounding notes; owns "Follow Playback"
+  TracksPanel* tracksPanel = nullptr;            // the "Tracks" dock
   TfrmMsg* frmMsg = nullptr;
   TfrmList* frmList = nullptr;
   TfrmChecker* frmChecker = nullptr;
@@ -133,6 +139,8 @@ class TfrmMain : public QMainWindow {
   void RunCompilePlay1Click();
   void RePlay1Click();
   void ResetPlayer1Click();
+  void PlayFromCaret1Click();  // compiles as Run does, then plays from the time of the caret
+  void LoopSelection1Click();  // checked: compiles and plays the selection's A-B loop; unchecked: no loop
   void scrMPChange(int position);
   void Timer1Timer();
   // Tool menu.
@@ -178,6 +186,12 @@ class TfrmMain : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  enum class PlayStart { ReplayPoint, Caret, Loop };
+  // Run's steps; playing starts at the replay point (Run), the caret's time,
+  // or the selection's A with the loop set.
+  void runAndPlay(PlayStart start);
+  bool startAt(PlayStart start);  // false: no loop to play (said in the status)
+  void buildPlaybackScore();
   void createActions();
   void createMenus();
   void createToolBar();

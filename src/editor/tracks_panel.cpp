@@ -1,0 +1,137 @@
+// The Tracks dock: what each track is, whether it sounds, and how much.
+#include "tracks_panel.h"
+
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include "gm_names.h"
+#include "playback_score.h"
+#include "player.h"
+#include "scheduler.h"
+
+namespace {
+
+enum Column { kNumber, kChannel, kProgram, kName, kMute, kSolo, kLevel, kColumns };
+constexpr int kLevelMax = 6;       // notes at which the bar is full
+constexpr int kLevelMs = 50;       // the bars' refresh while playing
+constexpr int kIdleMs = 250;
+
+QToolButton* toggle(const QString& text, const QString& tip, bool on) {
+  auto* b = new QToolButton;
+  b->setText(text);
+  b->setToolTip(tip);
+  b->setCheckable(true);
+  b->setChecked(on);
+  b->setAutoRaise(true);
+  return b;
+}
+
+}  // namespace
+
+TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score, QWidget* parent)
+    : QDockWidget("Tracks", parent), player_(player), score_(score), table_(new QTableWidget(0, kColumns, this)),
+      timer_(new QTimer(this)) {
+  setObjectName("TracksPanel");
+  table_->setHorizontalHeaderLabels({"#", "Ch", "Program", "Name", "M", "S", "Level"});
+  table_->verticalHeader()->hide();
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+  setWidget(table_);
+  timer_->setInterval(kIdleMs);
+  connect(timer_, &QTimer::timeout, this, &TracksPanel::refreshLevels);
+  timer_->start();
+}
+
+int TracksPanel::rowOf(int trackNumber) const {
+  for (int r = 0; r < table_->rowCount(); ++r)
+    if (table_->item(r, kNumber)->data(Qt::UserRole).toInt() == trackNumber) return r;
+  return -1;
+}
+
+std::vector<int> TracksPanel::trackNumbers() const {
+  std::vector<int> out;
+  for (const PlaybackScore::Track& t : score_->tracks()) out.push_back(t.number);
+  return out;
+}
+
+void TracksPanel::scoreChanged() {
+  table_->setRowCount(0);
+  for (const PlaybackScore::Track& t : score_->tracks()) {
+    const int r = table_->rowCount();
+    table_->insertRow(r);
+    auto* number = new QTableWidgetItem(QString::number(t.number));
+    number->setData(Qt::UserRole, t.number);
+    table_->setItem(r, kNumber, number);
+    table_->setItem(r, kChannel, new QTableWidgetItem(t.channel < 0 ? QString() : QString::number(t.channel)));
+    const QString program =
+        t.program < 0 ? QString() : QString("%1 %2").arg(t.program).arg(zan::player::generalMidiName(t.program));
+    table_->setItem(r, kProgram, new QTableWidgetItem(program));
+    table_->setItem(r, kName, new QTableWidgetItem(t.name));
+    QToolButton* mute = toggle("M", "Mute: the track plays no notes", muted_.contains(t.number));
+    QToolButton* solo = toggle("S", "Solo: only soloed tracks play notes", soloed_.contains(t.number));
+    const int n = t.number;
+    connect(mute, &QToolButton::toggled, this, [this, n](bool on) { setMuted(n, on); });
+    connect(solo, &QToolButton::toggled, this, [this, n](bool on) { setSoloed(n, on); });
+    table_->setCellWidget(r, kMute, mute);
+    table_->setCellWidget(r, kSolo, solo);
+    auto* bar = new QProgressBar;
+    bar->setRange(0, kLevelMax);
+    bar->setTextVisible(false);
+    bar->setMaximumHeight(table_->fontMetrics().height());
+    table_->setCellWidget(r, kLevel, bar);
+  }
+  applyToPlayer();
+  refreshLevels();
+}
+
+void TracksPanel::setMuted(int trackNumber, bool on) {
+  if (on) muted_.insert(trackNumber); else muted_.remove(trackNumber);
+  if (const int r = rowOf(trackNumber); r >= 0)
+    if (auto* b = qobject_cast<QToolButton*>(table_->cellWidget(r, kMute)); b && b->isChecked() != on) b->setChecked(on);
+  applyToPlayer();
+}
+
+void TracksPanel::setSoloed(int trackNumber, bool on) {
+  if (on) soloed_.insert(trackNumber); else soloed_.remove(trackNumber);
+  if (const int r = rowOf(trackNumber); r >= 0)
+    if (auto* b = qobject_cast<QToolButton*>(table_->cellWidget(r, kSolo)); b && b->isChecked() != on) b->setChecked(on);
+  applyToPlayer();
+}
+
+void TracksPanel::applyToPlayer() {
+  // The player counts by the file's chunks, which move as tracks come and go.
+  for (int c = 0; c < zan::player::kMutableTracks; ++c) {
+    player_->setTrackMuted(c, false);
+    player_->setTrackSoloed(c, false);
+  }
+  for (const PlaybackScore::Track& t : score_->tracks()) {
+    if (muted_.contains(t.number)) player_->setTrackMuted(t.chunk, true);
+    if (soloed_.contains(t.number)) player_->setTrackSoloed(t.chunk, true);
+  }
+}
+
+int TracksPanel::level(int trackNumber) const {
+  const int r = rowOf(trackNumber);
+  auto* bar = r >= 0 ? qobject_cast<QProgressBar*>(table_->cellWidget(r, kLevel)) : nullptr;
+  return bar ? bar->value() : 0;
+}
+
+void TracksPanel::refreshLevels() {
+  const bool playing = player_->mode() == zan::player::Mode::Playing;
+  timer_->setInterval(playing ? kLevelMs : kIdleMs);
+  std::vector<int> count(score_->tracks().size(), 0);
+  if (playing) {
+    for (int i : score_->soundingAt(player_->positionMs() * 1000)) {
+      const PlaybackScore::Note& n = score_->notes()[static_cast<size_t>(i)];
+      if (n.chunk >= 0 && static_cast<size_t>(n.chunk) < count.size() && !player_->trackSilenced(n.chunk)) ++count[static_cast<size_t>(n.chunk)];
+    }
+  }
+  for (int r = 0; r < table_->rowCount() && static_cast<size_t>(r) < count.size(); ++r)
+    if (auto* bar = qobject_cast<QProgressBar*>(table_->cellWidget(r, kLevel)))
+      bar->setValue(std::min(count[static_cast<size_t>(r)], kLevelMax));
+}

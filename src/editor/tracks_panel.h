@@ -1,0 +1,51 @@
+// TracksPanel: the "Tracks" dock. It lists the tracks of the last Run that
+// have events (number, channel, first program by its General MIDI name, the
+// track's name), with a mute and a solo toggle that act on the player at
+// once, and a small bar of the notes each sounds now, read from the player's
+// position on the panel's own timer.
+#pragma once
+
+#include <QDockWidget>
+#include <QSet>
+
+#include <vector>
+
+class QProgressBar;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class PlaybackScore;
+
+namespace zan::player {
+class Player;
+}
+
+class TracksPanel : public QDockWidget {
+  Q_OBJECT
+ public:
+  TracksPanel(zan::player::Player* player, const PlaybackScore* score, QWidget* parent = nullptr);
+
+  // The score was built anew: the rows follow, mutes and solos kept by
+  // track number and given to the player again.
+  void scoreChanged();
+
+  // For the tests and the menus: the rows' track numbers, and the toggles.
+  std::vector<int> trackNumbers() const;
+  void setMuted(int trackNumber, bool on);
+  void setSoloed(int trackNumber, bool on);
+  int level(int trackNumber) const;  // notes sounding now, as the bar shows them
+  QTableWidget* table() const { return table_; }
+
+ public slots:
+  void refreshLevels();
+
+ private:
+  void applyToPlayer();
+  int rowOf(int trackNumber) const;
+
+  zan::player::Player* player_;
+  const PlaybackScore* score_;
+  QTableWidget* table_;
+  QTimer* timer_;
+  QSet<int> muted_, soloed_;  // by track number
+};

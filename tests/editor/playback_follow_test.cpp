@@ -1,0 +1,113 @@
+// What follows the playback in the editor, on the silent driver: the notes
+// lit as they sound, Play From Caret, Loop Selection with its marks on the
+// slider, and the Tracks dock's rows and toggles.
+#include <QAction>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QtTest>
+
+#include "editor_fixture.h"
+#include "playback_highlighter.h"
+#include "playback_score.h"
+#include "player.h"
+#include "track_bar.h"
+#include "tracks_panel.h"
+
+using zan::player::Mode;
+
+namespace {
+
+// Waits until the player's position reaches `ms`; false if it never does.
+bool playedTo(TfrmMain& main, int64_t ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (main.mp->positionMs() < ms) {
+    if (clock.elapsed() > 10000 || main.mp->mode() != Mode::Playing) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+void placeCaret(TExtMemo* editor, int line, int column, int selected = 0) {
+  QTextCursor c(editor->document()->findBlockByNumber(line));
+  c.setPosition(c.position() + column);
+  if (selected) c.setPosition(c.position() + selected, QTextCursor::KeepAnchor);
+  editor->setTextCursor(c);
+}
+
+}  // namespace
+
+class PlaybackFollowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { testDataDir(); }
+
+  void theSoundingNoteIsLitAndAMacroLightsItsCall() {
+    Windows w;
+    // A quarter is a second; the macro's two notes sound from 2 s on.
+    w.setText("_m(GA, \"g a\")\nt60 l4 c d GA");
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(w.main->mp->mode(), Mode::Playing);
+    QVERIFY(playedTo(*w.main, 1200));
+    w.main->highlighter->refresh();
+    const auto& lit = w.main->highlighter->lit();
+    QCOMPARE(int(lit.size()), 1);
+    QCOMPARE(lit[0].line, 1);
+    QCOMPARE(lit[0].from, 9);  // "d"
+    QCOMPARE(lit[0].length, 1);
+    QVERIFY(lit[0].strength > 0 && lit[0].strength < 1);
+    QVERIFY(playedTo(*w.main, 2200));
+    w.main->highlighter->refresh();
+    QCOMPARE(w.main->highlighter->lit().front().from, 11);  // "GA"
+    QCOMPARE(w.main->highlighter->lit().front().length, 2);
+    w.main->RePlay1Click();  // stops
+    w.main->highlighter->refresh();
+    QVERIFY(w.main->highlighter->lit().empty());
+  }
+
+  void playFromCaretStartsAtItsTimeAndLoopSelectionTurnsAtB() {
+    Windows w;
+    w.setText("t120 l4 c d e f\nt60 g a");
+    placeCaret(w.main->reMain, 1, 4);  // before g: 2015 ms (the tempo falls three ticks before it)
+    w.main->PlayFromCaret1Click();
+    QCOMPARE(w.main->mp->mode(), Mode::Playing);
+    QVERIFY(w.main->mp->positionMs() >= 2015);
+    QVERIFY(w.main->mp->positionMs() < 2600);
+
+    placeCaret(w.main->reMain, 0, 10, 3);  // "d e": 500 .. 1500 ms
+    w.main->action("LoopSelection1Click")->trigger();
+    QVERIFY(w.main->action("LoopSelection1Click")->isChecked());
+    QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{500, 1500}));
+    QCOMPARE(w.main->scrMP->loopA(), 500);
+    QCOMPARE(w.main->scrMP->loopB(), 1500);
+    QVERIFY(playedTo(*w.main, 1300));
+    QTest::qWait(400);
+    QVERIFY2(w.main->mp->positionMs() < 1500, "the loop went back to A");
+    w.main->action("LoopSelection1Click")->trigger();
+    QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{0, 0}));
+    QCOMPARE(w.main->scrMP->loopB(), 0);
+  }
+
+  void theTracksDockListsTracksAndMutesAtOnce() {
+    Windows w;
+    w.setText("_tr(1) @40 _TITLE(Violin) c\n_tr(3) CH=2 d");
+    w.main->RunCompilePlay1Click();
+    TracksPanel* panel = w.main->tracksPanel;
+    QCOMPARE(panel->trackNumbers(), (std::vector<int>{1, 3}));
+    QCOMPARE(panel->table()->item(0, 2)->text(), QString("40 Violin"));
+    QCOMPARE(panel->table()->item(0, 3)->text(), QString("Violin"));
+    QCOMPARE(panel->table()->item(1, 1)->text(), QString("2"));
+    panel->setMuted(3, true);
+    QVERIFY(w.main->mp->trackMuted(1));  // track 3 is the file's second chunk
+    panel->setSoloed(1, true);
+    QVERIFY(w.main->mp->trackSoloed(0));
+    w.main->RunCompilePlay1Click();  // kept by track number over a new Run
+    QVERIFY(w.main->mp->trackMuted(1));
+    QVERIFY(w.main->mp->trackSoloed(0));
+    QCOMPARE(panel->toggleViewAction()->text(), QString("Tracks"));
+  }
+};
+
+QTEST_MAIN(PlaybackFollowTest)
+#include "playback_follow_test.moc"
