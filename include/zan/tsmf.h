@@ -12,6 +12,7 @@
 // 0-based.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <functional>
@@ -269,7 +270,6 @@ class TSmf {
   int32_t loopOverflow = 0;         // [ opened beyond kMaxLoopDepth: played once, closed by their ]
   int32_t chordNotes[kMaxChordNotes] = {};  // notes waiting to sound together
   int32_t chordCount = 0;           // how many of chordNotes are waiting
-  int32_t chordColumns[kMaxChordNotes][2] = {};  // where each waiting note's text begins and ends in lineText
   int32_t accentMode = -1;          // one-shot velocity of the next note: -1 none, 0 set, 1 add
   int32_t accentValue = 0;          // the value of that one-shot velocity
   int32_t rpnLastTime = -1;         // RPN/NRPN bookkeeping: time, adjusted time and track
@@ -298,6 +298,7 @@ class TSmf {
   bool stopped = false;             // a budget ran out; the rest of the source is skipped
   int64_t dispatchCount = 0;        // work in this compile: commands dispatched, curve points, line bytes moved
   int64_t eventCount = 0;           // events appended in this compile
+  int64_t eventSlowPathAbove = 0;   // addEvent looks further (the budget, the sources) past this count
   Limits limits;                    // the bounds of a compile; lowered only by the fuzzer, to explore faster
   uint64_t commandGeneration = 0;   // lineGeneration when the current command (or expansion) began
   uint64_t lineGeneration = 0;      // changes whenever lineText is replaced by another line, so that a
@@ -371,12 +372,17 @@ class TSmf {
   int32_t mapLine = -1;               // lineIndex and lineGeneration columnMap was made for
   uint64_t mapGeneration = 0;
   void syncColumnMap();
+  // lineText is written back: its map is kept with it.
+  void saveColumnMap();
   // Columns [from, to) of lineText are about to be replaced by `inserted` bytes.
   void mapEdit(int32_t from, int32_t to, size_t inserted);
   // Appends the source of the event being added; returns its index.
-  int32_t recordSource();
-  const int32_t* sourceColumns = nullptr;  // when set: the columns [0], [1] of lineText recordSource names
-                                           //   instead of the command's
+  int32_t recordSource(const uint8_t* bytes, int32_t size);
+  // A chord member waits: its text is where the command began up to the cursor.
+  void noteChordSource();
+  std::vector<std::array<int32_t, 2>> chordSources;  // lineText columns [from, to) of the waiting chord members
+  size_t chordSourceNext = 0;       // the member whose note-on is added next
+  int32_t chordSourceCurrent = -1;  // the member whose note is being added; -1 none
 
   // ---- Argument scanner (scanner.cpp) ---------------------------------------
   NumberRead readNumber(const std::string& text, int32_t pos);

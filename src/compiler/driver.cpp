@@ -109,6 +109,7 @@ void TSmf::CompileLines() {
     savedColumnMaps.clear();
     mapLine = -1;
   }
+  eventSlowPathAbove = eventSources ? 0 : limits.events;
   errorsReported = 0;
   dispatchCount = 0;
   eventCount = 0;
@@ -141,11 +142,8 @@ void TSmf::CompileAllLines() {
     CompileLine();
     // Handlers may have moved to another line; the text goes back to the
     // line lineIndex names now.
-    if (!eventSources) {
-      if (lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, std::move(lineText));
-    } else {
-      storeLine();
-    }
+    if (eventSources) saveColumnMap();
+    if (lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, std::move(lineText));
     ++lineIndex;
   }
   int64_t open = static_cast<int64_t>(loopStack.size()) + loopOverflow;
@@ -228,7 +226,8 @@ uint32_t TSmf::Random(uint32_t n) {
 }
 
 void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
-  if (writeBack) storeLine();
+  if (writeBack && eventSources) saveColumnMap();
+  if (writeBack && lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, lineText);
   // Back to the same line after writing it back, the text is unchanged and
   // positions in it stay good (a loop within one line).
   if (index != lineIndex || !writeBack) ++lineGeneration;

@@ -49,20 +49,39 @@ void TSmf::mapEdit(int32_t from, int32_t to, size_t inserted) {
   columnMap.insert(columnMap.begin() + static_cast<long>(a), inserted, span);
 }
 
+void TSmf::saveColumnMap() {
+  if (lineIndex < 0 || lineIndex >= sourceLines.size()) return;
+  syncColumnMap();
+  if (!mapOfScoreLine || columnMap.size() != lineText.size()) return;
+  const size_t line = static_cast<size_t>(sourceLines.origin(lineIndex).line);
+  if (savedColumnMaps.size() <= line) savedColumnMaps.resize(line + 1);
+  savedColumnMaps[line] = columnMap;
+}
+
 void TSmf::storeLine() {
   if (lineIndex < 0 || lineIndex >= sourceLines.size()) return;
-  if (eventSources) {
-    syncColumnMap();
-    if (mapOfScoreLine && columnMap.size() == lineText.size()) {
-      const size_t line = static_cast<size_t>(sourceLines.origin(lineIndex).line);
-      if (savedColumnMaps.size() <= line) savedColumnMaps.resize(line + 1);
-      savedColumnMaps[line] = columnMap;
-    }
-  }
+  if (eventSources) saveColumnMap();
   sourceLines.set(lineIndex, lineText);
 }
 
-int32_t TSmf::recordSource() {
+void TSmf::noteChordSource() {
+  if (chordCount == 0) {
+    chordSources.clear();
+    chordSourceNext = 0;
+  }
+  chordSources.push_back({commandColumn, column});
+}
+
+int32_t TSmf::recordSource(const uint8_t* bytes, int32_t size) {
+  if (!eventSources) return lineIndex;  // (an event added outside a compile)
+  // The notes of a chord go out together with the last: each member's on
+  // and off name the member's own text (they come in the order gathered).
+  const int kind = size == 3 ? bytes[0] & 0xF0 : 0;
+  if (kind == 0x90 && bytes[2] != 0)
+    chordSourceCurrent = chordCount > 0 && chordSourceNext < chordSources.size() ? static_cast<int32_t>(chordSourceNext++) : -1;
+  const int32_t* member = (kind == 0x90 || kind == 0x80) && chordSourceCurrent >= 0
+                              ? chordSources[static_cast<size_t>(chordSourceCurrent)].data()
+                              : nullptr;
   EventSource source;
   if (lineIndex >= 0 && lineIndex < sourceLines.size()) {
     const LineOrigin origin = sourceLines.origin(lineIndex);
@@ -71,9 +90,9 @@ int32_t TSmf::recordSource() {
     if (mapOfScoreLine && !columnMap.empty() && columnMap.size() == lineText.size()) {
       // The command's text: from where it was dispatched to where the
       // reading stands now.
-      const int32_t size = static_cast<int32_t>(columnMap.size());
-      const int32_t a = std::clamp((sourceColumns ? sourceColumns[0] : commandColumn) - 1, 0, size - 1);
-      int32_t b = std::clamp((sourceColumns ? sourceColumns[1] : column) - 1, a + 1, size);
+      const int32_t length = static_cast<int32_t>(columnMap.size());
+      const int32_t a = std::clamp((member ? member[0] : commandColumn) - 1, 0, length - 1);
+      int32_t b = std::clamp((member ? member[1] : column) - 1, a + 1, length);
       // Blanks the command read past are not its text.
       while (b > a + 1 && (lineText[static_cast<size_t>(b - 1)] == ' ' || lineText[static_cast<size_t>(b - 1)] == '\t')) --b;
       ColumnSpan span = columnMap[static_cast<size_t>(a)];

@@ -90,8 +90,7 @@ void TSmf::NoteCommand() {
       ReportError(4, letter);
       return;
     }
-    chordColumns[chordCount][0] = commandColumn;
-    chordColumns[chordCount][1] = column;
+    if (eventSources) noteChordSource();
     chordNotes[chordCount++] = note;
     return;
   }
@@ -148,14 +147,11 @@ void TSmf::NoteCommand() {
       const int32_t on = wrapAdd(wrapAdd(start, offset), queuedOffset);
       const auto key = static_cast<uint8_t>(chordNotes[i]);
       const auto vel = static_cast<uint8_t>(velocity);
-      // A chord member's events name its own text.
-      if (eventSources && i < chordCount) sourceColumns = chordColumns[i];
       emitChannel(on, 0x90, key, vel);
       // The note-off falls one tick before the end of the sounding length,
       // but never at or before its own note-on: sorted by time, such an off
       // would come first and leave the note sounding to the end of the file.
       emitChannel(sounding > 1 ? wrapSub(wrapAdd(on, sounding), 1) : wrapAdd(on, 1), 0x80, key, vel);
-      sourceColumns = nullptr;
       offset = wrapAdd(offset, tr.chordDelay);
     }
   }

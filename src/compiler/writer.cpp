@@ -18,11 +18,18 @@ namespace zan {
 
 void TSmf::addEvent(int32_t time, const uint8_t* bytes, int32_t size) {
   if (stopped) return;
-  if (++eventCount > limits.events) {
-    limitReached(Limit::Events);
-    return;
+  int32_t line = lineIndex;
+  // One compare serves both the event budget and the recording of sources
+  // (its bound is 0 while they are recorded), so that a compile that records
+  // nothing pays nothing for it.
+  if (++eventCount > eventSlowPathAbove) {
+    if (eventCount > limits.events) {
+      limitReached(Limit::Events);
+      return;
+    }
+    line = recordSource(bytes, size);
   }
-  if (!events[curTrack].Add(time, bytes, size, eventSources ? recordSource() : lineIndex) && warningSink)
+  if (!events[curTrack].Add(time, bytes, size, line) && warningSink)
     warningSink("Tivent write error! Out Of Memory");
 }
 
