@@ -13,6 +13,7 @@
 
 #include "ext_memo.h"
 #include "playback_score.h"
+#include "player_settings.h"
 #include "player.h"
 
 namespace {
@@ -30,8 +31,8 @@ PlaybackHighlighter::PlaybackHighlighter(TExtMemo* editor, zan::player::Player* 
       follow_(new QAction("Follow Playback", this)) {
   follow_->setObjectName("FollowPlayback1Click");
   follow_->setCheckable(true);
-  follow_->setChecked(QSettings().value(kFollowKey, false).toBool());
-  connect(follow_, &QAction::toggled, this, [](bool on) { QSettings().setValue(kFollowKey, on); });
+  follow_->setChecked(userSettings().value(kFollowKey, false).toBool());
+  connect(follow_, &QAction::toggled, this, [](bool on) { userSettings().setValue(kFollowKey, on); });
   const QScreen* screen = QGuiApplication::primaryScreen();
   const double hz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
   frameMs_ = std::max(8, static_cast<int>(1000.0 / hz));
@@ -48,6 +49,8 @@ void PlaybackHighlighter::refresh() {
   const bool playing = player_->mode() == zan::player::Mode::Playing;
   // Every frame while the music plays; while it does not, only a look now and then.
   timer_->setInterval(playing ? frameMs_ : kIdleMs);
+  // Followed: the track of the caret's line, else whichever note is newest.
+  const int followChunk = follow_->isChecked() ? caretChunk() : -1;
   if (playing && !score_->empty()) {
     const int64_t us = player_->positionMs() * 1000;
     for (int i : score_->soundingAt(us)) {
@@ -55,7 +58,7 @@ void PlaybackHighlighter::refresh() {
       if (n.line < 0 || player_->trackSilenced(n.chunk)) continue;
       const double left = n.endUs > n.startUs ? static_cast<double>(n.endUs - us) / static_cast<double>(n.endUs - n.startUs) : 0;
       now.push_back(Lit{n.line, n.from, n.from < 0 ? 0 : n.to - n.from, std::clamp(left, 0.0, 1.0)});
-      if (n.startUs > newestStart) {
+      if (n.startUs > newestStart && (followChunk < 0 || n.chunk == followChunk)) {
         newestStart = n.startUs;
         newestLine = n.line;
       }
@@ -83,6 +86,21 @@ void PlaybackHighlighter::refresh() {
     const int visible = std::max(1, editor_->viewport()->height() / std::max(1, editor_->fontMetrics().lineSpacing()));
     if (newestLine < bar->value() || newestLine >= bar->value() + visible - 1) bar->setValue(newestLine - visible / 3);
   }
+}
+
+int PlaybackHighlighter::caretChunk() {
+  const int line = editor_->textCursor().blockNumber();
+  if (line != caretLine_ || score_->generation() != caretScore_) {
+    caretLine_ = line;
+    caretScore_ = score_->generation();
+    caretChunk_ = -1;
+    for (const PlaybackScore::Note& n : score_->notes())
+      if (n.line == line) {
+        caretChunk_ = n.chunk;
+        break;
+      }
+  }
+  return caretChunk_;
 }
 
 void PlaybackHighlighter::apply() {

@@ -1,6 +1,7 @@
 // PlaybackHighlighter: while the score plays, the text of every note that
 // sounds is tinted in the editor, the tint fading as the note runs out, and
-// with "Follow Playback" on the line of the newest note is kept in view. It
+// with "Follow Playback" on the line of the newest note of the caret's track
+// (of any track when the caret's line has no note) is kept in view. It
 // runs on its own timer at the screen's frame rate and reads the player's
 // position; nothing comes from the audio thread.
 #pragma once
@@ -41,6 +42,7 @@ class PlaybackHighlighter : public QObject {
 
  private:
   void apply();
+  int caretChunk();  // the track of the first note on the caret's line; -1 none
 
   TExtMemo* editor_;
   zan::player::Player* player_;
@@ -50,4 +52,7 @@ class PlaybackHighlighter : public QObject {
   QAction* follow_;
   QColor tint_{255, 150, 40};
   std::vector<Lit> lit_;
+  int caretLine_ = -1;       // what caretChunk() found last, for which line and score
+  int caretScore_ = -1;
+  int caretChunk_ = -1;
 };

@@ -24,6 +24,7 @@ int characterAtByte(const QString& line, int byte) {
 }
 
 void PlaybackScore::clear() {
+  ++generation_;
   notes_.clear();
   tracks_.clear();
   buckets_.clear();
@@ -145,12 +146,12 @@ int64_t PlaybackScore::timeAtMs(int line, int column) const {
         (n.line == best->line && n.from == best->from && n.startUs < best->startUs))
       best = &n;
   }
-  // A line that plays nothing (a rest, a tempo) starts where its line began.
+  // A line that plays no note (a rest, a tempo) starts where its line began.
   auto it = std::lower_bound(lineTimes_.begin(), lineTimes_.end(), line,
                              [](const LineTime& t, int l) { return t.line < l; });
   const bool lineKnown = it != lineTimes_.end() && it->line == line;
-  if (best && (best->line == line || !lineKnown)) return best->startUs / 1000;
-  if (lineKnown) return it->us / 1000;
+  const bool lineHasNotes = std::any_of(notes_.begin(), notes_.end(), [&](const Note& n) { return n.line == line; });
+  if (lineKnown && !lineHasNotes) return it->us / 1000;
   return best ? best->startUs / 1000 : -1;
 }
 

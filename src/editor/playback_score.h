@@ -50,6 +50,7 @@ class PlaybackScore {
   void build(const zan::TSmf& compiler, const zan::player::Sequence& sequence, const QStringList& lines);
   void clear();
   bool empty() const { return notes_.empty() && tracks_.empty(); }
+  int generation() const { return generation_; }  // changes with every build() and clear()
 
   const std::vector<Note>& notes() const { return notes_; }  // by start
   const std::vector<Track>& tracks() const { return tracks_; }  // by number, those with events
@@ -67,6 +68,7 @@ class PlaybackScore {
   static constexpr int64_t kBucketUs = 100'000;  // the sounding index's step
   std::vector<zan::EventSource> sources_;  // what the compiler recorded
   std::vector<zan::LineStart> lineStarts_;
+  int generation_ = 0;
   std::vector<Note> notes_;
   std::vector<Track> tracks_;
   std::vector<std::vector<int>> buckets_;  // notes sounding in each step of kBucketUs

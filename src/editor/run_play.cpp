@@ -66,6 +66,7 @@ void TfrmMain::openPlayer() {
   tracksPanel->scoreChanged();
   mp->configure(loadPlayerSettings().config);
   mp->open(midPath().toStdString());
+  tracksPanel->applyMutes(*compiler);
 }
 
 void TfrmMain::RunCompilePlay1Click() { runAndPlay(PlayStart::ReplayPoint); }

@@ -61,14 +61,16 @@ void TTrackBar::paintEvent(QPaintEvent* event) {
     initStyleOption(&opt);
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     QPainter p(this);
-    p.setPen(palette().color(QPalette::Text));
     QFont small = font();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.75));
+    small.setPixelSize(std::max(8, height() / 2));
     p.setFont(small);
+    const QColor mark = palette().color(QPalette::Highlight);
     for (const auto& [value, letter] : {std::pair{loopA_, QStringLiteral("A")}, std::pair{loopB_, QStringLiteral("B")}}) {
       const int x = groove.left() + QStyle::sliderPositionFromValue(minimum(), maximum(), value, groove.width());
-      p.drawLine(x, groove.top() - 1, x, groove.bottom() + 1);
-      p.drawText(QRect(x - 8, 0, 16, groove.top()), Qt::AlignCenter, letter);
+      p.fillRect(QRect(x - 1, 0, 2, height()), mark);
+      p.setPen(mark);
+      p.drawText(QRect(letter == "A" ? x + 3 : x - 3 - height(), 0, height(), height()),
+                 (letter == "A" ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, letter);
     }
   }
   if (maximum() > minimum() && selEnd_ > selStart_) {

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -11,6 +12,7 @@
 #include "playback_score.h"
 #include "player.h"
 #include "scheduler.h"
+#include "zan/tsmf.h"
 
 namespace {
 
@@ -18,6 +20,7 @@ enum Column { kNumber, kChannel, kProgram, kName, kMute, kSolo, kLevel, kColumns
 constexpr int kLevelMax = 6;       // notes at which the bar is full
 constexpr int kLevelMs = 50;       // the bars' refresh while playing
 constexpr int kIdleMs = 250;
+constexpr int kLevelBarWidth = 64;  // pixels, the header's "Level" included
 
 QToolButton* toggle(const QString& text, const QString& tip, bool on) {
   auto* b = new QToolButton;
@@ -39,8 +42,9 @@ TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->setWordWrap(false);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+  table_->horizontalHeader()->setStretchLastSection(true);  // the level bars take what is left
   setWidget(table_);
   timer_->setInterval(kIdleMs);
   connect(timer_, &QTimer::timeout, this, &TracksPanel::refreshLevels);
@@ -85,7 +89,12 @@ void TracksPanel::scoreChanged() {
     bar->setMaximumHeight(table_->fontMetrics().height());
     table_->setCellWidget(r, kLevel, bar);
   }
-  applyToPlayer();
+  // Wide enough for every column, the bars included.
+  table_->resizeColumnsToContents();
+  int width = table_->frameWidth() * 2 + table_->verticalScrollBar()->sizeHint().width() + kLevelBarWidth;
+  for (int c = 0; c < kLevel; ++c) width += table_->columnWidth(c);
+  table_->setMinimumWidth(width);
+  applyScoreMutes();
   refreshLevels();
 }
 
@@ -93,26 +102,42 @@ void TracksPanel::setMuted(int trackNumber, bool on) {
   if (on) muted_.insert(trackNumber); else muted_.remove(trackNumber);
   if (const int r = rowOf(trackNumber); r >= 0)
     if (auto* b = qobject_cast<QToolButton*>(table_->cellWidget(r, kMute)); b && b->isChecked() != on) b->setChecked(on);
-  applyToPlayer();
+  applyScoreMutes();
 }
 
 void TracksPanel::setSoloed(int trackNumber, bool on) {
   if (on) soloed_.insert(trackNumber); else soloed_.remove(trackNumber);
   if (const int r = rowOf(trackNumber); r >= 0)
     if (auto* b = qobject_cast<QToolButton*>(table_->cellWidget(r, kSolo)); b && b->isChecked() != on) b->setChecked(on);
-  applyToPlayer();
+  applyScoreMutes();
 }
 
-void TracksPanel::applyToPlayer() {
+template <typename ChunkOf>
+void TracksPanel::applyToPlayer(ChunkOf chunkOf) {
   // The player counts by the file's chunks, which move as tracks come and go.
   for (int c = 0; c < zan::player::kMutableTracks; ++c) {
     player_->setTrackMuted(c, false);
     player_->setTrackSoloed(c, false);
   }
-  for (const PlaybackScore::Track& t : score_->tracks()) {
-    if (muted_.contains(t.number)) player_->setTrackMuted(t.chunk, true);
-    if (soloed_.contains(t.number)) player_->setTrackSoloed(t.chunk, true);
-  }
+  for (int n : muted_)
+    if (const int c = chunkOf(n); c >= 0) player_->setTrackMuted(c, true);
+  for (int n : soloed_)
+    if (const int c = chunkOf(n); c >= 0) player_->setTrackSoloed(c, true);
+}
+
+void TracksPanel::applyMutes(const zan::TSmf& compiler) {
+  applyToPlayer([&](int number) { return compiler.chunkOfTrack(number); });
+}
+
+void TracksPanel::applyScoreMutes() {
+  // Only a score's own mapping: an empty one (another compile plays) leaves
+  // the player as applyMutes() set it.
+  if (score_->tracks().empty()) return;
+  applyToPlayer([this](int number) {
+    for (const PlaybackScore::Track& t : score_->tracks())
+      if (t.number == number) return t.chunk;
+    return -1;
+  });
 }
 
 int TracksPanel::level(int trackNumber) const {

@@ -16,9 +16,12 @@ class QTimer;
 class QToolButton;
 class PlaybackScore;
 
-namespace zan::player {
+namespace zan {
+class TSmf;
+namespace player {
 class Player;
 }
+}  // namespace zan
 
 class TracksPanel : public QDockWidget {
   Q_OBJECT
@@ -28,6 +31,9 @@ class TracksPanel : public QDockWidget {
   // The score was built anew: the rows follow, mutes and solos kept by
   // track number and given to the player again.
   void scoreChanged();
+  // A file was opened from `compiler`'s last compile: the mutes and solos go
+  // to its chunks before it plays (the rows follow with scoreChanged()).
+  void applyMutes(const zan::TSmf& compiler);
 
   // For the tests and the menus: the rows' track numbers, and the toggles.
   std::vector<int> trackNumbers() const;
@@ -40,7 +46,10 @@ class TracksPanel : public QDockWidget {
   void refreshLevels();
 
  private:
-  void applyToPlayer();
+  // Gives the mutes and solos to the player, a track's chunk by `chunkOf`.
+  template <typename ChunkOf>
+  void applyToPlayer(ChunkOf chunkOf);
+  void applyScoreMutes();
   int rowOf(int trackNumber) const;
 
   zan::player::Player* player_;

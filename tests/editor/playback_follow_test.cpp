@@ -2,6 +2,7 @@
 // lit as they sound, Play From Caret, Loop Selection with its marks on the
 // slider, and the Tracks dock's rows and toggles.
 #include <QAction>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QtTest>
@@ -64,6 +65,22 @@ class PlaybackFollowTest : public QObject {
     w.main->RePlay1Click();  // stops
     w.main->highlighter->refresh();
     QVERIFY(w.main->highlighter->lit().empty());
+  }
+
+  void followPlaybackKeepsTheSoundingLineInView() {
+    Windows w;
+    w.main->resize(600, 400);
+    QString text = "t960 l64\n";  // a line of eight notes lasts 31 ms
+    for (int i = 0; i < 120; ++i) text += "c d e f g a b > c <\n";
+    w.setText(text);
+    w.main->highlighter->followAction()->setChecked(true);
+    w.main->RunCompilePlay1Click();
+    QVERIFY(playedTo(*w.main, 2500));  // line 80 or so
+    w.main->highlighter->refresh();
+    const int top = w.main->reMain->verticalScrollBar()->value();
+    const int line = w.main->highlighter->lit().front().line;
+    QVERIFY2(top > 40 && line >= top && line < top + 20, qPrintable(QString("line %1, top %2").arg(line).arg(top)));
+    w.main->highlighter->followAction()->setChecked(false);
   }
 
   void playFromCaretStartsAtItsTimeAndLoopSelectionTurnsAtB() {
