@@ -1,5 +1,7 @@
 #include "error_marks.h"
 
+#include "ext_memo.h"
+
 #include <QHelpEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -40,7 +42,11 @@ void ErrorMarks::setResult(const CheckResult& result) {
     underline.format.setUnderlineColor(m.elsewhere ? QColor(0xE0, 0x90, 0x00) : QColor(0xE0, 0x10, 0x10));
     underlines << underline;
   }
-  editor_->setExtraSelections(underlines);
+  // Only the underlines: the sounding notes' tints stay.
+  if (auto* memo = qobject_cast<TExtMemo*>(editor_))
+    memo->setOwnSelections(TExtMemo::SelectionOwner::ErrorMarks, underlines);
+  else
+    editor_->setExtraSelections(underlines);
   emit changed();
   caretMoved();
 }

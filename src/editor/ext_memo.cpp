@@ -223,3 +223,15 @@ void TExtMemo::repaintChangedLines(int position, int charsAdded) {
   const qreal height = std::max(bottom.bottom() - top.top(), QFontMetricsF(font()).height());
   viewport()->update(QRect(0, y, viewport()->width(), static_cast<int>(std::ceil(height)) + 1));
 }
+
+void TExtMemo::setOwnSelections(SelectionOwner owner, QList<QTextEdit::ExtraSelection> selections) {
+  constexpr int kOwnerProperty = QTextFormat::UserProperty + 0x700;
+  QList<QTextEdit::ExtraSelection> all;
+  for (const QTextEdit::ExtraSelection& s : extraSelections())
+    if (s.format.intProperty(kOwnerProperty) != static_cast<int>(owner)) all << s;
+  for (QTextEdit::ExtraSelection& s : selections) {
+    s.format.setProperty(kOwnerProperty, static_cast<int>(owner));
+    all << s;
+  }
+  setExtraSelections(all);
+}

@@ -59,6 +59,11 @@ class TExtMemo : public QPlainTextEdit {
   void setSelection(int start, int length);  // selects and scrolls into view
   void setCaret(int position);
 
+  // Extra selections come from several features (the error underlines, the
+  // sounding notes); each replaces only its own with these.
+  enum class SelectionOwner { ErrorMarks = 1, SoundingNotes = 2 };
+  void setOwnSelections(SelectionOwner owner, QList<QTextEdit::ExtraSelection> selections);
+
   // The background colour of the text area.
   QColor background() const;
   void setBackground(const QColor& colour);

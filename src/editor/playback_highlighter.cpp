@@ -18,8 +18,6 @@
 
 namespace {
 
-// Marks the editor's extra selections that are ours, so that others' stay.
-constexpr int kLitProperty = QTextFormat::UserProperty + 0x2a1;
 constexpr const char* kFollowKey = "playback/follow";
 constexpr int kIdleMs = 100;  // how soon a play that starts is seen
 
@@ -105,8 +103,6 @@ int PlaybackHighlighter::caretChunk() {
 
 void PlaybackHighlighter::apply() {
   QList<QTextEdit::ExtraSelection> selections;
-  for (const QTextEdit::ExtraSelection& s : editor_->extraSelections())
-    if (!s.format.hasProperty(kLitProperty)) selections << s;
   QTextDocument* doc = editor_->document();
   for (const Lit& l : lit_) {
     const QTextBlock block = doc->findBlockByNumber(l.line);
@@ -115,7 +111,6 @@ void PlaybackHighlighter::apply() {
     QColor colour = tint_;
     colour.setAlphaF(0.25 + 0.6 * l.strength);
     s.format.setBackground(colour);
-    s.format.setProperty(kLitProperty, true);
     s.cursor = QTextCursor(block);
     if (l.from < 0) {
       s.format.setProperty(QTextFormat::FullWidthSelection, true);
@@ -126,5 +121,5 @@ void PlaybackHighlighter::apply() {
     }
     selections << s;
   }
-  editor_->setExtraSelections(selections);
+  editor_->setOwnSelections(TExtMemo::SelectionOwner::SoundingNotes, selections);
 }
