@@ -44,6 +44,20 @@ class PlaybackFollowTest : public QObject {
  private slots:
   void init() { testDataDir(); }
 
+  void bytesOfTheScoreBecomeCharactersOfTheEditor() {
+    struct Row {
+      QString line;
+      int byte, character;
+    } rows[] = {
+        {"c d e", 2, 2},
+        {QString::fromUtf8("{ド} c"), 5, 4},     // ド takes two bytes
+        {QString::fromUtf8("{ｶ} c"), 4, 4},      // a half-width katakana one
+        {QString::fromUtf8("a\U0001F3B5b"), 2, 3},  // a character CP932 has not reads as one '?'
+        {"c", 9, 1},
+    };
+    for (const Row& r : rows) QCOMPARE(characterAtByte(r.line, r.byte), r.character);
+  }
+
   void theSoundingNoteIsLitAndAMacroLightsItsCall() {
     Windows w;
     // A quarter is a second; the macro's two notes sound from 2 s on.

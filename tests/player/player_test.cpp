@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "player_test_support.h"
@@ -122,6 +124,31 @@ TEST_F(PlayerTest, TheSynthesizerOutlivesTheFileAndRestartBuildsItAnew) {
   player.restart();
   EXPECT_TRUE(player.isOpen()) << "the file stays open over a restart";
   EXPECT_EQ(player.positionMs(), 0);
+  player.play();
+  EXPECT_TRUE(eventually([&] { return player.positionMs() > 0; }));
+}
+
+TEST_F(PlayerTest, AnotherSoundFontGoesIntoTheRunningSynthesizerAndABadOneChangesNothing) {
+  const std::string path = test::scoreFile("fonts.mid", "t120 o4 l4 c d e f");
+  const std::string bad = test::writeTemp("bad.sf2", std::vector<uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'f', 'o', 'n', 't'});
+  // The same font under another name is loaded again all the same.
+  const std::string copy = test::writeTemp("copy.sf2", [] {
+    std::ifstream in(test::testSoundFont(), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }());
+  Player player(silentConfig());
+  player.open(path);
+  PlayerConfig other = silentConfig();
+  other.soundFont = copy;
+  player.configure(other);
+  player.open(path);
+  EXPECT_EQ(player.soundFontPath(), copy);
+  other.soundFont = bad;
+  player.configure(other);
+  EXPECT_THROW(player.open(path), PlayerError);
+  player.configure(silentConfig());
+  player.open(path);
+  EXPECT_EQ(player.soundFontPath(), test::testSoundFont());
   player.play();
   EXPECT_TRUE(eventually([&] { return player.positionMs() > 0; }));
 }
