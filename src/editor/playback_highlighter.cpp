@@ -41,16 +41,20 @@ PlaybackHighlighter::PlaybackHighlighter(TExtMemo* editor, zan::player::Player* 
 }
 
 void PlaybackHighlighter::refresh() {
-  std::vector<Lit> now;
-  int newestLine = -1;
-  int64_t newestStart = -1;
   const bool playing = player_->mode() == zan::player::Mode::Playing;
   // Every frame while the music plays; while it does not, only a look now and then.
   timer_->setInterval(playing ? frameMs_ : kIdleMs);
+  showAt(playing ? player_->positionMs() : -1);
+}
+
+void PlaybackHighlighter::showAt(int64_t ms) {
+  std::vector<Lit> now;
+  int newestLine = -1;
+  int64_t newestStart = -1;
   // Followed: the track of the caret's line, else whichever note is newest.
   const int followChunk = follow_->isChecked() ? caretChunk() : -1;
-  if (playing && !score_->empty()) {
-    const int64_t us = player_->positionMs() * 1000;
+  if (ms >= 0 && !score_->empty()) {
+    const int64_t us = ms * 1000;
     for (int i : score_->soundingAt(us)) {
       const PlaybackScore::Note& n = score_->notes()[static_cast<size_t>(i)];
       if (n.line < 0 || player_->trackSilenced(n.chunk)) continue;

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QObject>
 
+#include <cstdint>
 #include <vector>
 
 class QAction;
@@ -39,6 +40,8 @@ class PlaybackHighlighter : public QObject {
  public slots:
   // Reads the position and repaints what sounds; the timer calls it.
   void refresh();
+  // Lights what sounds at `ms` (-1: nothing).
+  void showAt(int64_t ms);
 
  private:
   void apply();

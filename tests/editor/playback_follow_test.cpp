@@ -64,16 +64,17 @@ class PlaybackFollowTest : public QObject {
     w.setText("_m(GA, \"g a\")\nt60 l4 c d GA");
     w.main->RunCompilePlay1Click();
     QCOMPARE(w.main->mp->mode(), Mode::Playing);
-    QVERIFY(playedTo(*w.main, 1200));
+    QVERIFY(playedTo(*w.main, 100));
     w.main->highlighter->refresh();
+    QVERIFY(!w.main->highlighter->lit().empty());  // c, while it plays
+    w.main->highlighter->showAt(1500);
     const auto& lit = w.main->highlighter->lit();
     QCOMPARE(int(lit.size()), 1);
     QCOMPARE(lit[0].line, 1);
     QCOMPARE(lit[0].from, 9);  // "d"
     QCOMPARE(lit[0].length, 1);
     QVERIFY(lit[0].strength > 0 && lit[0].strength < 1);
-    QVERIFY(playedTo(*w.main, 2200));
-    w.main->highlighter->refresh();
+    w.main->highlighter->showAt(2500);
     QCOMPARE(w.main->highlighter->lit().front().from, 11);  // "GA"
     QCOMPARE(w.main->highlighter->lit().front().length, 2);
     w.main->RePlay1Click();  // stops
@@ -90,7 +91,7 @@ class PlaybackFollowTest : public QObject {
     w.main->highlighter->followAction()->setChecked(true);
     w.main->RunCompilePlay1Click();
     QVERIFY(playedTo(*w.main, 2500));  // line 80 or so
-    w.main->highlighter->refresh();
+    w.main->highlighter->showAt(2500);
     const int top = w.main->reMain->verticalScrollBar()->value();
     const int line = w.main->highlighter->lit().front().line;
     QVERIFY2(top > 40 && line >= top && line < top + 20, qPrintable(QString("line %1, top %2").arg(line).arg(top)));
@@ -103,8 +104,8 @@ class PlaybackFollowTest : public QObject {
     placeCaret(w.main->reMain, 1, 4);  // before g: 2015 ms (the tempo falls three ticks before it)
     w.main->PlayFromCaret1Click();
     QCOMPARE(w.main->mp->mode(), Mode::Playing);
+    QCOMPARE(w.main->playbackScore->timeAtMs(1, 4), int64_t(2015));
     QVERIFY(w.main->mp->positionMs() >= 2015);
-    QVERIFY(w.main->mp->positionMs() < 2600);
 
     placeCaret(w.main->reMain, 0, 10, 3);  // "d e": 500 .. 1500 ms
     w.main->action("LoopSelection1Click")->trigger();
