@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run fuzz clean
+.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run soak fuzz clean
 
 all: build
 
@@ -117,6 +117,14 @@ bench-check: build
 # F9 to the first note in the editor, offscreen, on the silent and file drivers.
 bench-run: build
 	@$(BUILD_DIR)/bin/zan_run_latency
+
+# The playback soak: random open, play, seek, loop, mute, solo, stop and
+# close on the silent and the file driver for SOAK_MINUTES (default 10),
+# with a watchdog on every call, a check for notes left sounding after a
+# stop, and the resident size at the end against the first minute's.
+SOAK_MINUTES ?= 10
+soak: build
+	@$(BUILD_DIR)/bin/zan_soak --minutes $(SOAK_MINUTES)
 
 # zan against abc2midi on the same music, whole process, at four sizes
 # (abc2midi is installed when missing).

@@ -28,7 +28,9 @@ void putLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 
 std::vector<uint8_t> wavHeader(uint32_t rate, uint32_t dataBytes) {
   std::vector<uint8_t> h;
-  auto id = [&](const char* s) { h.insert(h.end(), s, s + 4); };
+  auto id = [&](const char* s) {
+    for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(s[i]));
+  };
   id("RIFF");
   putLe(h, 36 + dataBytes, 4);
   id("WAVE");
