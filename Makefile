@@ -133,12 +133,13 @@ bench-compare: build
 
 # Builds the libFuzzer targets with clang and runs each in turn for
 # FUZZ_SECONDS (default 10 minutes): the compiler and lexer on scores, the
+# lexer alone (line by line, as the highlighter runs it), the
 # player's MIDI file reader, the text conversions, the editor's settings
 # file reader, zan lsp's message reader and dispatch. New inputs go to
 # build-fuzz/corpus/TARGET; anything found is written to
 # build-fuzz/artifacts/. FUZZ_TARGETS="smf" runs one of them.
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS ?= compile smf encoding settings lsp
+FUZZ_TARGETS ?= compile lexer smf encoding settings lsp
 fuzz:
 	@scripts/bootstrap clang-14 libclang-rt-14-dev
 	@cmake -S . -B build-fuzz -DZAN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -148,7 +149,7 @@ fuzz:
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t; \
 	  case $$t in \
-	    compile) extra="-dict=fuzz/zan.dict fuzz/seeds examples" ;; \
+	    compile|lexer) extra="-dict=fuzz/zan.dict fuzz/seeds examples" ;; \
 	    encoding) extra="fuzz/seeds examples" ;; \
     smf) extra="fuzz/seeds-smf" ;; \
 	    lsp) extra="-dict=fuzz/lsp.dict fuzz/seeds-lsp" ;; \
