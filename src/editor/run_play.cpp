@@ -22,6 +22,7 @@
 #include "tracks_panel.h"
 #include <QTextBlock>
 #include "track_bar.h"
+#include "track_view.h"
 #include "zan/tsmf.h"
 #include "zanpad_unit.h"
 
@@ -138,6 +139,7 @@ void TfrmMain::runAndPlay(PlayStart start) {
       compiler->Compile(midPath().toStdString());
     }
     compileNote_.clear();
+    trackView->showCompile(*compiler);
     midHoldsText_ = true;
     midClean_ = !frmMsg->messageText().contains("err");
     QApplication::processEvents();

@@ -43,6 +43,7 @@
 #include "text_boxes.h"
 #include "track_bar.h"
 #include "tracks_panel.h"
+#include "track_view.h"
 #include "window_place.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
@@ -106,6 +107,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   liveScore_ = new LiveScore(reMain, this);
   liveScore_->attach(this);
   connect(liveScore_, &LiveScore::statusMessage, this, &TfrmMain::setStatus);
+  createTrackView();
 
   recovery = new CrashRecovery(reMain, [this] { return fileName; }, this);
   connect(recovery, &CrashRecovery::writeFailed, this, &TfrmMain::setStatus);
@@ -266,6 +268,32 @@ void TfrmMain::createActions() {
   QAction* tracks = tracksPanel->toggleViewAction();
   tracks->setObjectName("Tracks1Click");
   menus["&View"]->addAction(tracks);
+}
+
+void TfrmMain::createTrackView() {
+  trackView = new TrackView(reMain, this);
+  addDockWidget(Qt::BottomDockWidgetArea, trackView);
+  trackView->hide();
+  for (QAction* m : menuBar()->actions()) {
+    if (m->text() == "&View" && m->menu()) m->menu()->addAction(trackView->toggleAction());
+  }
+  addAction(trackView->toggleAction());
+  trackView->setPositionSource([this] { return mp->isOpen() ? static_cast<double>(mp->positionMs()) : -1.0; });
+  trackView->setFollowSource([this] { return mp->mode() == zan::player::Mode::Playing; });
+  // A click on the ruler moves the playback there as the slider does, and a
+  // playing score plays on from there.
+  connect(trackView, &TrackView::seekRequested, this, [this](qint64 ms) {
+    const bool playing = mp->mode() == zan::player::Mode::Playing;
+    const int position = static_cast<int>(std::min<qint64>(ms, scrMP->maximum()));
+    scrMP->setValue(position);
+    scrMPChange(position);
+    if (playing) mp->play();
+  });
+  // A drag marks the range to play again: Stop & RePlay begins at its start.
+  connect(trackView, &TrackView::loopRequested, this, [this](qint64 from, qint64 to) {
+    scrMP->setSelStart(static_cast<int>(std::min<qint64>(from, scrMP->maximum())));
+    scrMP->setSelEnd(static_cast<int>(std::min<qint64>(to, scrMP->maximum())));
+  });
 }
 
 void TfrmMain::createMenus() {

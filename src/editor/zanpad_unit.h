@@ -32,6 +32,7 @@ class THelpWindow;
 class TRecentFiles;
 class CrashRecovery;
 class LiveScore;
+class TrackView;
 class QKeyEvent;
 class PlaybackScore;
 class PlaybackHighlighter;
@@ -76,6 +77,7 @@ class TfrmMain : public QMainWindow {
   TfrmList* frmList = nullptr;
   TfrmChecker* frmChecker = nullptr;
   LiveScore* liveScore_ = nullptr;  // colours, gutter, checking while typing, time at the caret
+  TrackView* trackView = nullptr;  // the last compile drawn as tracks (View > Track View, F6)
 
   // ---- Fields -------------------------------------------------------------
   QString fileName;             // full path of the document; empty when unnamed
@@ -196,6 +198,7 @@ class TfrmMain : public QMainWindow {
   void createMenus();
   void createToolBar();
   void createStatusBar();
+  void createTrackView();
   void readSettings();
   bool writeSettings();
   void reMainChange();

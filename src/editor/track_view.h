@@ -1,0 +1,165 @@
+// TrackView: the "Track View" dock. It draws the last compile as a piano
+// roll per track with lanes for the controllers and pitch bend under it, a
+// ruler of beats and seconds, and the playhead; it is linked both ways to the
+// text: a click on a note selects the text that made it, and the caret's line
+// lights the notes it made. It owns its canvas, scroll bars and actions; the
+// main window hands it each compile and wires seeking and the loop.
+#pragma once
+
+#include <QColor>
+#include <QDockWidget>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "track_view_geometry.h"
+#include "track_view_model.h"
+
+class QAction;
+class QLabel;
+class QScrollBar;
+class QTimer;
+class TExtMemo;
+
+namespace zan {
+class TSmf;
+}
+
+// The drawing surface: paints only what the window shows, from the model's
+// time-indexed notes and lane points.
+class TrackCanvas : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TrackCanvas(QWidget* parent = nullptr);
+
+  // The first model is fitted to the window; later ones keep the zoom, the
+  // scroll position and the folded tracks.
+  void setModel(std::shared_ptr<const TrackViewModel> model);
+  const TrackViewModel* model() const { return model_.get(); }
+  TrackViewGeometry& geometry() { return geo_; }
+  const TrackViewGeometry& geometry() const { return geo_; }
+  const std::vector<TrackBand>& bands() const { return bands_; }
+
+  void setTrackColors(std::function<QColor(int trackNumber)> colorOf);
+  QColor trackColor(int trackNumber) const;
+  // Notes drawn lit: (track index, note index) pairs.
+  void setHighlighted(std::vector<std::pair<int, int>> notes);
+  const std::vector<std::pair<int, int>>& highlighted() const { return highlighted_; }
+  void setPlayheadMs(double ms);  // below 0: none
+  double playheadMs() const { return playheadMs_; }
+  void setLoopMs(double fromMs, double toMs);  // an empty range: none
+  std::pair<double, double> loopMs() const { return {loopFromMs_, loopToMs_}; }
+
+  void setFolded(int trackNumber, bool folded);
+  bool isFolded(int trackNumber) const { return folded_.count(trackNumber) > 0; }
+  void fitToWindow();
+  void zoomBy(double factor, double anchorX);
+  void setRowHeight(int pixels);
+  void scrollToTick(double tick);
+  void scrollToY(int contentY);
+  int contentHeight() const { return bands_.empty() ? 0 : bands_.back().bottom; }
+  double visibleTicks() const;
+
+  struct NoteHit {
+    int track = -1;  // track index
+    int note = -1;
+  };
+  NoteHit noteAt(QPoint at) const;
+  // The screen rectangle of a note (its row, its length).
+  QRect noteRect(int track, int note) const;
+  // A text for the point: key, beat, time, and the note there.
+  QString describe(QPoint at) const;
+
+  // Paints the whole canvas as paintEvent does; the benchmark paints into an
+  // image with it.
+  void paint(QPainter& p);
+
+ signals:
+  void noteClicked(int track, int note);
+  void seekRequested(double ms);
+  void loopRequested(double fromMs, double toMs);
+  void viewChanged();
+  void hovered(const QString& description);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void relayout();
+  void clampScroll();
+  void paintRuler(QPainter& p, double t0, double t1);
+  void paintBand(QPainter& p, const TrackBand& band, double t0, double t1);
+  void paintNotes(QPainter& p, const TrackBand& band, double t0, double t1);
+  void paintLane(QPainter& p, const Lane& lane, QRect area, double t0, double t1);
+  void paintBeatGrid(QPainter& p, QRect area, double t0, double t1);
+
+  std::shared_ptr<const TrackViewModel> model_;
+  TrackViewGeometry geo_;
+  std::vector<TrackBand> bands_;
+  std::set<int> folded_;  // by track number, kept across compiles
+  std::function<QColor(int)> colorOf_;
+  std::vector<std::pair<int, int>> highlighted_;
+  double playheadMs_ = -1;
+  double loopFromMs_ = 0, loopToMs_ = 0;
+  // A press on the ruler: a click seeks, a drag marks the loop.
+  bool fitPending_ = false;  // the first compile is fitted again on each resize
+  bool rulerPressed_ = false;
+  bool rulerDragging_ = false;
+  int rulerPressX_ = 0;
+  int rulerDragX_ = 0;
+};
+
+class TrackView : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  // Follows `editor`'s caret and selects text in it.
+  explicit TrackView(TExtMemo* editor, QWidget* parent = nullptr);
+
+  // "&Track View" (F6): shows and hides the dock.
+  QAction* toggleAction() const;
+  TrackCanvas* canvas() const { return canvas_; }
+
+  // Draws the compile `compiler` has just made (its events, in memory).
+  void showCompile(const zan::TSmf& compiler, const TrackViewModel::SourceOf& sourceOf = {});
+  void setModel(std::shared_ptr<const TrackViewModel> model);
+  // Where playback stands, in milliseconds (below 0 when nothing is open);
+  // polled while the dock shows.
+  void setPositionSource(std::function<double()> positionMs);
+  // Whether the playhead should be kept in view (playback is running).
+  void setFollowSource(std::function<bool()> playing);
+
+  // Puts the caret on the text that made the note and selects it.
+  void selectSourceOf(int track, int note);
+  // Lights the notes made by the caret's line (or the text at the caret).
+  void showCaret();
+
+ signals:
+  void seekRequested(qint64 ms);
+  void loopRequested(qint64 fromMs, qint64 toMs);
+
+ private:
+  void syncScrollBars();
+  void pollPosition();
+
+  TExtMemo* editor_;
+  TrackCanvas* canvas_;
+  QScrollBar* hbar_;
+  QScrollBar* vbar_;
+  QLabel* info_;
+  QTimer* poll_;
+  bool syncing_ = false;
+  bool sized_ = false;  // given its first height
+  std::function<double()> positionMs_;
+  std::function<bool()> playing_;
+};
