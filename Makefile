@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run soak fuzz clean
+.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
 
 all: build
 
@@ -109,6 +109,10 @@ bench: build
 # Typing in a 1 MB score and the background check, offscreen.
 bench-editor: build
 	@$(BUILD_DIR)/bin/zanpad_live_bench
+
+# The track view painting a million notes, offscreen (bench/README.md).
+bench-track-view: build
+	@$(BUILD_DIR)/bin/zan_track_view_bench
 
 # Compile time at 1M notes over 100k notes, for each kind of score: at most 11.
 bench-check: build

@@ -38,6 +38,9 @@ const QColor kLoop(0x30, 0x80, 0xE0, 0x38);
 const QColor kHighlight(0xFF, 0xB0, 0x00);
 
 constexpr int kShades = 8;  // velocity shades of a track's colour
+// Below this many notes in a window the notes are drawn one by one, above it
+// from the summaries when they are fine enough.
+constexpr double kDirectNotes = 20000;
 
 bool isBlackKey(int key) {
   static constexpr std::array<bool, 12> black{false, true, false, true, false, false, true, false, true, false, true, false};
@@ -452,6 +455,16 @@ void TrackCanvas::paintBand(QPainter& p, const TrackBand& band, double t0, doubl
   }
 }
 
+const NoteSummary* TrackCanvas::summaryFor(const RollTrack& t, double windowTicks) const {
+  // Few notes in the window: each is drawn as it is.
+  const double endTick = std::max(1, model_->endTick());
+  if (static_cast<double>(t.notes.size()) * windowTicks / endTick < kDirectNotes) return nullptr;
+  // The coarsest grain whose buckets are a pixel or less.
+  for (const NoteSummary& s : t.summaries)
+    if (s.bucketTicks <= geo_.ticksPerPixel) return &s;
+  return nullptr;
+}
+
 void TrackCanvas::paintNotes(QPainter& p, const TrackBand& band, double t0, double t1) {
   const RollTrack& t = model_->tracks()[static_cast<size_t>(band.trackIndex)];
   const QColor colour = trackColor(t.number);
@@ -476,23 +489,42 @@ void TrackCanvas::paintNotes(QPainter& p, const TrackBand& band, double t0, doub
     r.x1 = r.x0 - 1;
   };
   const double left = G::kKeysWidth - 2, right = width() + 2;
-  model_->forNotesIn(band.trackIndex, static_cast<int32_t>(std::floor(t0)), static_cast<int32_t>(std::ceil(t1)) + 1, [&](size_t i) {
-    const RollNote& n = t.notes[i];
-    const int x0 = static_cast<int>(std::floor(std::max(left, geo_.xOfTick(n.start))));
-    int x1 = static_cast<int>(std::floor(std::min(right, geo_.xOfTick(n.end))));
+  auto add = [&](int key, double xa, double xb, int velocity) {
+    const int x0 = static_cast<int>(std::floor(std::max(left, xa)));
+    int x1 = static_cast<int>(std::floor(std::min(right, xb)));
     // A note of a few pixels keeps a pixel's gap to the next.
     if (x1 - x0 >= 4) --x1;
     x1 = std::max(x1, x0 + 1);
-    Run& r = runs[static_cast<size_t>(n.key - band.lowKey)];
+    Run& r = runs[static_cast<size_t>(key - band.lowKey)];
     if (r.x1 >= r.x0 && x0 < r.x1 && x1 > r.x0) {
       r.x0 = std::min(r.x0, x0);
       r.x1 = std::max(r.x1, x1);
-      r.velocity = std::max<int>(r.velocity, n.velocity);
+      r.velocity = std::max(r.velocity, velocity);
       return;
     }
-    flush(n.key, r);
-    r = {x0, x1, n.velocity};
-  });
+    flush(key, r);
+    r = {x0, x1, velocity};
+  };
+  const int32_t from = static_cast<int32_t>(std::floor(t0)), to = static_cast<int32_t>(std::ceil(t1)) + 1;
+  if (const NoteSummary* summary = summaryFor(t, t1 - t0)) {
+    const int32_t s = summary->bucketTicks;
+    const int last = std::min(summary->buckets() - 1, to / s);
+    for (int b = from / s; b <= last; ++b) {
+      const double xa = geo_.xOfTick(static_cast<double>(b) * s), xb = geo_.xOfTick(static_cast<double>(b + 1) * s);
+      for (uint32_t c = summary->first[static_cast<size_t>(b)]; c < summary->first[static_cast<size_t>(b) + 1]; ++c)
+        add(summary->cells[c].key, xa, xb, summary->cells[c].velocity);
+    }
+    for (int32_t i : t.wideNotes) {
+      const RollNote& n = t.notes[static_cast<size_t>(i)];
+      if (n.start >= to) break;
+      if (n.end > from) add(n.key, geo_.xOfTick(n.start), geo_.xOfTick(n.end), n.velocity);
+    }
+  } else {
+    model_->forNotesIn(band.trackIndex, from, to, [&](size_t i) {
+      const RollNote& n = t.notes[i];
+      add(n.key, geo_.xOfTick(n.start), geo_.xOfTick(n.end), n.velocity);
+    });
+  }
   for (int key = band.lowKey; key <= band.highKey; ++key) flush(key, runs[static_cast<size_t>(key - band.lowKey)]);
   p.setPen(Qt::NoPen);
   for (int s = 0; s < kShades; ++s) {

@@ -100,6 +100,7 @@ class TrackCanvas : public QWidget {
   void paintRuler(QPainter& p, double t0, double t1);
   void paintBand(QPainter& p, const TrackBand& band, double t0, double t1);
   void paintNotes(QPainter& p, const TrackBand& band, double t0, double t1);
+  const NoteSummary* summaryFor(const RollTrack& t, double windowTicks) const;
   void paintLane(QPainter& p, const Lane& lane, QRect area, double t0, double t1);
   void paintBeatGrid(QPainter& p, QRect area, double t0, double t1);
 

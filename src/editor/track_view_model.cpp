@@ -16,6 +16,47 @@ ScoreSpan lineOfEntry(const zan::TSmf& c, const zan::Tivent::Entry& e) {
   return s;
 }
 
+// The power of two of ticks that divides `endTick` into at most `buckets`.
+int32_t bucketTicksFor(int32_t endTick, int buckets) {
+  int32_t ticks = 1;
+  while (static_cast<int64_t>(ticks) * buckets <= endTick && ticks < (1 << 30)) ticks *= 2;
+  return ticks;
+}
+
+// Notes come in order of start, so a bucket is complete once a note starts
+// after it: a ring of kSummarySpan + 1 buckets or more holds all that are open.
+NoteSummary summarise(const RollTrack& t, int32_t endTick, int32_t bucketTicks, const std::vector<bool>& wide) {
+  constexpr int kRing = 128;
+  static_assert(kRing > TrackViewModel::kSummarySpan);
+  NoteSummary s;
+  s.bucketTicks = bucketTicks;
+  const int buckets = endTick / bucketTicks + 1;
+  s.first.assign(static_cast<size_t>(buckets) + 1, 0);
+  std::vector<uint8_t> ring(kRing * 128, 0);
+  int done = 0;
+  auto flush = [&](int b) {
+    s.first[static_cast<size_t>(b)] = static_cast<uint32_t>(s.cells.size());
+    uint8_t* row = &ring[static_cast<size_t>(b % kRing) * 128];
+    for (int k = 0; k < 128; ++k) {
+      if (row[k]) s.cells.push_back({static_cast<uint8_t>(k), row[k]});
+      row[k] = 0;
+    }
+  };
+  for (size_t i = 0; i < t.notes.size(); ++i) {
+    if (wide[i]) continue;
+    const RollNote& n = t.notes[i];
+    const int b0 = n.start / bucketTicks, b1 = std::min(buckets - 1, (n.end - 1) / bucketTicks);
+    while (done < b0) flush(done++);
+    for (int b = b0; b <= b1; ++b) {
+      uint8_t& v = ring[static_cast<size_t>(b % kRing) * 128 + n.key];
+      v = std::max<uint8_t>(v, std::max<uint8_t>(n.velocity, 1));
+    }
+  }
+  while (done < buckets) flush(done++);
+  s.first[static_cast<size_t>(buckets)] = static_cast<uint32_t>(s.cells.size());
+  return s;
+}
+
 }  // namespace
 
 TrackViewModel TrackViewModel::fromCompile(const zan::TSmf& c, const SourceOf& sourceOf) {
@@ -99,6 +140,16 @@ TrackViewModel TrackViewModel::fromCompile(const zan::TSmf& c, const SourceOf& s
       trackEnd = std::max(trackEnd, n.end);
       if (n.end - n.start > longNote) rt.longNotes.push_back(static_cast<int32_t>(i));
       else rt.longestShort = std::max(rt.longestShort, n.end - n.start);
+    }
+    if (!rt.notes.empty()) {
+      const int32_t finest = bucketTicksFor(trackEnd, kSummaryBuckets[std::size(kSummaryBuckets) - 1]);
+      std::vector<bool> wide(rt.notes.size());
+      for (size_t i = 0; i < rt.notes.size(); ++i) {
+        const RollNote& n = rt.notes[i];
+        wide[i] = (n.end - 1) / finest - n.start / finest >= kSummarySpan;
+        if (wide[i]) rt.wideNotes.push_back(static_cast<int32_t>(i));
+      }
+      for (int buckets : kSummaryBuckets) rt.summaries.push_back(summarise(rt, trackEnd, bucketTicksFor(trackEnd, buckets), wide));
     }
     std::sort(rt.lanes.begin(), rt.lanes.end(), [](const Lane& a, const Lane& b) { return a.kind < b.kind; });
     m.endTick_ = std::max(m.endTick_, trackEnd);

@@ -46,6 +46,21 @@ struct Lane {
   int maxValue() const { return kind == kPitchBend ? 16383 : 127; }
 };
 
+// The notes of a track at a coarse grain, for windows where a bucket of
+// ticks is a pixel or less: what sounds in each bucket, key by key, at the
+// loudest velocity there. A window of the whole score then costs the buckets
+// it shows, not the notes.
+struct NoteSummary {
+  struct Cell {
+    uint8_t key;
+    uint8_t velocity;
+  };
+  int32_t bucketTicks = 1;       // a power of two
+  std::vector<uint32_t> first;   // bucket b's cells are cells[first[b], first[b + 1])
+  std::vector<Cell> cells;
+  int buckets() const { return static_cast<int>(first.size()) - 1; }
+};
+
 struct RollTrack {
   int number;                  // 0..127
   int channel = -1;            // of its first channel message
@@ -56,6 +71,10 @@ struct RollTrack {
   // window looks back only kLongNote ticks among the others.
   std::vector<int32_t> longNotes;  // indexes into notes, by start
   int32_t longestShort = 0;    // the longest note not in longNotes, ticks
+  std::vector<NoteSummary> summaries;  // coarse to fine
+  // Notes spanning more buckets of the finest summary than kSummarySpan:
+  // the summaries leave them out and a window draws them one by one.
+  std::vector<int32_t> wideNotes;  // by start
   std::vector<Lane> lanes;      // by kind
   int lowKey = 60, highKey = 72;  // the range of its notes (a default octave when none)
 };
@@ -64,6 +83,10 @@ class TrackViewModel {
  public:
   // A note counts as long beyond this many quarter notes.
   static constexpr int kLongNoteBeats = 16;
+  // Buckets of each summary level over the whole score, coarse to fine; a
+  // note spans at most kSummarySpan buckets of the finest.
+  static constexpr int kSummaryBuckets[] = {2048, 16384};
+  static constexpr int kSummarySpan = 64;
 
   // How the source of event `i` of track `t` (after the compile's sort) is
   // found; unset, the line the event list records for it.

@@ -1,0 +1,187 @@
+// The track view: the mapping between the screen and time and pitch, a click
+// on a note selecting the text that made it, the caret lighting notes, the
+// lanes holding a curve's values, and the main window's dock.
+#include <QAction>
+#include <QtTest>
+
+#include "editor_fixture.h"
+#include "track_view.h"
+#include "zan/tsmf.h"
+
+namespace {
+
+// Compiles `score` as Run does and hands the result to `view`.
+void compileInto(TrackView& view, zan::TSmf& compiler, const QString& score) {
+  compiler.Reset();
+  compiler.sourceLines.assign(toCompilerLines(score.split('\n')).lines);
+  compiler.CompileToBytes();
+  view.showCompile(compiler);
+}
+
+struct ViewUnderTest {
+  TExtMemo editor;
+  TrackView view{&editor};
+  zan::TSmf compiler;
+
+  explicit ViewUnderTest(const QString& score) {
+    editor.setPlainText(score);
+    view.resize(900, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    compileInto(view, compiler, score);
+  }
+  const RollTrack& track(int i) const { return view.canvas()->model()->tracks()[static_cast<size_t>(i)]; }
+  // Clicks note `note` of track index `t` where the canvas draws it.
+  void clickNote(int t, int note) {
+    TrackCanvas* c = view.canvas();
+    QRect r = c->noteRect(t, note);
+    c->scrollToTick(std::max(0, track(t).notes[static_cast<size_t>(note)].start - 10));
+    r = c->noteRect(t, note);
+    c->scrollToY(c->geometry().scrollY + r.top() - 100);
+    r = c->noteRect(t, note);
+    QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(r.left() + 1, r.center().y()));
+  }
+};
+
+}  // namespace
+
+class TrackViewTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { testDataDir(); }
+
+  void screenMapsToTimeAndPitchAndBack() {
+    TrackViewGeometry g;
+    g.ticksPerPixel = 4;
+    g.leftTick = 960;
+    g.scrollY = 30;
+    struct Row {
+      double tick;
+      double x;
+    } rows[] = {{960, TrackViewGeometry::kKeysWidth}, {1000, TrackViewGeometry::kKeysWidth + 10}, {560, TrackViewGeometry::kKeysWidth - 100}};
+    for (const Row& r : rows) {
+      QCOMPARE(g.xOfTick(r.tick), r.x);
+      QCOMPARE(g.tickAtX(r.x), r.tick);
+    }
+    QCOMPARE(g.contentY(g.screenY(123)), 123);
+    // Zooming keeps the tick under the pointer where it is.
+    const double under = g.tickAtX(500);
+    g.zoomAround(1, 500);
+    QCOMPARE(g.tickAtX(500), under);
+
+    ViewUnderTest t("t120 o4 c8 g8 > c8\nt60 c4");
+    const std::vector<TrackBand>& bands = t.view.canvas()->bands();
+    QCOMPARE(bands.size(), size_t{1});
+    const TrackBand& b = bands[0];
+    QCOMPARE(b.highKey, 60 + TrackViewGeometry::kKeyMargin);
+    for (int key : {48, 55, 60}) {
+      QCOMPARE(b.keyAtY(b.yOfKey(key)), key);
+      QCOMPARE(b.keyAtY(b.yOfKey(key) + b.rowHeight - 1), key);
+    }
+    QCOMPARE(bandAtY(bands, b.rollTop), 0);
+    QCOMPARE(bandAtY(bands, b.bottom), -1);
+    // Seconds by the tempo map: 120 a minute, then 60 from three ticks
+    // before the fourth note.
+    const TrackViewModel* m = t.view.canvas()->model();
+    QCOMPARE(m->msOfTick(141), 141 * 500 / 96.0);
+    QCOMPARE(m->msOfTick(141 + 96), 141 * 500 / 96.0 + 1000);
+    QCOMPARE(m->tickOfMs(141 * 500 / 96.0 + 1000), 237.0);
+    // A point on a drawn note finds that note.
+    const TrackCanvas::NoteHit hit = t.view.canvas()->noteAt(t.view.canvas()->noteRect(0, 1).center());
+    QCOMPARE(hit.note, 1);
+  }
+
+  void summariesHoldEveryNoteAtItsLoudest() {
+    zan::TSmf compiler;
+    compiler.sourceLines.setText("l16 [300 c d,50 e,120 f < ] c1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1^1");
+    compiler.CompileToBytes();
+    const TrackViewModel m = TrackViewModel::fromCompile(compiler);
+    const RollTrack& t = m.tracks()[0];
+    QCOMPARE(t.summaries.size(), std::size(TrackViewModel::kSummaryBuckets));
+    QCOMPARE(t.wideNotes, std::vector<int32_t>{static_cast<int32_t>(t.notes.size() - 1)});
+    for (const NoteSummary& s : t.summaries) {
+      for (size_t i = 0; i + 1 < t.notes.size(); ++i) {
+        const RollNote& n = t.notes[i];
+        for (int b = n.start / s.bucketTicks; b <= (n.end - 1) / s.bucketTicks; ++b) {
+          auto cell = std::find_if(s.cells.begin() + s.first[b], s.cells.begin() + s.first[b + 1],
+                                   [&](const NoteSummary::Cell& c) { return c.key == n.key; });
+          QVERIFY(cell != s.cells.begin() + s.first[b + 1]);
+          QVERIFY(cell->velocity >= n.velocity);
+        }
+      }
+    }
+  }
+
+  void clickOnANoteSelectsItsText() {
+    // A note played by the second pass of a loop, and notes a macro made.
+    ViewUnderTest t("_m(ARP, c16 e16 g16)\n[2 d e ]\nr ARP\nf");
+    const RollTrack& tr = t.track(0);
+    QCOMPARE(tr.notes.size(), size_t{8});
+    struct Row {
+      int note;
+      int line;
+    } rows[] = {{3, 1}, {5, 2}, {7, 3}};
+    for (const Row& r : rows) {
+      t.editor.setCaret(0);
+      t.clickNote(0, r.note);
+      QCOMPARE(t.editor.caretLine(), r.line);
+      QCOMPARE(t.editor.selText(), t.editor.line(r.line));
+    }
+    // The caret's line lights the notes it made: the loop's four.
+    t.editor.setCaret(t.editor.lineStart(1) + 2);
+    QCOMPARE(t.view.canvas()->highlighted().size(), size_t{4});
+  }
+
+  void lanesHoldACurvesValues() {
+    ViewUnderTest t("ACP(0,127,1,0,1,0,0) c1\nACTIVE_CC(74,0,127,4,0,1,6)");
+    const std::vector<Lane>& lanes = t.track(0).lanes;
+    QCOMPARE(lanes.size(), size_t{2});
+    QCOMPARE(lanes[0].kind, 10);
+    const std::vector<LanePoint>& pan = lanes[0].points;
+    // The ramp of 48 steps: the first event two ticks before 0 is drawn at 0.
+    QCOMPARE(pan.front().time, 0);
+    QCOMPARE(pan.front().value, 0);
+    QCOMPARE(pan[1].time, 6);
+    QCOMPARE(pan[1].value, 2);
+    QCOMPARE(pan.back().time, 382);
+    QCOMPARE(pan.back().value, 127);
+    // Shape 6 alternates every step.
+    const std::vector<LanePoint>& cc74 = lanes[1].points;
+    QCOMPARE(cc74.size(), size_t{13});
+    QCOMPARE(cc74[1].value, 127);
+    QCOMPARE(cc74[2].value, 0);
+    // The view reads the value under the pointer.
+    TrackCanvas* c = t.view.canvas();
+    c->fitToWindow();
+    const TrackBand& b = c->bands()[0];
+    const QPoint onPan(static_cast<int>(c->geometry().xOfTick(390)), c->geometry().screenY(b.lanesTop + 5));
+    QVERIFY2(c->describe(onPan).contains("CC10 Pan = 127"), qPrintable(c->describe(onPan)));
+  }
+
+  void runFillsTheDockAndF6ShowsIt() {
+    Windows w;
+    QAction* toggle = w.main->trackView->toggleAction();
+    QCOMPARE(toggle->shortcut(), QKeySequence(Qt::Key_F6));
+    w.main->show();
+    toggle->trigger();
+    QVERIFY(w.main->trackView->isVisible());
+    w.setText("c d e\n_tr(2) g");
+    w.main->RunCompilePlay1Click();
+    const TrackViewModel* m = w.main->trackView->canvas()->model();
+    QVERIFY(m);
+    QCOMPARE(m->tracks().size(), size_t{2});
+    QCOMPARE(m->noteCount(), 4);
+    // The view keeps its place across compiles.
+    TrackCanvas* c = w.main->trackView->canvas();
+    c->zoomBy(4, TrackViewGeometry::kKeysWidth);
+    c->setFolded(2, true);
+    const double zoom = c->geometry().ticksPerPixel;
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(c->geometry().ticksPerPixel, zoom);
+    QVERIFY(c->bands()[1].folded);
+  }
+};
+
+QTEST_MAIN(TrackViewTest)
+#include "track_view_test.moc"
