@@ -99,10 +99,12 @@ void BM_BuildModel(benchmark::State& state, Score score) {
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_Scroll, OneTrack_Whole, OneTrack, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scroll, OneTrack_16384Beats, OneTrack, 16384)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, OneTrack_1024Beats, OneTrack, 1024)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, OneTrack_64Beats, OneTrack, 64)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, OneTrack_4Beats, OneTrack, 4)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, EightTracks_Whole, EightTracks, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scroll, EightTracks_16384Beats, EightTracks, 16384)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, EightTracks_1024Beats, EightTracks, 1024)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, EightTracks_64Beats, EightTracks, 64)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Scroll, EightTracks_4Beats, EightTracks, 4)->Unit(benchmark::kMillisecond);

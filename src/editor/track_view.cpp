@@ -346,7 +346,10 @@ void TrackCanvas::paintRuler(QPainter& p, double t0, double t1) {
   const double tb = model_->timebase();
   const double beatPixels = tb / geo_.ticksPerPixel;
   const double markStep = powerOfTwoStep(beatPixels, 6);
-  const double labelStep = std::max(markStep, powerOfTwoStep(beatPixels, 44));
+  // Labels at least their own width apart.
+  const QFontMetrics fm(small);
+  const double beatLabel = fm.horizontalAdvance(QString::number(static_cast<int64_t>(t1 / tb) + 1)) + 10;
+  const double labelStep = std::max(markStep, powerOfTwoStep(beatPixels, beatLabel));
   const int half = G::kRulerHeight / 2;
   for (double b = std::floor(t0 / tb / markStep) * markStep; b * tb <= t1; b += markStep) {
     const double x = geo_.xOfTick(b * tb);
@@ -361,7 +364,7 @@ void TrackCanvas::paintRuler(QPainter& p, double t0, double t1) {
   static constexpr double kIntervals[] = {10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 15000, 30000, 60000, 120000, 300000, 600000, 1800000, 3600000};
   double interval = kIntervals[std::size(kIntervals) - 1];
   for (double i : kIntervals) {
-    if (msPerPixel <= 0 || i / msPerPixel >= 64) {
+    if (msPerPixel <= 0 || i / msPerPixel >= fm.horizontalAdvance(formatTime(ms1, i)) + 12) {
       interval = i;
       break;
     }
