@@ -19,6 +19,7 @@
 
 #include "document_io.h"
 #include "ext_memo.h"
+#include "track_colors.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
 
@@ -127,12 +128,28 @@ QColor TrackCanvas::trackColor(int trackNumber) const {
     QColor c = colorOf_(trackNumber);
     if (c.isValid()) return c;
   }
-  return QColor::fromHsv((trackNumber * 47 + 210) % 360, 170, 200);
+  return ::trackColor(trackNumber);
 }
 
 void TrackCanvas::setHighlighted(std::vector<std::pair<int, int>> notes) {
   highlighted_ = std::move(notes);
   update();
+}
+
+void TrackCanvas::revealHighlighted() {
+  if (highlighted_.empty()) return;
+  const QRect notesArea(G::kKeysWidth, G::kRulerHeight, width() - G::kKeysWidth, height() - G::kRulerHeight);
+  for (const auto& [t, n] : highlighted_)
+    if (!bands_[static_cast<size_t>(t)].folded && noteRect(t, n).intersects(notesArea)) return;
+  const auto [t, n] = highlighted_.front();
+  const TrackBand& band = bands_[static_cast<size_t>(t)];
+  const RollNote& note = model_->tracks()[static_cast<size_t>(t)].notes[static_cast<size_t>(n)];
+  geo_.leftTick = note.start - visibleTicks() / 10;
+  geo_.scrollY = band.folded ? band.top : band.yOfKey(note.key) - (height() - G::kRulerHeight) / 2;
+  fitPending_ = false;
+  clampScroll();
+  update();
+  emit viewChanged();
 }
 
 void TrackCanvas::setPlayheadMs(double ms) {
@@ -839,4 +856,7 @@ void TrackView::showCaret() {
   const int line = editor_->caretLine();
   const int column = byteColumn(editor_->line(line), editor_->caretColumn());
   canvas_->setHighlighted(model->notesOfSource(line, column));
+  // While the music plays the playhead leads; otherwise the view goes to the
+  // caret's notes when none of them shows.
+  if (!(playing_ && playing_())) canvas_->revealHighlighted();
 }

@@ -50,6 +50,8 @@ class TrackCanvas : public QWidget {
   // Notes drawn lit: (track index, note index) pairs.
   void setHighlighted(std::vector<std::pair<int, int>> notes);
   const std::vector<std::pair<int, int>>& highlighted() const { return highlighted_; }
+  // Scrolls to the first lit note when none of them shows.
+  void revealHighlighted();
   void setPlayheadMs(double ms);  // below 0: none
   double playheadMs() const { return playheadMs_; }
   void setLoopMs(double fromMs, double toMs);  // an empty range: none

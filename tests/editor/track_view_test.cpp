@@ -88,8 +88,19 @@ class TrackViewTest : public QObject {
     QCOMPARE(m->msOfTick(141 + 96), 141 * 500 / 96.0 + 1000);
     QCOMPARE(m->tickOfMs(141 * 500 / 96.0 + 1000), 237.0);
     // A point on a drawn note finds that note.
-    const TrackCanvas::NoteHit hit = t.view.canvas()->noteAt(t.view.canvas()->noteRect(0, 1).center());
-    QCOMPARE(hit.note, 1);
+    TrackCanvas* c = t.view.canvas();
+    QCOMPARE(c->noteAt(c->noteRect(0, 1).center()).note, 1);
+    // On the ruler a click seeks to its time, a drag marks a loop.
+    QSignalSpy seek(c, &TrackCanvas::seekRequested), loop(c, &TrackCanvas::loopRequested);
+    const int x96 = static_cast<int>(c->geometry().xOfTick(96)), x141 = static_cast<int>(c->geometry().xOfTick(141));
+    QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(x96, 5));
+    QCOMPARE(seek.size(), 1);
+    QCOMPARE(seek[0][0].toDouble(), m->msOfTick(c->geometry().tickAtX(x96)));
+    QTest::mousePress(c, Qt::LeftButton, {}, QPoint(x141, 5));
+    QTest::mouseMove(c, QPoint(x96 - 20, 5));
+    QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(x96, 5));
+    QCOMPARE(loop.size(), 1);
+    QCOMPARE(c->loopMs(), std::make_pair(seek[0][0].toDouble(), m->msOfTick(c->geometry().tickAtX(x141))));
   }
 
   void summariesHoldEveryNoteAtItsLoudest() {
@@ -128,9 +139,19 @@ class TrackViewTest : public QObject {
       QCOMPARE(t.editor.caretLine(), r.line);
       QCOMPARE(t.editor.selText(), t.editor.line(r.line));
     }
-    // The caret's line lights the notes it made: the loop's four.
+    // The caret's line lights the notes it made, the loop's four, and brings
+    // them into view.
+    TrackCanvas* c = t.view.canvas();
+    c->zoomBy(20, TrackViewGeometry::kKeysWidth);
+    c->scrollToTick(100000);
+    auto shown = [c] {
+      int n = 0;
+      for (const auto& [track, note] : c->highlighted()) n += c->noteRect(track, note).intersects(c->rect());
+      return n;
+    };
     t.editor.setCaret(t.editor.lineStart(1) + 2);
-    QCOMPARE(t.view.canvas()->highlighted().size(), size_t{4});
+    QCOMPARE(c->highlighted().size(), size_t{4});
+    QVERIFY(shown() > 0);
   }
 
   void lanesHoldACurvesValues() {
