@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -260,8 +261,10 @@ QRect TrackCanvas::noteRect(int track, int note) const {
   if (!model_ || track < 0 || static_cast<size_t>(track) >= bands_.size()) return {};
   const TrackBand& band = bands_[static_cast<size_t>(track)];
   const RollNote& n = model_->tracks()[static_cast<size_t>(track)].notes[static_cast<size_t>(note)];
-  const int x0 = static_cast<int>(std::floor(geo_.xOfTick(n.start)));
-  const int x1 = std::max(x0 + 1, static_cast<int>(std::floor(geo_.xOfTick(n.end))));
+  // Far outside the window a note stands just outside it.
+  auto x = [&](double tick) { return static_cast<int>(std::floor(std::clamp(geo_.xOfTick(tick), -1e6, 1e6))); };
+  const int x0 = x(n.start);
+  const int x1 = std::max(x0 + 1, x(n.end));
   return QRect(x0, geo_.screenY(band.yOfKey(n.key)), x1 - x0, band.rowHeight);
 }
 
@@ -314,8 +317,9 @@ void TrackCanvas::paint(QPainter& p) {
     paintRuler(p, 0, 0);
     return;
   }
-  const double t0 = std::max(0.0, geo_.tickAtX(G::kKeysWidth));
-  const double t1 = geo_.tickAtX(w);
+  // The window's ticks, within the score's.
+  const double t0 = std::clamp(geo_.tickAtX(G::kKeysWidth), 0.0, model_->endTick() + 1.0);
+  const double t1 = std::clamp(geo_.tickAtX(w), t0, model_->endTick() + 1.0);
   p.save();
   p.setClipRect(0, G::kRulerHeight, w, h - G::kRulerHeight);
   for (const TrackBand& band : bands_) {
@@ -329,7 +333,7 @@ void TrackCanvas::paint(QPainter& p) {
     p.fillRect(QRectF(std::max<double>(xa, G::kKeysWidth), G::kRulerHeight, xb - std::max<double>(xa, G::kKeysWidth), h), QColor(0x30, 0x80, 0xE0, 0x14));
   }
   p.restore();
-  paintRuler(p, t0, t1);
+  paintRuler(p, std::max(0.0, geo_.tickAtX(G::kKeysWidth)), geo_.tickAtX(w));
   if (playheadMs_ >= 0) {
     const double x = geo_.xOfTick(model_->tickOfMs(playheadMs_));
     if (x >= G::kKeysWidth && x < w) {
@@ -419,8 +423,8 @@ void TrackCanvas::paintBand(QPainter& p, const TrackBand& band, double t0, doubl
   if (t.channel >= 0) title += QString("   ch %1").arg(t.channel + 1);
   if (t.program >= 0) title += QString("   @%1").arg(t.program);
   if (!t.name.empty()) title += "   " + fromCp932(t.name);
-  title += QString("   %1 notes").arg(t.notes.size());
-  if (!t.lanes.empty()) title += QString(", %1 lanes").arg(t.lanes.size());
+  title += QString(t.notes.size() == 1 ? "   %1 note" : "   %1 notes").arg(t.notes.size());
+  if (!t.lanes.empty()) title += QString(t.lanes.size() == 1 ? ", %1 lane" : ", %1 lanes").arg(t.lanes.size());
   p.drawText(header.adjusted(10, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, title);
   if (band.folded) return;
 
@@ -678,6 +682,29 @@ void TrackCanvas::wheelEvent(QWheelEvent* event) {
     scrollToTick(geo_.leftTick - steps * visibleTicks() / 8);
   } else {
     scrollToY(geo_.scrollY - static_cast<int>(steps * 3 * std::max(12, geo_.rowHeight * 4)));
+  }
+  event->accept();
+}
+
+void TrackCanvas::keyPressEvent(QKeyEvent* event) {
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  const int page = height() - G::kRulerHeight;
+  switch (event->key()) {
+    case Qt::Key_Left: scrollToTick(geo_.leftTick - visibleTicks() / 8); break;
+    case Qt::Key_Right: scrollToTick(geo_.leftTick + visibleTicks() / 8); break;
+    case Qt::Key_Up: scrollToY(geo_.scrollY - 4 * geo_.rowHeight); break;
+    case Qt::Key_Down: scrollToY(geo_.scrollY + 4 * geo_.rowHeight); break;
+    case Qt::Key_PageUp: scrollToY(geo_.scrollY - page); break;
+    case Qt::Key_PageDown: scrollToY(geo_.scrollY + page); break;
+    case Qt::Key_Home: scrollToTick(0); break;
+    case Qt::Key_End: scrollToTick(model_ ? model_->endTick() - visibleTicks() : 0); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: zoomBy(1.5, width() / 2.0); break;
+    case Qt::Key_Minus: zoomBy(1 / 1.5, width() / 2.0); break;
+    case Qt::Key_0:
+      if (ctrl) fitToWindow();
+      break;
+    default: QWidget::keyPressEvent(event); return;
   }
   event->accept();
 }
