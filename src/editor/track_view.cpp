@@ -35,7 +35,7 @@ const QColor kGridBeat(0xE2, 0xE2, 0xE2);
 const QColor kGridStrong(0xC4, 0xC4, 0xC8);
 const QColor kText(0x30, 0x30, 0x30);
 const QColor kRuler(0xE8, 0xE8, 0xEC);
-const QColor kPlayhead(0xD0, 0x20, 0x20);
+const QColor kPlayhead(0x18, 0x18, 0x20);  // dark: no track colour is near it
 const QColor kLoop(0x30, 0x80, 0xE0, 0x38);
 const QColor kHighlight(0xFF, 0xB0, 0x00);
 
@@ -474,7 +474,7 @@ void TrackCanvas::paintBand(QPainter& p, const TrackBand& band, double t0, doubl
     p.save();
     p.setClipRect(area.intersected(QRect(G::kKeysWidth, G::kRulerHeight, w, height())));
     paintBeatGrid(p, area, t0, t1);
-    paintLane(p, lane, area, t0, t1);
+    paintLane(p, lane, colour.darker(130), area, t0, t1);
     p.restore();
   }
 }
@@ -570,7 +570,7 @@ void TrackCanvas::paintNotes(QPainter& p, const TrackBand& band, double t0, doub
   p.setBrush(Qt::NoBrush);
 }
 
-void TrackCanvas::paintLane(QPainter& p, const Lane& lane, QRect area, double t0, double t1) {
+void TrackCanvas::paintLane(QPainter& p, const Lane& lane, const QColor& colour, QRect area, double t0, double t1) {
   const double top = area.top() + 3, span = area.height() - 6;
   auto yOf = [&](int value) { return top + span * (1.0 - static_cast<double>(value) / lane.maxValue()); };
   // The centre of pan and of pitch bend.
@@ -613,7 +613,6 @@ void TrackCanvas::paintLane(QPainter& p, const Lane& lane, QRect area, double t0
   if (line.last().x() < right) line << QPointF(right, line.last().y());
   QPolygonF fill = line;
   fill << QPointF(line.last().x(), area.bottom()) << QPointF(line.first().x(), area.bottom());
-  const QColor colour = QColor(0x40, 0x70, 0xC0);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 0x30));
   p.drawPolygon(fill);

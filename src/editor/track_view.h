@@ -105,7 +105,7 @@ class TrackCanvas : public QWidget {
   void paintBand(QPainter& p, const TrackBand& band, double t0, double t1);
   void paintNotes(QPainter& p, const TrackBand& band, double t0, double t1);
   const NoteSummary* summaryFor(const RollTrack& t, double windowTicks) const;
-  void paintLane(QPainter& p, const Lane& lane, QRect area, double t0, double t1);
+  void paintLane(QPainter& p, const Lane& lane, const QColor& colour, QRect area, double t0, double t1);
   void paintBeatGrid(QPainter& p, QRect area, double t0, double t1);
 
   std::shared_ptr<const TrackViewModel> model_;
