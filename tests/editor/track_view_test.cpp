@@ -2,6 +2,8 @@
 // on a note selecting the text that made it, the caret lighting notes, the
 // lanes holding a curve's values, and the main window's dock.
 #include <QAction>
+#include <QImage>
+#include <QPainter>
 #include <QtTest>
 
 #include "editor_fixture.h"
@@ -101,6 +103,83 @@ class TrackViewTest : public QObject {
     QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(x96, 5));
     QCOMPARE(loop.size(), 1);
     QCOMPARE(c->loopMs(), std::make_pair(seek[0][0].toDouble(), m->msOfTick(c->geometry().tickAtX(x141))));
+  }
+
+  void noteOnsPairWithTheirNoteOffs() {
+    // Events as a track may hold them: the oldest sounding note of a key and
+    // channel ends first, a note-on of velocity 0 ends a note, another
+    // channel's note-off ends nothing, an unended note lasts to the track's end.
+    zan::TSmf compiler;
+    const std::vector<std::pair<int32_t, std::vector<uint8_t>>> events = {
+        {-2, {0xB0, 7, 90}}, {0, {0x90, 60, 100}}, {10, {0x90, 60, 50}}, {20, {0x80, 60, 0}},  {30, {0x90, 60, 0}},
+        {30, {0x91, 64, 70}}, {40, {0x80, 64, 0}}, {50, {0x81, 64, 0}}, {60, {0x90, 67, 1}}, {90, {0xE0, 0, 64}}};
+    for (const auto& [time, bytes] : events) compiler.events[3].Add(time, bytes.data(), static_cast<int32_t>(bytes.size()));
+    const TrackViewModel m = TrackViewModel::fromCompile(compiler);
+    QCOMPARE(m.tracks().size(), size_t{1});
+    const RollTrack& t = m.tracks()[0];
+    QCOMPARE(t.number, 3);
+    struct Row {
+      int32_t start, end;
+      int key, velocity;
+    } expected[] = {{0, 20, 60, 100}, {10, 30, 60, 50}, {30, 50, 64, 70}, {60, 90, 67, 1}};
+    QCOMPARE(t.notes.size(), std::size(expected));
+    for (size_t i = 0; i < t.notes.size(); ++i) {
+      const RollNote& n = t.notes[i];
+      QCOMPARE(std::make_tuple(n.start, n.end, int{n.key}, int{n.velocity}),
+               std::make_tuple(expected[i].start, expected[i].end, expected[i].key, expected[i].velocity));
+    }
+    QCOMPARE(t.lanes.size(), size_t{2});
+    QCOMPARE(t.lanes[0].points.front().time, 0);
+    QCOMPARE(t.lanes[1].points.front().value, 8192);
+  }
+
+  void paintShowsVelocityLitNotesAndCurves() {
+    ViewUnderTest t("ACE(0,127,2,0,1,0) v20 c4 v127 e4");
+    TrackCanvas* c = t.view.canvas();
+    c->fitToWindow();
+    c->setHighlighted({});  // the caret's line made them all
+    QImage image(c->size(), QImage::Format_ARGB32_Premultiplied);
+    auto render = [&] {
+      QPainter p(&image);
+      c->paint(p);
+    };
+    render();
+    auto at = [&](QPoint pt) { return image.pixelColor(pt); };
+    const QColor quiet = at(c->noteRect(0, 0).center()), loud = at(c->noteRect(0, 1).center());
+    const QColor track = c->trackColor(0);
+    auto distance = [](QColor a, QColor b) { return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()); };
+    QVERIFY(distance(loud, track) < distance(quiet, track));
+    // The expression ramp climbs from the lane's foot to its head.
+    const TrackBand& b = c->bands()[0];
+    const int top = c->geometry().screenY(b.lanesTop), bottom = top + TrackViewGeometry::kLaneHeight - 1;
+    auto curveY = [&](double tick) {
+      const int x = static_cast<int>(c->geometry().xOfTick(tick)) + 1;
+      for (int y = top + 1; y < bottom; ++y)
+        if (distance(at(QPoint(x, y)), track.darker(130)) < 60) return y;
+      return -1;
+    };
+    QVERIFY(curveY(8) > curveY(96));
+    QVERIFY(curveY(96) > curveY(186));
+    QVERIFY(curveY(186) > top);
+    // A lit note is drawn in the highlight over its own colour.
+    c->setHighlighted({{0, 0}});
+    render();
+    QVERIFY(distance(at(c->noteRect(0, 0).center()), QColor(0xFF, 0xB0, 0x00)) < 10);
+  }
+
+  void playheadFollowsPlayback() {
+    ViewUnderTest t("l1 c d e f g a b > c");
+    double ms = 500;
+    t.view.setPositionSource([&] { return ms; });
+    t.view.setFollowSource([] { return true; });
+    TrackCanvas* c = t.view.canvas();
+    c->zoomBy(8, TrackViewGeometry::kKeysWidth);
+    QTRY_COMPARE(c->playheadMs(), 500.0);
+    // Out of the window, the view pages on to the playhead.
+    ms = 12000;
+    QTRY_COMPARE(c->playheadMs(), 12000.0);
+    const double x = c->geometry().xOfTick(c->model()->tickOfMs(ms));
+    QVERIFY(x >= TrackViewGeometry::kKeysWidth && x < c->width());
   }
 
   void summariesHoldEveryNoteAtItsLoudest() {
