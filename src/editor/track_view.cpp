@@ -808,8 +808,14 @@ void TrackView::setPositionSource(std::function<double()> positionMs) {
 
 void TrackView::setFollowSource(std::function<bool()> playing) { playing_ = std::move(playing); }
 
+void TrackView::setLoopSource(std::function<std::pair<double, double>()> loopMs) { loopMs_ = std::move(loopMs); }
+
 void TrackView::pollPosition() {
   if (!positionMs_) return;
+  if (loopMs_) {
+    const auto [from, to] = loopMs_();
+    if (std::make_pair(from, to) != canvas_->loopMs()) canvas_->setLoopMs(from, to);
+  }
   const double ms = positionMs_();
   const double before = canvas_->playheadMs();
   canvas_->setPlayheadMs(ms);

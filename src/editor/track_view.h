@@ -143,6 +143,9 @@ class TrackView : public QDockWidget {
   void setPositionSource(std::function<double()> positionMs);
   // Whether the playhead should be kept in view (playback is running).
   void setFollowSource(std::function<bool()> playing);
+  // The range playback loops over, in milliseconds ({0, 0} for none);
+  // polled with the position.
+  void setLoopSource(std::function<std::pair<double, double>()> loopMs);
 
   // Puts the caret on the text that made the note and selects it.
   void selectSourceOf(int track, int note);
@@ -167,4 +170,5 @@ class TrackView : public QDockWidget {
   bool sized_ = false;  // given its first height
   std::function<double()> positionMs_;
   std::function<bool()> playing_;
+  std::function<std::pair<double, double>()> loopMs_;
 };
