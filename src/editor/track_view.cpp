@@ -239,8 +239,8 @@ TrackCanvas::NoteHit TrackCanvas::noteAt(QPoint at) const {
   const int key = band.keyAtY(geo_.contentY(at.y()));
   if (key < 0) return hit;
   // A note narrower than a few pixels is still hit within them.
-  const double tick = geo_.tickAtX(at.x());
-  const double slack = 2 * geo_.ticksPerPixel;
+  const double tick = std::clamp(geo_.tickAtX(at.x()), 0.0, model_->endTick() + 1.0);
+  const double slack = std::min(2 * geo_.ticksPerPixel, 1e6);
   const std::vector<RollNote>& notes = model_->tracks()[static_cast<size_t>(band.trackIndex)].notes;
   double best = 1e300;
   model_->forNotesIn(band.trackIndex, static_cast<int32_t>(std::floor(tick - slack)), static_cast<int32_t>(std::ceil(tick + slack)) + 1,
@@ -283,7 +283,7 @@ QString TrackCanvas::describe(QPoint at) const {
   const int lane = band.laneAtY(cy);
   if (lane >= 0) {
     const Lane& l = t.lanes[static_cast<size_t>(lane)];
-    const size_t p = TrackViewModel::firstPointFor(l, static_cast<int32_t>(tick));
+    const size_t p = TrackViewModel::firstPointFor(l, static_cast<int32_t>(std::clamp(tick, 0.0, model_->endTick() + 1.0)));
     QString value = !l.points.empty() && l.points[p].time <= tick ? QString::number(l.points[p].value) : QString("-");
     return s + laneName(l.kind) + " = " + value + "  " + where;
   }
