@@ -86,6 +86,10 @@ QString formatTime(double ms, double intervalMs) {
   return negative ? "-" + s : s;
 }
 
+// A tick for the model's queries: rounded down (or up) and kept in range.
+int32_t tickFloor(double tick) { return static_cast<int32_t>(std::clamp(std::floor(tick), -2147483648.0, 2147483646.0)); }
+int32_t tickCeil(double tick) { return static_cast<int32_t>(std::clamp(std::ceil(tick), -2147483648.0, 2147483646.0)); }
+
 // The smallest power of two of `unit` pixels that is at least `minimum`.
 double powerOfTwoStep(double unitPixels, double minimum) {
   double step = 1;
@@ -243,7 +247,7 @@ TrackCanvas::NoteHit TrackCanvas::noteAt(QPoint at) const {
   const double slack = std::min(2 * geo_.ticksPerPixel, 1e6);
   const std::vector<RollNote>& notes = model_->tracks()[static_cast<size_t>(band.trackIndex)].notes;
   double best = 1e300;
-  model_->forNotesIn(band.trackIndex, static_cast<int32_t>(std::floor(tick - slack)), static_cast<int32_t>(std::ceil(tick + slack)) + 1,
+  model_->forNotesIn(band.trackIndex, tickFloor(tick - slack), tickCeil(tick + slack) + 1,
                      [&](size_t i) {
                        const RollNote& n = notes[i];
                        if (n.key != key) return;
@@ -283,7 +287,7 @@ QString TrackCanvas::describe(QPoint at) const {
   const int lane = band.laneAtY(cy);
   if (lane >= 0) {
     const Lane& l = t.lanes[static_cast<size_t>(lane)];
-    const size_t p = TrackViewModel::firstPointFor(l, static_cast<int32_t>(std::clamp(tick, 0.0, model_->endTick() + 1.0)));
+    const size_t p = TrackViewModel::firstPointFor(l, tickFloor(tick));
     QString value = !l.points.empty() && l.points[p].time <= tick ? QString::number(l.points[p].value) : QString("-");
     return s + laneName(l.kind) + " = " + value + "  " + where;
   }
@@ -529,7 +533,7 @@ void TrackCanvas::paintNotes(QPainter& p, const TrackBand& band, double t0, doub
     flush(key, r);
     r = {x0, x1, velocity};
   };
-  const int32_t from = static_cast<int32_t>(std::floor(t0)), to = static_cast<int32_t>(std::ceil(t1)) + 1;
+  const int32_t from = tickFloor(t0), to = tickCeil(t1) + 1;
   if (const NoteSummary* summary = summaryFor(t, t1 - t0)) {
     const int32_t s = summary->bucketTicks;
     const int last = std::min(summary->buckets() - 1, to / s);
@@ -557,7 +561,7 @@ void TrackCanvas::paintNotes(QPainter& p, const TrackBand& band, double t0, doub
     p.drawRects(rects[static_cast<size_t>(s)].data(), static_cast<int>(rects[static_cast<size_t>(s)].size()));
   }
   // The notes of the caret's text, lit over the others.
-  const int32_t tFrom = static_cast<int32_t>(std::floor(t0)), tTo = static_cast<int32_t>(std::ceil(t1)) + 1;
+  const int32_t tFrom = tickFloor(t0), tTo = tickCeil(t1) + 1;
   p.setBrush(kHighlight);
   p.setPen(QPen(QColor(0x80, 0x40, 0x00), 1));
   for (const auto& [ti, ni] : highlighted_) {
@@ -583,7 +587,7 @@ void TrackCanvas::paintLane(QPainter& p, const Lane& lane, const QColor& colour,
   // Steps: each value holds until the next. Points on one pixel column are
   // reduced to that column's lowest, highest and last value.
   QPolygonF line;
-  size_t i = TrackViewModel::firstPointFor(lane, static_cast<int32_t>(std::floor(t0)));
+  size_t i = TrackViewModel::firstPointFor(lane, tickFloor(t0));
   const double left = area.left() - 1, right = area.right() + 2;
   struct Column {
     double x = 0, low = 0, high = 0, last = 0;

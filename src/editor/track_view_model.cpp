@@ -10,6 +10,9 @@ namespace {
 
 constexpr double kDefaultUsPerQuarter = 500000;  // until the first tempo event, as the player times it
 
+// The least end a note may have: a note as long as nothing still shows.
+int32_t minimumEnd(int32_t start) { return start < INT32_MAX ? start + 1 : start; }
+
 ScoreSpan lineOfEntry(const zan::TSmf& c, const zan::Tivent::Entry& e) {
   ScoreSpan s;
   if (e.line >= 0 && e.line < c.sourceLines.size()) s.line = c.sourceLines.scoreLine(c.sourceLines.origin(e.line));
@@ -113,7 +116,7 @@ TrackViewModel TrackViewModel::fromCompile(const zan::TSmf& c, const SourceOf& s
         std::vector<int32_t>& q = open[static_cast<size_t>(ch * 128 + (b[1] & 0x7F))];
         if (q.empty()) continue;
         RollNote& n = rt.notes[static_cast<size_t>(q.front())];
-        n.end = std::max(time, n.start + 1);  // a note as long as nothing still shows
+        n.end = std::max(time, minimumEnd(n.start));
         q.erase(q.begin());
       } else if (kind == 0xB0) {
         step(b[1] & 0x7F, time, b[2]);
@@ -125,7 +128,7 @@ TrackViewModel TrackViewModel::fromCompile(const zan::TSmf& c, const SourceOf& s
     }
     // A note never ended sounds to the end of its track.
     for (std::vector<int32_t>& q : open) {
-      for (int32_t ni : q) rt.notes[static_cast<size_t>(ni)].end = std::max(trackEnd, rt.notes[static_cast<size_t>(ni)].start + 1);
+      for (int32_t ni : q) rt.notes[static_cast<size_t>(ni)].end = std::max(trackEnd, minimumEnd(rt.notes[static_cast<size_t>(ni)].start));
       q.clear();
     }
     if (!rt.notes.empty()) {
