@@ -13,6 +13,7 @@
 
 #include "document_io.h"
 #include "syntax_highlighter.h"
+#include "track_view_model.h"
 #include "zan/cp932.h"
 #include "zan/reference.h"
 #include "zan/tsmf.h"
@@ -134,6 +135,7 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text) {
   std::stable_sort(result.tempos.begin(), result.tempos.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   result.timebase = smf.timebase;
+  result.tracks = std::make_shared<const TrackViewModel>(TrackViewModel::fromCompile(smf));
   result.milliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   return result;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QThread;
+class TrackViewModel;
 class QPlainTextEdit;
 namespace zan {
 class TSmf;
@@ -43,6 +44,7 @@ struct CheckResult {
   std::vector<std::pair<int, int>> tempos;  // (tick, microseconds a quarter note), by tick
   int timebase = 96;
   double milliseconds = 0;          // how long the compile took
+  std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds

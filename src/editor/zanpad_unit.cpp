@@ -44,6 +44,7 @@
 #include "track_bar.h"
 #include "tracks_panel.h"
 #include "track_view.h"
+#include "background_check.h"
 #include "window_place.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
@@ -278,6 +279,10 @@ void TfrmMain::createTrackView() {
     if (m->text() == "&View" && m->menu()) m->menu()->addAction(trackView->toggleAction());
   }
   addAction(trackView->toggleAction());
+  // The score as it is typed: each check's compile, as well as Run's.
+  connect(liveScore_->check(), &BackgroundCheck::resultReady, trackView, [this](const CheckResult& result) {
+    if (result.tracks) trackView->setModel(result.tracks);
+  });
   trackView->setPositionSource([this] { return mp->isOpen() ? static_cast<double>(mp->positionMs()) : -1.0; });
   trackView->setFollowSource([this] { return mp->mode() == zan::player::Mode::Playing; });
   // A click on the ruler moves the playback there as the slider does, and a

@@ -266,10 +266,16 @@ class TrackViewTest : public QObject {
     w.main->show();
     toggle->trigger();
     QVERIFY(w.main->trackView->isVisible());
+    // The check while typing draws the score before any Run.
     w.setText("c d e\n_tr(2) g");
+    QTRY_VERIFY(w.main->trackView->canvas()->model() && w.main->trackView->canvas()->model()->noteCount() == 4);
+    w.setText("c");
     w.main->RunCompilePlay1Click();
     const TrackViewModel* m = w.main->trackView->canvas()->model();
-    QVERIFY(m);
+    QCOMPARE(m->noteCount(), 1);
+    w.setText("c d e\n_tr(2) g");
+    w.main->RunCompilePlay1Click();
+    m = w.main->trackView->canvas()->model();
     QCOMPARE(m->tracks().size(), size_t{2});
     QCOMPARE(m->noteCount(), 4);
     // The view keeps its place across compiles.
