@@ -20,8 +20,8 @@
 
 #include "document_io.h"
 #include "ext_memo.h"
+#include "syntax_highlighter.h"
 #include "track_colors.h"
-#include "zan/cp932.h"
 #include "zan/tsmf.h"
 
 namespace {
@@ -854,18 +854,17 @@ namespace {
 
 // The CP932 byte column of character `chars` of `line`, and back.
 int byteColumn(const QString& line, int chars) {
-  return static_cast<int>(zan::toCp932(line.left(chars).toStdString()).size());
+  std::string bytes;
+  std::vector<int> charOf;
+  toLineBytes(line, bytes, charOf);
+  return static_cast<int>(std::lower_bound(charOf.begin(), charOf.end(), chars) - charOf.begin());
 }
 
-int charColumn(const QString& line, int bytes) {
-  int b = 0;
-  for (int i = 0; i < line.size(); ++i) {
-    if (b >= bytes) return i;
-    const int len = line[i].isHighSurrogate() && i + 1 < line.size() ? 2 : 1;
-    b += static_cast<int>(zan::toCp932(line.mid(i, len).toStdString()).size());
-    i += len - 1;
-  }
-  return static_cast<int>(line.size());
+int charColumn(const QString& line, int byte) {
+  std::string bytes;
+  std::vector<int> charOf;
+  toLineBytes(line, bytes, charOf);
+  return charOf[static_cast<size_t>(std::clamp(byte, 0, static_cast<int>(bytes.size())))];
 }
 
 }  // namespace
