@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -20,6 +21,7 @@
 
 #include "document_io.h"
 #include "ext_memo.h"
+#include "player_settings.h"
 #include "syntax_highlighter.h"
 #include "track_colors.h"
 #include "zan/tsmf.h"
@@ -795,6 +797,18 @@ TrackView::TrackView(TExtMemo* editor, QWidget* parent)
 }
 
 QAction* TrackView::toggleAction() const { return toggleViewAction(); }
+
+void TrackView::readSettings() {
+  QSettings q = userSettings();
+  canvas_->setRowHeight(q.value("trackView/rowHeight", canvas_->geometry().rowHeight).toInt());
+  setVisible(q.value("trackView/shown", false).toBool());
+}
+
+void TrackView::writeSettings() const {
+  QSettings q = userSettings();
+  q.setValue("trackView/shown", toggleViewAction()->isChecked());
+  q.setValue("trackView/rowHeight", canvas_->geometry().rowHeight);
+}
 
 void TrackView::showCompile(const zan::TSmf& compiler, const TrackViewModel::SourceOf& sourceOf) {
   setModel(std::make_shared<const TrackViewModel>(TrackViewModel::fromCompile(compiler, sourceOf)));

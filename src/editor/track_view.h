@@ -133,6 +133,10 @@ class TrackView : public QDockWidget {
 
   // "&Track View" (F6): shows and hides the dock.
   QAction* toggleAction() const;
+  // Whether the dock shows and the key rows' height, kept across restarts
+  // with the user's settings.
+  void readSettings();
+  void writeSettings() const;
   TrackCanvas* canvas() const { return canvas_; }
 
   // Draws the compile `compiler` has just made (its events, in memory).

@@ -274,7 +274,7 @@ void TfrmMain::createActions() {
 void TfrmMain::createTrackView() {
   trackView = new TrackView(reMain, this);
   addDockWidget(Qt::BottomDockWidgetArea, trackView);
-  trackView->hide();
+  trackView->readSettings();
   for (QAction* m : menuBar()->actions()) {
     if (m->text() == "&View" && m->menu()) m->menu()->addAction(trackView->toggleAction());
   }
@@ -671,6 +671,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   recovery->discard();  // a clean exit: nothing to recover
   // A failed write leaves the old settings file whole, and says so.
   if (!writeSettings()) ErrorBox(QString("Cannot save the settings in \"%1\"").arg(settingsPath()));
+  trackView->writeSettings();
   for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
                      static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
     saveWindowGeometry(w);

@@ -259,6 +259,21 @@ class TrackViewTest : public QObject {
     QVERIFY2(c->describe(onPan).contains("CC10 Pan = 127"), qPrintable(c->describe(onPan)));
   }
 
+  void theDockShowsAgainAfterARestart() {
+    {
+      Windows w;
+      w.main->show();
+      w.main->trackView->toggleAction()->trigger();
+      w.main->trackView->canvas()->setRowHeight(9);
+    }
+    Windows w;
+    w.main->show();
+    QVERIFY(w.main->trackView->isVisible());
+    QCOMPARE(w.main->trackView->canvas()->geometry().rowHeight, 9);
+    w.main->trackView->toggleAction()->trigger();  // as the other tests expect it
+    w.main->trackView->canvas()->setRowHeight(6);
+  }
+
   void runFillsTheDockAndF6ShowsIt() {
     Windows w;
     QAction* toggle = w.main->trackView->toggleAction();
