@@ -84,6 +84,8 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text) {
                     smf.column, smf.lineText, lastMessage});
   };
   smf.lineStarts = &starts;
+  std::vector<zan::EventSource> sources;  // for the track view's links to the text
+  smf.eventSources = &sources;
   smf.CompileLines();
   smf.lineStarts = nullptr;
   smf.errorObserver = nullptr;
@@ -136,6 +138,7 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text) {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   result.timebase = smf.timebase;
   result.tracks = std::make_shared<const TrackViewModel>(TrackViewModel::fromCompile(smf));
+  smf.eventSources = nullptr;
   result.milliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   return result;
 }

@@ -137,9 +137,10 @@ void TfrmMain::runAndPlay(PlayStart start) {
     {
       PlaybackScore::Recording recording(*playbackScore, *compiler);
       compiler->Compile(midPath().toStdString());
+      // While the recording lives the compiler still holds where each event came from.
+      trackView->showCompile(*compiler);
     }
     compileNote_.clear();
-    trackView->showCompile(*compiler);
     midHoldsText_ = true;
     midClean_ = !frmMsg->messageText().contains("err");
     QApplication::processEvents();

@@ -13,9 +13,16 @@ constexpr double kDefaultUsPerQuarter = 500000;  // until the first tempo event,
 // The least end a note may have: a note as long as nothing still shows.
 int32_t minimumEnd(int32_t start) { return start < INT32_MAX ? start + 1 : start; }
 
-ScoreSpan lineOfEntry(const zan::TSmf& c, const zan::Tivent::Entry& e) {
+// Event i of track t: its text when the compile recorded event sources,
+// else the line the event list names.
+ScoreSpan sourceOfEntry(const zan::TSmf& c, int t, int i) {
   ScoreSpan s;
-  if (e.line >= 0 && e.line < c.sourceLines.size()) s.line = c.sourceLines.scoreLine(c.sourceLines.origin(e.line));
+  if (c.eventSources) {
+    if (const zan::EventSource* e = c.eventSource(*c.eventSources, t, i)) s = {e->line, e->column, e->end};
+    return s;
+  }
+  const int32_t line = c.events[t].entry(i).line;
+  if (line >= 0 && line < c.sourceLines.size()) s.line = c.sourceLines.scoreLine(c.sourceLines.origin(line));
   return s;
 }
 
@@ -110,7 +117,7 @@ TrackViewModel TrackViewModel::fromCompile(const zan::TSmf& c, const SourceOf& s
       if (rt.channel < 0) rt.channel = ch;
       if (kind == 0x90 && b[2] > 0) {
         open[static_cast<size_t>(ch * 128 + (b[1] & 0x7F))].push_back(static_cast<int32_t>(rt.notes.size()));
-        ScoreSpan source = sourceOf ? sourceOf(t, i) : lineOfEntry(c, e);
+        ScoreSpan source = sourceOf ? sourceOf(t, i) : sourceOfEntry(c, t, i);
         rt.notes.push_back({time, -1, source, static_cast<uint8_t>(b[1] & 0x7F), b[2]});
       } else if (kind == 0x80 || kind == 0x90) {
         std::vector<int32_t>& q = open[static_cast<size_t>(ch * 128 + (b[1] & 0x7F))];

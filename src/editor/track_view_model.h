@@ -89,7 +89,8 @@ class TrackViewModel {
   static constexpr int kSummarySpan = 64;
 
   // How the source of event `i` of track `t` (after the compile's sort) is
-  // found; unset, the line the event list records for it.
+  // found; unset, the text the compile recorded for it (while the compiler's
+  // eventSources is set), else the line the event list names.
   using SourceOf = std::function<ScoreSpan(int track, int index)>;
 
   TrackViewModel() = default;

@@ -2,6 +2,8 @@
 #include "tracks_panel.h"
 
 #include <QHeaderView>
+#include <QIcon>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -10,6 +12,7 @@
 
 #include "gm_names.h"
 #include "playback_score.h"
+#include "track_colors.h"
 #include "player.h"
 #include "scheduler.h"
 #include "zan/tsmf.h"
@@ -69,6 +72,10 @@ void TracksPanel::scoreChanged() {
     const int r = table_->rowCount();
     table_->insertRow(r);
     auto* number = new QTableWidgetItem(QString::number(t.number));
+    // The track's colour, as the track view draws it.
+    QPixmap swatch(10, 10);
+    swatch.fill(trackColor(t.number));
+    number->setIcon(QIcon(swatch));
     number->setData(Qt::UserRole, t.number);
     table_->setItem(r, kNumber, number);
     table_->setItem(r, kChannel, new QTableWidgetItem(t.channel < 0 ? QString() : QString::number(t.channel)));

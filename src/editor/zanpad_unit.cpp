@@ -294,10 +294,27 @@ void TfrmMain::createTrackView() {
     scrMPChange(position);
     if (playing) mp->play();
   });
-  // A drag marks the range to play again: Stop & RePlay begins at its start.
+  // A drag on the ruler loops playback over its range, as Loop Selection
+  // does (and is the range Loop Selection takes when no text is selected).
   connect(trackView, &TrackView::loopRequested, this, [this](qint64 from, qint64 to) {
-    scrMP->setSelStart(static_cast<int>(std::min<qint64>(from, scrMP->maximum())));
-    scrMP->setSelEnd(static_cast<int>(std::min<qint64>(to, scrMP->maximum())));
+    const int a = static_cast<int>(std::min<qint64>(from, scrMP->maximum()));
+    const int b = static_cast<int>(std::min<qint64>(to, scrMP->maximum()));
+    scrMP->setSelStart(a);
+    scrMP->setSelEnd(b);
+    if (!mp->isOpen() || b <= a) return;
+    mp->setLoopMs(a, b);
+    scrMP->setLoopMarks(a, b);
+    action("LoopSelection1Click")->setChecked(true);
+    // Heard at once: playback outside the range goes to its start.
+    const int64_t at = mp->positionMs();
+    if (mp->mode() == zan::player::Mode::Playing && (at < a || at >= b)) {
+      mp->setPositionMs(a);
+      mp->play();
+    }
+  });
+  trackView->setLoopSource([this] {
+    const auto [a, b] = mp->loopMs();
+    return std::pair<double, double>(static_cast<double>(a), static_cast<double>(b));
   });
 }
 

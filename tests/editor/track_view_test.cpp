@@ -7,17 +7,22 @@
 #include <QtTest>
 
 #include "editor_fixture.h"
+#include "player.h"
 #include "track_view.h"
 #include "zan/tsmf.h"
 
 namespace {
 
-// Compiles `score` as Run does and hands the result to `view`.
+// Compiles `score` as Run does, recording where each event came from, and
+// hands the result to `view`.
 void compileInto(TrackView& view, zan::TSmf& compiler, const QString& score) {
+  std::vector<zan::EventSource> sources;
   compiler.Reset();
   compiler.sourceLines.assign(toCompilerLines(score.split('\n')).lines);
+  compiler.eventSources = &sources;
   compiler.CompileToBytes();
   view.showCompile(compiler);
+  compiler.eventSources = nullptr;
 }
 
 struct ViewUnderTest {
@@ -211,15 +216,19 @@ class TrackViewTest : public QObject {
     struct Row {
       int note;
       int line;
-    } rows[] = {{3, 1}, {5, 2}, {7, 3}};
+      const char* text;
+    } rows[] = {{3, 1, "e"}, {5, 2, "ARP"}, {7, 3, "f"}};
     for (const Row& r : rows) {
       t.editor.setCaret(0);
       t.clickNote(0, r.note);
       QCOMPARE(t.editor.caretLine(), r.line);
-      QCOMPARE(t.editor.selText(), t.editor.line(r.line));
+      QCOMPARE(t.editor.selText(), QString(r.text));
     }
-    // The caret's line lights the notes it made, the loop's four, and brings
-    // them into view.
+    // The caret on a note's text lights the notes it made, both passes.
+    t.editor.setCaret(t.editor.lineStart(1) + 3);
+    QCOMPARE(t.view.canvas()->highlighted(), (std::vector<std::pair<int, int>>{{0, 0}, {0, 2}}));
+    // Elsewhere on its line, the caret lights all the line made, the loop's
+    // four, and brings them into view.
     TrackCanvas* c = t.view.canvas();
     c->zoomBy(20, TrackViewGeometry::kKeysWidth);
     c->scrollToTick(100000);
@@ -292,7 +301,12 @@ class TrackViewTest : public QObject {
     w.main->RunCompilePlay1Click();
     m = w.main->trackView->canvas()->model();
     QCOMPARE(m->tracks().size(), size_t{2});
+    QCOMPARE(m->tracks()[0].notes[1].source.column, 2);  // Run's compile knows each note's text
     QCOMPARE(m->noteCount(), 4);
+    // A drag on the ruler loops the player over its range.
+    emit w.main->trackView->loopRequested(100, 600);
+    QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{100, 600}));
+    QVERIFY(w.main->action("LoopSelection1Click")->isChecked());
     // The view keeps its place across compiles.
     TrackCanvas* c = w.main->trackView->canvas();
     c->zoomBy(4, TrackViewGeometry::kKeysWidth);
