@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -902,8 +903,10 @@ void TrackView::selectSourceOf(int track, int note) {
 void TrackView::showCaret() {
   const TrackViewModel* model = canvas_->model();
   if (!model || !editor_ || !isVisible()) return;
-  const int line = editor_->caretLine();
-  const int column = byteColumn(editor_->line(line), editor_->caretColumn());
+  // A selection (a clicked note's text, say) counts from its start.
+  const QTextBlock block = editor_->document()->findBlock(editor_->selStart());
+  const int line = block.blockNumber();
+  const int column = byteColumn(block.text(), editor_->selStart() - block.position());
   canvas_->setHighlighted(model->notesOfSource(line, column));
   // While the music plays the playhead leads; otherwise the view goes to the
   // caret's notes when none of them shows.

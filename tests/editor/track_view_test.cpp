@@ -213,20 +213,24 @@ class TrackViewTest : public QObject {
     ViewUnderTest t("_m(ARP, c16 e16 g16)\n[2 d e ]\nr ARP\nf");
     const RollTrack& tr = t.track(0);
     QCOMPARE(tr.notes.size(), size_t{8});
+    // The text selected lights the notes it made.
+    using Lit = std::vector<std::pair<int, int>>;
     struct Row {
       int note;
       int line;
       const char* text;
-    } rows[] = {{3, 1, "e"}, {5, 2, "ARP"}, {7, 3, "f"}};
+      Lit lit;
+    } rows[] = {{3, 1, "e", {{0, 1}, {0, 3}}}, {5, 2, "ARP", {{0, 4}, {0, 5}, {0, 6}}}, {7, 3, "f", {{0, 7}}}};
     for (const Row& r : rows) {
       t.editor.setCaret(0);
       t.clickNote(0, r.note);
       QCOMPARE(t.editor.caretLine(), r.line);
       QCOMPARE(t.editor.selText(), QString(r.text));
+      QCOMPARE(t.view.canvas()->highlighted(), r.lit);
     }
     // The caret on a note's text lights the notes it made, both passes.
     t.editor.setCaret(t.editor.lineStart(1) + 3);
-    QCOMPARE(t.view.canvas()->highlighted(), (std::vector<std::pair<int, int>>{{0, 0}, {0, 2}}));
+    QCOMPARE(t.view.canvas()->highlighted(), (Lit{{0, 0}, {0, 2}}));
     // Elsewhere on its line, the caret lights all the line made, the loop's
     // four, and brings them into view.
     TrackCanvas* c = t.view.canvas();
