@@ -22,6 +22,7 @@
 
 #include "document_io.h"
 #include "ext_memo.h"
+#include "gm_names.h"
 #include "player_settings.h"
 #include "syntax_highlighter.h"
 #include "track_colors.h"
@@ -428,7 +429,7 @@ void TrackCanvas::paintBand(QPainter& p, const TrackBand& band, double t0, doubl
   p.setPen(kText);
   QString title = QString("%1 Track %2").arg(band.folded ? QChar(0x25B8) : QChar(0x25BE)).arg(t.number);
   if (t.channel >= 0) title += QString("   ch %1").arg(t.channel + 1);
-  if (t.program >= 0) title += QString("   @%1").arg(t.program);
+  if (t.program >= 0) title += QString("   @%1 %2").arg(t.program).arg(zan::player::generalMidiName(t.program));
   if (!t.name.empty()) title += "   " + fromCp932(t.name);
   title += QString(t.notes.size() == 1 ? "   %1 note" : "   %1 notes").arg(t.notes.size());
   if (!t.lanes.empty()) title += QString(t.lanes.size() == 1 ? ", %1 lane" : ", %1 lanes").arg(t.lanes.size());
