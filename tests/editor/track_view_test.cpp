@@ -2,6 +2,8 @@
 // on a note selecting the text that made it, the caret lighting notes, the
 // lanes holding a curve's values, and the main window's dock.
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QImage>
 #include <QPainter>
 #include <QtTest>
@@ -291,6 +293,10 @@ class TrackViewTest : public QObject {
     Windows w;
     QAction* toggle = w.main->trackView->toggleAction();
     QCOMPARE(toggle->shortcut(), QKeySequence(Qt::Key_F6));
+    QMenu* view = nullptr;
+    for (QAction* a : w.main->menuBar()->actions())
+      if (a->text() == "&View") view = a->menu();
+    QVERIFY(view && view->actions().contains(toggle));
     w.main->show();
     toggle->trigger();
     QVERIFY(w.main->trackView->isVisible());
