@@ -1,6 +1,7 @@
-// The playback soak: drives the player for a given time with random
-// sequences of open, play, seek, loop, mute, solo, stop and close, on the
-// silent driver and on FluidSynth's file driver, and checks that
+// The playback soak: drives two players (one on the silent driver, one on
+// FluidSynth's file driver), kept for the whole run as the editor keeps its
+// own, with random sequences of open, play, seek, loop, mute, solo, stop and
+// close, and checks that
 //   - no call blocks for longer than 200 ms (a watchdog thread times each),
 //   - no note is left sounding after a stop: the same operations drive a
 //     scheduler twin in virtual time into a recording output, which must
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -186,11 +188,17 @@ int main(int argc, char** argv) {
   const auto end = start + std::chrono::duration<double, std::ratio<60>>(opt.minutes);
   auto nextReport = start + std::chrono::minutes(1);
   long operations = 0;
-  for (int round = 0; Clock::now() < end; ++round) {
+  // Two players for the whole run, as the editor keeps one: their
+  // synthesizers and drivers live on while files come and go.
+  std::vector<std::unique_ptr<Player>> players;
+  for (const char* driver : {"silent", "file"}) {
     zan::player::PlayerConfig config;
     config.soundFont = soundFont;
-    config.audioDriver = round % 2 ? "file" : "silent";
-    Player player(config);
+    config.audioDriver = driver;
+    players.push_back(std::make_unique<Player>(config));
+  }
+  for (int round = 0; Clock::now() < end; ++round) {
+    Player& player = *players[static_cast<size_t>(round % 2)];
     // The scheduler twin: the same file and operations, in virtual time.
     const int file = pick(3);
     zan::player::Sequence sequence;
@@ -279,6 +287,7 @@ int main(int argc, char** argv) {
               std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count(), operations,
               watchdog.stalls(), watchdog.longest().c_str(), hanging, failures, residentAfterMinute, residentAtEnd,
               flat ? "flat" : "GROWING");
+  players.clear();
   ::unlink("fluidsynth.wav");
   ::chdir("/");
   ::rmdir(folder);
