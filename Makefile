@@ -61,7 +61,8 @@ test: build
 # Races inside the uninstrumented FluidSynth and Qt are suppressed
 # (tests/tsan.supp); ours are not.
 TSAN_DIR ?= build-tsan
-TSAN_TESTS ?= zan_player_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test
+TSAN_TESTS ?= zan_player_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test \
+  zanpad_track_view_test
 tsan: bootstrap
 	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_TSAN=ON -DZAN_BUILD_BENCH=OFF >/dev/null
 	@MAKEFLAGS= cmake --build $(TSAN_DIR) -j$(JOBS) $(foreach t,$(TSAN_TESTS),--target $(t))
