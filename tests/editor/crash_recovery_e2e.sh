@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # zanpad killed (SIGKILL) with unsaved text, then started again on a virtual
 # display: it offers the recovery copy, and Yes brings the typed text back.
-#   crash_recovery_e2e.sh ZANPAD
+#   crash_recovery_e2e.sh ZANPAD FAULT_INJECTOR
+# Then it is killed again, in the middle of a save: the score stays as it was.
 set -euo pipefail
 zanpad=$1
 work=$(mktemp -d)
@@ -55,3 +56,23 @@ for _ in $(seq 100); do grep -q 'd e f g' "$work/song.zan" && break; sleep 0.1; 
 grep -q 'd e f g' "$work/song.zan" || fail "the restored text was not saved: $(cat "$work/song.zan")"
 compgen -G "$work/data/recovery/*.recovery" >/dev/null && fail "the copy outlived the save"
 echo "restored and saved: $(tr -d '\r' <"$work/song.zan")"
+
+# Killed in the middle of a save: the score on disk stays as it was. The
+# fault injector kills the editor at its first write into the score's folder.
+kill "$pad"
+wait "$pad" 2>/dev/null || true
+pad=
+mkdir "$work/scores"
+printf 'c\r\n' >"$work/scores/tune.zan"
+ZAN_FAIL=write:KILL:1 ZAN_FAIL_PATH=$work/scores LD_PRELOAD=$2 "$zanpad" "$work/scores/tune.zan" >/dev/null 2>&1 &
+pad=$!
+focus 'tune.zan'
+kill -0 "$pad" 2>/dev/null || fail "the editor wrote into the score's folder before the save"
+xdotool type --delay 10 'a b '
+xdotool key ctrl+s
+for _ in $(seq 100); do kill -0 "$pad" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pad" 2>/dev/null && fail "the editor was not killed by its save"
+pad=
+[ "$(cat "$work/scores/tune.zan")" = $'c\r' ] || fail "a save killed midway changed the score: $(od -c "$work/scores/tune.zan")"
+[ "$(ls -A "$work/scores")" = tune.zan ] || fail "a save killed midway left: $(ls -A "$work/scores")"
+echo "a save killed midway left the score as it was"

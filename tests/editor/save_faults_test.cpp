@@ -1,10 +1,13 @@
-// The editor's saves under a fault made for real: this program runs with the
-// fault injector preloaded (tests/faults/fail_io.cpp; ctest's
-// zanpad_save_faults_* entries set ZAN_FAIL), so that every write or rename
-// of a file fails. Each save must leave the file that was there byte for
-// byte and tell the user. Without ZAN_FAIL there is nothing to test.
+// The editor's saves under a fault made for real: with the fault injector
+// preloaded (tests/faults/fail_io.cpp; ctest's zanpad_save_faults_* entries
+// set ZAN_FAIL), every write or rename of a file fails; without it, a small
+// tmpfs is made read-only under the score. Each save must leave the file that
+// was there byte for byte and tell the user.
+#include <sys/mount.h>
+
 #include "crash_recovery.h"
 #include "editor_fixture.h"
+#include "player_settings.h"
 #include "settings_file.h"
 
 namespace {
@@ -26,11 +29,8 @@ class SaveFaultsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    if (!qEnvironmentVariableIsSet("ZAN_FAIL")) QSKIP("run by ctest with the fault injector preloaded");
-  }
-
   void everySaveKeepsThePreviousFileAndSaysSo() {
+    if (!qEnvironmentVariableIsSet("ZAN_FAIL")) QSKIP("run by ctest with the fault injector preloaded");
     QStringList errors;  // outlives the windows, whose close reports too
     Windows w;
     messageBoxHooks().error = [&](const QString& m) { errors << m; };
@@ -38,6 +38,9 @@ class SaveFaultsTest : public QObject {
     const QString score = testDataDir() + "score.zan";
     const QString exported = testDataDir() + "out.mid";
     for (const QString& path : {score, settingsPath(), exported}) put(path, old);
+    const QString playerSettings = userSettings().fileName();  // the player's, the recent files, the geometry
+    const QByteArray oldIni = "[player]\ngain=1\n";
+    put(playerSettings, oldIni);
     w.main->fileName = score;
     w.setText("t120 c d e");
     w.main->RunCompilePlay1Click();  // zan.mid holds the text, ready to export
@@ -53,6 +56,14 @@ class SaveFaultsTest : public QObject {
 
     QVERIFY(!writeSettingsFile(settingsPath(), EditorSettings{}));
     QCOMPARE(contents(settingsPath()), old);
+
+    {
+      QSettings q = userSettings();
+      q.setValue("player/gain", 3.0);
+      q.sync();
+      QCOMPARE(q.status(), QSettings::AccessError);
+    }
+    QCOMPARE(contents(playerSettings), oldIni);
 
     QVERIFY(!w.main->exportTo(exported));
     QCOMPARE(errors.size(), 2);
@@ -77,6 +88,26 @@ class SaveFaultsTest : public QObject {
     if (QFile::exists(copy)) QVERIFY(CrashRecovery::readCopy(copy, read) && read.text == w.text());
     QVERIFY(QDir(testDataDir()).entryList({"*.tmp", "*.??????"}, QDir::Files).isEmpty());
     qunsetenv("ZAN_FAIL_ARMED");
+  }
+
+  // A real read-only file system: a small tmpfs, mounted where the test may.
+  void aReadOnlyFolderKeepsTheScoreAndSaysSo() {
+    if (qEnvironmentVariableIsSet("ZAN_FAIL")) QSKIP("run once, without the fault injector");
+    const QString folder = testDataDir() + "readonly";
+    QDir().mkpath(folder);
+    if (::mount("tmpfs", folder.toUtf8().constData(), "tmpfs", 0, "size=64k") != 0) QSKIP("cannot mount a tmpfs here");
+    const QString score = folder + "/score.zan";
+    put(score, "c\r\n");
+    QCOMPARE(::mount("tmpfs", folder.toUtf8().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    QStringList errors;
+    Windows w;
+    messageBoxHooks().error = [&](const QString& m) { errors << m; };
+    w.setText("c d e");
+    QVERIFY(!w.main->saveTo(score));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(w.main->modified());
+    QCOMPARE(contents(score), QByteArray("c\r\n"));
+    ::umount2(folder.toUtf8().constData(), MNT_DETACH);
   }
 };
 

@@ -9,7 +9,8 @@
  * Only writes to regular files count (the terminal and pipes are left alone,
  * so that messages still reach the test). With ZAN_FAIL_UNTIL_ARMED set,
  * nothing fails until the program under test sets ZAN_FAIL_ARMED (a test
- * that prepares its files first). */
+ * that prepares its files first). With ZAN_FAIL_PATH set, only writes to
+ * files whose path contains it count (a program writing other files first). */
 #include <dlfcn.h>
 #include <errno.h>
 #include <signal.h>
@@ -55,7 +56,15 @@ static int should_fail(const char* name) {
 
 static int is_regular(int fd) {
   struct stat st;
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  const char* only = getenv("ZAN_FAIL_PATH");
+  if (!only) return 1;
+  char link[64], path[4096];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t n = readlink(link, path, sizeof path - 1);
+  if (n <= 0) return 0;
+  path[n] = '\0';
+  return strstr(path, only) != nullptr;
 }
 
 ssize_t write(int fd, const void* buf, size_t count) {
