@@ -24,13 +24,18 @@ QString chooseDataDir() {
   QString appDir = QString::fromStdString(zan::AppDir());
   QFileInfo info(appDir);
   if (!appDir.isEmpty() && info.isDir() && info.isWritable() && !isInstalled(appDir)) return appDir;
-  QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  return userDataDir();
+}
+
+}  // namespace
+
+QString userDataDir() {
+  QString user = qEnvironmentVariable("ZANPAD_DATA_DIR");
+  if (user.isEmpty()) user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (user.isEmpty()) user = QDir::homePath() + "/.local/share/zanpad";
   QDir().mkpath(user);
   return QDir(user).absolutePath() + '/';
 }
-
-}  // namespace
 
 QString dataDir() {
   static const QString dir = chooseDataDir();

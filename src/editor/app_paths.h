@@ -8,5 +8,8 @@
 #include <QString>
 
 QString dataDir();       // ends with '/'
+// The per-user data directory (ZANPAD_DATA_DIR when set), whatever dataDir()
+// chose; ends with '/'.
+QString userDataDir();
 QString midPath();       // dataDir() + "zan.mid"
 QString settingsPath();  // dataDir() + "zanpad_reg.ini"

@@ -1,4 +1,5 @@
 #include "crash_recovery.h"
+#include "app_paths.h"
 #include "document_io.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTextStream>
 
 #include <algorithm>
@@ -35,12 +35,7 @@ CrashRecovery::CrashRecovery(QPlainTextEdit* editor, std::function<QString()> do
   });
 }
 
-QString CrashRecovery::folder() {
-  QString base = qEnvironmentVariable("ZANPAD_DATA_DIR");
-  if (base.isEmpty()) base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (base.isEmpty()) base = QDir::homePath() + "/.local/share/zanpad";
-  return QDir(base).absolutePath() + "/recovery/";
-}
+QString CrashRecovery::folder() { return userDataDir() + "recovery/"; }
 
 QString CrashRecovery::copyPathFor(const QString& name) {
   // One copy per document name; the name itself may hold any character.
