@@ -3,6 +3,7 @@
 // format, so these tests pin it down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <utility>
 
@@ -19,9 +20,9 @@ std::string sortLabels(const std::vector<std::pair<int32_t, char>>& events) {
     const auto byte = static_cast<uint8_t>(label);
     list.Add(time, &byte, 1);
   }
-  const std::vector<uint8_t> before = list.data();
+  const std::vector<uint8_t> before(list.data().begin(), list.data().end());
   list.Sort();
-  EXPECT_EQ(list.data(), before) << "sorting must move entries only";
+  EXPECT_EQ(std::vector<uint8_t>(list.data().begin(), list.data().end()), before) << "sorting must move entries only";
   std::string out;
   for (int i = 0; i < list.Count(); ++i) {
     const Tivent::Entry& e = list.entry(i);
@@ -98,6 +99,36 @@ TEST(EventListTest, SortMatchesRecursiveQuickSortOnManyTies) {
       ASSERT_EQ(b[0] | (b[1] << 8), ref[static_cast<size_t>(i)].second) << "round " << round << " position " << i;
     }
   }
+}
+
+// The storage behind the event lists moves from the heap into a mapping and,
+// past the space set aside for it, to a larger mapping: every value written
+// must survive each move, and a copy must be independent of its source.
+TEST(EventListTest, GrowableArrayKeepsValuesAcrossEveryMove) {
+  GrowableArray<uint32_t> a;
+  const size_t total = (size_t{80} << 20) / sizeof(uint32_t);  // past the 64 MB set aside
+  for (size_t i = 0; i < total;) {
+    const size_t n = std::min<size_t>(total - i, 1 + i / 3);  // small steps, then large ones
+    uint32_t* p = a.append(n);
+    ASSERT_NE(p, nullptr);
+    for (size_t k = 0; k < n; ++k) p[k] = static_cast<uint32_t>((i + k) * 2654435761u);
+    i += n;
+  }
+  ASSERT_EQ(a.size(), total);
+  for (size_t i = 0; i < total; i += 4093) ASSERT_EQ(a[i], static_cast<uint32_t>(i * 2654435761u)) << i;
+  EXPECT_EQ(a.back(), static_cast<uint32_t>((total - 1) * 2654435761u));
+
+  GrowableArray<uint32_t> copy = a;
+  a[0] = 7;
+  EXPECT_EQ(copy[0], 0u);
+  EXPECT_EQ(copy.size(), total);
+  GrowableArray<uint32_t> moved = std::move(copy);
+  EXPECT_EQ(moved.size(), total);
+  EXPECT_EQ(moved[total - 1], a[total - 1]);
+  a.clear();
+  EXPECT_TRUE(a.empty());
+  ASSERT_NE(a.append(3), nullptr);  // the memory is kept for the next fill
+  EXPECT_EQ(a.size(), 3u);
 }
 
 }  // namespace

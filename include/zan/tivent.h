@@ -4,7 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "zan/growable_array.h"
 
 namespace zan {
 
@@ -41,8 +42,8 @@ class Tivent {
   }
   // The bytes of a channel message with this status byte (0x80..0xEF).
   static int32_t channelMessageSize(uint8_t status) { return (status & 0xE0) == 0xC0 ? 2 : 3; }
-  const std::vector<uint8_t>& data() const { return data_; }
-  const std::vector<Entry>& entries() const { return entries_; }
+  const GrowableArray<uint8_t>& data() const { return data_; }
+  const GrowableArray<Entry>& entries() const { return entries_; }
 
  private:
   // Where the bytes of an event that is not a channel message are.
@@ -55,9 +56,9 @@ class Tivent {
   }
   bool isStrictlyIncreasing() const;
 
-  std::vector<uint8_t> data_;    // the bytes of the other events (meta, system exclusive), in the order added
-  std::vector<Long> longs_;      // where each of them is
-  std::vector<Entry> entries_;   // one record per event; sorting moves these only
+  GrowableArray<uint8_t> data_;   // the bytes of the other events (meta, system exclusive), in the order added
+  GrowableArray<Long> longs_;     // where each of them is
+  GrowableArray<Entry> entries_;  // one record per event; sorting moves these only
 };
 
 }  // namespace zan

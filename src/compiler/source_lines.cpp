@@ -14,6 +14,9 @@ void SourceLines::assign(std::vector<std::string> lines) {
 
 void SourceLines::setText(const std::string& text) {
   std::vector<std::string> lines;
+  size_t breaks = 0;
+  for (char c : text) breaks += c == '\n' || c == '\r';
+  lines.reserve(breaks + 1);
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\r' && text[i] != '\n') continue;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace zan {
 
@@ -19,18 +20,22 @@ bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line)
   const size_t index = longs_.size();
   if (!channel) {
     if (index >= (size_t{1} << 24)) return false;  // more than the 24 bits of an entry can name
-    try {
-      longs_.push_back(Long{static_cast<uint32_t>(data_.size()), size});
-      data_.insert(data_.end(), bytes, bytes + size);
-    } catch (const std::bad_alloc&) {
+    Long* where = longs_.append(1);
+    if (!where) return false;
+    uint8_t* to = data_.append(static_cast<size_t>(size));
+    if (!to) {
       longs_.resize(index);
       return false;
     }
+    *where = Long{static_cast<uint32_t>(data_.size() - static_cast<size_t>(size)), size};
+    if (size > 0) std::memcpy(to, bytes, static_cast<size_t>(size));
   }
-  Entry* e;
-  try {
-    e = &entries_.emplace_back();
-  } catch (const std::bad_alloc&) {
+  Entry* e = entries_.append(1);
+  if (!e) {
+    if (!channel) {
+      longs_.resize(index);
+      data_.resize(data_.size() - static_cast<size_t>(size));
+    }
     return false;
   }
   // Filled in place, the payload as one word: an entry assembled byte by
