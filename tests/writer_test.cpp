@@ -1,6 +1,7 @@
 // The SMF writer: byte-exact files, the two number encoders, and writing to
 // disk without leaving a partial file behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -159,6 +160,23 @@ TEST(WriterTest, CompileWritesTheFileOrThrowsWithoutOkAndWithoutAFile) {
   s.smf.Compile(out.string());
   EXPECT_EQ(readFile(out), expected);
   EXPECT_EQ(s.messages, (std::vector<std::string>{"Compile Start", "ok"}));
+  // The new file has the permissions the umask gives, whatever the old one had.
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(fs::status(out).permissions(), static_cast<fs::perms>(0666 & ~mask));
+  // A link at the path is replaced by the file; what it pointed to is kept.
+  {
+    std::ofstream(dir / "target.mid") << "kept";
+  }
+  fs::remove(out);
+  fs::create_symlink("target.mid", out);
+  s.smf.Reset();
+  s.smf.sourceLines.setText("t120 c");
+  s.smf.Compile(out.string());
+  EXPECT_FALSE(fs::is_symlink(out));
+  EXPECT_EQ(readFile(out), expected);
+  EXPECT_EQ(readFile(dir / "target.mid"), (std::vector<uint8_t>{'k', 'e', 'p', 't'}));
+  fs::remove(dir / "target.mid");
 
   // A path in a directory that does not exist cannot be written.
   const fs::path bad = dir / "missing" / "song.mid";

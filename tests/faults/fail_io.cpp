@@ -2,7 +2,7 @@
  * under test. ZAN_FAIL names one call and what happens to it:
  *
  *   ZAN_FAIL=write:ENOSPC:3   the 3rd write() and every later one fail with ENOSPC
- *   ZAN_FAIL=rename:EIO:1     the first rename() fails with EIO
+ *   ZAN_FAIL=rename:EIO:1     the first rename() or renameat2() fails with EIO
  *   ZAN_FAIL=fsync:EIO:1      the first fsync() fails
  *   ZAN_FAIL=write:KILL:2     the process is killed (SIGKILL) at its 2nd write()
  *
@@ -94,6 +94,14 @@ int rename(const char* from, const char* to) {
   if (!real) real = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
   if (should_fail("rename")) return -1;
   return real(from, to);
+}
+
+/* A trade of names counts as a rename. */
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) {
+  static int (*real)(int, const char*, int, const char*, unsigned int);
+  if (!real) real = (int (*)(int, const char*, int, const char*, unsigned int))dlsym(RTLD_NEXT, "renameat2");
+  if (should_fail("rename")) return -1;
+  return real(fromDir, from, toDir, to, flags);
 }
 
 }  // extern "C"
