@@ -4,15 +4,15 @@
 # Every destination is relative, so the same build installs under any prefix.
 include(GNUInstallDirs)
 
-# Programs look for their run-time modules in <bindir>/../lib/zan, whatever
-# the platform's own library folder, as in the build.
-set(ZAN_INSTALL_MODULEDIR lib/zan)
+# zan looks for its player program in <bindir>/../lib/zan, whatever the
+# platform's own library folder: a helper, not a command of its own.
+set(ZAN_INSTALL_HELPERDIR lib/zan)
 
 set(ZAN_DATA ${CMAKE_SOURCE_DIR}/data)
 set(ZAN_APPSTREAM_ID io.github.zan.zanpad)
 
 install(TARGETS zan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS zan_playback_module LIBRARY DESTINATION ${ZAN_INSTALL_MODULEDIR})
+install(TARGETS zan_play RUNTIME DESTINATION ${ZAN_INSTALL_HELPERDIR})
 set(ZAN_MANUAL_PAGES zan)
 
 if(TARGET zanpad)

@@ -44,10 +44,11 @@ class CliTest : public ::testing::Test {
   void write(const std::string& name, const std::string& bytes) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }
-  // Runs zan in the temporary directory with `args` (already quoted for
-  // the shell), standard input from the file `input` when given.
-  Run zan(const std::string& args, const std::string& input = "") {
-    const std::string cmd = "cd '" + dir_.string() + "' && '" + ZAN_CLI_PATH + "' " + args +
+  // Runs zan (or `program`, with any environment before it) in the
+  // temporary directory with `args` (already quoted for the shell), standard
+  // input from the file `input` when given.
+  Run zan(const std::string& args, const std::string& input = "", const std::string& program = "'" ZAN_CLI_PATH "'") {
+    const std::string cmd = "cd '" + dir_.string() + "' && " + program + " " + args +
                             (input.empty() ? " </dev/null" : " <'" + input + "'") + " >.stdout 2>.stderr";
     const int raw = std::system(cmd.c_str());
     Run r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(dir_ / ".stdout"), readText(dir_ / ".stderr")};
@@ -185,6 +186,30 @@ TEST_F(CliTest, FailuresExitWithStatusTwoAndLeaveNoFile) {
     EXPECT_EQ(run.out, r.compiled ? "Compile Start\n" : "") << r.args;
     EXPECT_EQ(files(), (std::vector<std::string>{"other.zan", "song.zan", "sub"})) << r.args;
   }
+}
+
+// zan has no player of its own: --play and --wav hand the run over to the
+// player program, which must find standard input unread and be of zan's
+// own version.
+TEST_F(CliTest, PlaybackIsHandedToThePlayerProgram) {
+  write("song.zan", "c\n");
+  Run run = zan("--play song.zan", "", "ZAN_PLAYER=./missing '" + std::string(ZAN_CLI_PATH) + "'");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err,
+            "zan: --play and --wav need the player program ./missing, which cannot be started: No such file or "
+            "directory\n");
+  run = zan("--wav out.wav song.zan", "", "ZAN_HANDED_OVER=0.0.0 '" + std::string(ZAN_PLAY_PATH) + "'");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err.rfind("zan: the player program is version ", 0), 0u) << run.err;
+  EXPECT_EQ(files(), (std::vector<std::string>{"song.zan"}));
+  bool haveSoundFont = false;
+  for (const char* p : {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2"})
+    haveSoundFont = haveSoundFont || fs::exists(p);
+  if (!haveSoundFont) GTEST_SKIP() << "no SoundFont to render with";
+  run = zan("--wav out.wav -", (dir_ / "song.zan").string());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Compile Start\nok\n");
+  EXPECT_GT(fs::file_size(dir_ / "out.wav"), 44u);
 }
 
 TEST_F(CliTest, InputThatWouldBeDestroyedIsRefused) {

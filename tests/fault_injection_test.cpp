@@ -58,12 +58,15 @@ class FaultTest : public ::testing::Test {
   }
   fs::path errFile() const { return dir_.string() + ".stderr"; }
   // Runs zan in the directory with `args`, the shim failing as `fail` says.
+  // A static program takes no preloaded library: with the shim, the program
+  // run is zan's player program, the same main linked dynamically.
   Run zan(const std::string& args, const std::string& fail = "") {
     std::string env;
     if (!fail.empty())
       env = "ZAN_FAIL=" + fail + " LD_PRELOAD=" + ZAN_FAIL_IO_PATH +
             " ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 ";
-    const std::string cmd = "cd '" + dir_.string() + "' && " + env + "'" + ZAN_CLI_PATH + "' " + args +
+    const std::string program = fail.empty() ? ZAN_CLI_PATH : ZAN_PLAY_PATH;
+    const std::string cmd = "cd '" + dir_.string() + "' && " + env + "'" + program + "' " + args +
                             " </dev/null >/dev/null 2>'" + errFile().string() + "'";
     const int raw = std::system(("sh -c \"" + cmd + "\"").c_str());
     Run r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(errFile())};

@@ -1,7 +1,7 @@
 // zan: the command-line compiler. Compiles one score into a Standard MIDI
 // File and prints the compile's message lines; then, if asked, plays the file
-// or renders it to a WAV file through the playback module (playback.h).
-#include <dlfcn.h>
+// or renders it to a WAV file: built as the player program, itself, else by
+// handing the run over to the player program (playback.h).
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +158,7 @@ bool parseTracks(const std::string& text, std::vector<int>& tracks) {
   }
 }
 
+#ifdef ZAN_PLAYBACK_LINKED
 // The file's track chunks of `tracks`; a track without events has none and
 // is named in a warning.
 std::vector<int> chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, const char* option) {
@@ -171,36 +172,31 @@ std::vector<int> chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, 
   }
   return chunks;
 }
+#endif
 
-// Loads the playback module beside the executable (see playback.h).
-zan::cli::PlaybackModule* loadPlayback() {
+#ifndef ZAN_PLAYBACK_LINKED
+// Hands the run over to the player program (see playback.h): on success
+// this never returns.
+int handOverPlayback(char** argv) {
   std::string path;
-  if (const char* named = std::getenv("ZAN_PLAYER_MODULE"); named && *named) {
+  if (const char* named = std::getenv("ZAN_PLAYER"); named && *named) {
     path = named;
   } else {
     char exe[4096];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(".");
     dir = dir.substr(0, dir.rfind('/') == std::string::npos ? 0 : dir.rfind('/'));
-    path = dir + "/../lib/zan/" + zan::cli::kPlaybackModuleFile;
+    path = dir + "/../lib/zan/" + zan::cli::kPlayerProgram;
+    if (const std::string built = dir + "/" + zan::cli::kPlayerProgram;
+        ::access(path.c_str(), X_OK) != 0 && ::access(built.c_str(), X_OK) == 0)
+      path = built;
   }
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    fail(std::string("--play and --wav need the playback module, which cannot be loaded: ") + ::dlerror());
-    return nullptr;
-  }
-  auto entry = reinterpret_cast<zan::cli::PlaybackEntry>(::dlsym(handle, zan::cli::kPlaybackEntry));
-  if (!entry) {
-    fail(path + " is not zan's playback module");
-    return nullptr;
-  }
-  zan::cli::PlaybackModule* module = entry();
-  if (std::string(module->version()) != ZAN_VERSION) {
-    fail("the playback module " + path + " is version " + module->version() + ", zan is " + ZAN_VERSION);
-    return nullptr;
-  }
-  return module;
+  ::setenv(zan::cli::kHandedOverVariable, ZAN_VERSION, 1);
+  ::execv(path.c_str(), argv);
+  return fail("--play and --wav need the player program " + path + ", which cannot be started: " +
+              std::strerror(errno));
 }
+#endif
 
 // Parses the command line into `opt`; returns an exit status when the run
 // ends here (help, version, a usage error), else -1.
@@ -319,6 +315,15 @@ int main(int argc, char** argv) {
   }
   Options opt;
   if (const int status = parseArguments(argc, argv, opt); status >= 0) return status;
+#ifdef ZAN_PLAYBACK_LINKED
+  // The player program runs what zan hands over, from the same build only.
+  if (const char* from = std::getenv(zan::cli::kHandedOverVariable); from && std::string(from) != ZAN_VERSION)
+    return fail(std::string("the player program is version ") + ZAN_VERSION + ", zan is " + from);
+  ::unsetenv(zan::cli::kHandedOverVariable);
+#else
+  // Before anything is read: standard input is the player program's to read.
+  if (opt.play || !opt.wav.empty()) return handOverPlayback(argv);
+#endif
   // --wav alone renders from memory; otherwise the file goes where it always did.
   const bool writeFile = opt.outputGiven || opt.wav.empty();
   if (!opt.outputGiven) opt.output = defaultOutput(opt.score);
@@ -397,8 +402,8 @@ int main(int argc, char** argv) {
   if (smf.errorsReported > 0) return exitNow(kExitCompileErrors);
   if (opt.wav.empty() && !opt.play) return exitNow(kExitOk);
 
-  zan::cli::PlaybackModule* playback = loadPlayback();
-  if (!playback) return kExitFailure;
+#ifdef ZAN_PLAYBACK_LINKED
+  zan::cli::PlaybackModule* playback = zan::cli::playbackModule();
   zan::cli::PlaybackRequest request;
   if (inMemory)
     request.smf = &midi;
@@ -417,5 +422,6 @@ int main(int argc, char** argv) {
   if (!opt.wav.empty())
     if (const int status = playback->renderWav(request); status != kExitOk) return status;
   if (opt.play) return playback->play(request);
+#endif
   return kExitOk;
 }

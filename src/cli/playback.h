@@ -1,8 +1,10 @@
-// What zan asks of its playback module. The compiler alone needs no audio
-// library; FluidSynth and everything it brings (audio servers, GLib, SDL)
-// would cost every compile several milliseconds of loading. So --play and
-// --wav live in a module that zan loads only when one of them is asked for.
-// zan and the module are built and installed together, from one source tree.
+// What zan asks of its playback. The compiler alone needs no audio library;
+// FluidSynth and everything it brings (audio servers, GLib, SDL) would cost
+// every compile several milliseconds of loading, and a dynamically linked
+// zan another third of a millisecond of start-up. So zan is one static
+// program without playback, and --play and --wav hand the whole run over
+// (exec, same arguments) to the player program: the same zan, linked
+// dynamically with the player. Both are built and installed together.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +33,6 @@ struct PlaybackRequest {
 class PlaybackModule {
  public:
   virtual ~PlaybackModule() = default;
-  // The version the module was built as; zan refuses a module of another.
-  virtual const char* version() const = 0;
   // Each returns zan's exit status, having printed its own one-line error
   // ("zan: ...") on standard error when it fails.
   virtual int renderWav(const PlaybackRequest& request) = 0;
@@ -40,13 +40,15 @@ class PlaybackModule {
   virtual int play(const PlaybackRequest& request) = 0;
 };
 
-// The module's one exported symbol: returns its PlaybackModule.
-inline constexpr const char* kPlaybackEntry = "zan_playback_module_v1";
-using PlaybackEntry = PlaybackModule* (*)();
+// The player program's file name. zan looks for it in ../lib/zan/ from its
+// own directory (an installation), then in its own directory (the build);
+// the environment variable ZAN_PLAYER names another path.
+inline constexpr const char* kPlayerProgram = "zan-play";
+// Set by zan for the player program: the version that handed over, which
+// must be the player's own.
+inline constexpr const char* kHandedOverVariable = "ZAN_HANDED_OVER";
 
-// The module's file name, looked for in ../lib/zan/ from the directory of
-// the zan executable (where both the build and an installation put it);
-// the environment variable ZAN_PLAYER_MODULE names another path.
-inline constexpr const char* kPlaybackModuleFile = "zan-player.so";
+// The player program's playback, linked in.
+PlaybackModule* playbackModule();
 
 }  // namespace zan::cli

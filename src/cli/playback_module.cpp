@@ -1,5 +1,5 @@
-// zan's playback module: --play and --wav on the player library. Loaded by
-// zan at run time (see playback.h); it prints its own messages.
+// --play and --wav on the player library, in the player program (see
+// playback.h); it prints its own messages.
 #include <unistd.h>
 
 #include <chrono>
@@ -10,9 +10,6 @@
 #include "playback.h"
 #include "player/player.h"
 
-#ifndef ZAN_VERSION
-#define ZAN_VERSION "dev"
-#endif
 
 namespace zan::cli {
 namespace {
@@ -48,7 +45,6 @@ std::string clockText(int64_t ms) {
 
 class Module final : public PlaybackModule {
  public:
-  const char* version() const override { return ZAN_VERSION; }
 
   int renderWav(const PlaybackRequest& r) override {
     const player::TrackSelection tracks{r.mutedTracks, r.soloedTracks};
@@ -104,9 +100,10 @@ class Module final : public PlaybackModule {
 };
 
 }  // namespace
-}  // namespace zan::cli
 
-extern "C" __attribute__((visibility("default"))) zan::cli::PlaybackModule* zan_playback_module_v1() {
-  static zan::cli::Module module;
+PlaybackModule* playbackModule() {
+  static Module module;
   return &module;
 }
+
+}  // namespace zan::cli

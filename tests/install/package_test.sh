@@ -7,7 +7,7 @@ build=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-unset ZAN_PLAYER_MODULE
+unset ZAN_PLAYER
 
 cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail "cpack"; }
 deb=$(ls "$tmp"/out/zan_*.deb)
@@ -31,7 +31,7 @@ usr=$root/usr
 [ "$("$usr/bin/zan" --version)" = "zan $(dpkg-deb -f "$deb" Version)" ] || fail "zan --version"
 "$usr/bin/zan" -o "$tmp/demo.mid" "$usr/share/doc/zan/examples/demo.zan" >/dev/null || fail "compiling the installed demo"
 [ "$(head -c 4 "$tmp/demo.mid")" = MThd ] || fail "the demo's MIDI file"
-# The playback module is found beside the installed program.
+# The player program is found beside the installed zan.
 "$usr/bin/zan" --tail 0 --wav "$tmp/demo.wav" "$usr/share/doc/zan/examples/demo.zan" >/dev/null || fail "rendering the demo"
 [ "$(head -c 4 "$tmp/demo.wav")" = RIFF ] || fail "the demo's WAV file"
 [ -x "$usr/bin/zanpad" ] || fail "zanpad is not installed"
