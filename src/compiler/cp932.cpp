@@ -1,59 +1,48 @@
-// The one module that converts between CP932 and UTF-8, through iconv.
+// The one module that converts between CP932 and UTF-8. It converts as the C
+// library's iconv does, from tables made of iconv's own conversions when the
+// program is built (src/tools/make_cp932_tables.cpp): loading iconv's module
+// at run time cost a compile with a message half a millisecond, and a static
+// program a second C library.
 #include "zan/cp932.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <stdexcept>
+#include <cstdint>
 
 namespace zan {
+
+namespace cp932_tables {
+extern const uint16_t kSingle[256];      // byte -> code point; 0xFFFF: a lead byte, or no character
+extern const uint16_t kLeadIndex[256];   // lead byte -> its row of kPairs, from 1; 0: no lead byte
+extern const uint16_t kPairs[];          // rows of 256 trails -> code point; 0xFFFF: no character
+extern const uint16_t kPageIndex[256];   // high byte of a code point -> its page of kPages; 0: nothing
+extern const uint16_t kPages[];          // pages of 256 -> CP932 bytes (lead << 8 | trail, or one byte)
+}  // namespace cp932_tables
+
 namespace {
 
-// A conversion descriptor for one direction. iconv_t keeps shift state, so
-// each call resets it; descriptors are per thread because iconv() is not
-// safe to share between threads.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1))
-      throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-  }
-  ~Converter() { iconv_close(cd_); }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
+constexpr uint16_t kNone = 0xFFFF;
 
-  // Converts `in`; on a byte sequence that does not convert, appends
-  // `replacement` and skips `skipOnError(in_left)` bytes.
-  template <typename Skip>
-  std::string run(std::string_view in, std::string_view replacement, Skip skipOnError) {
-    std::string out;
-    out.reserve(in.size() * 2 + 8);
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char buf[1024];
-    while (srcLeft > 0) {
-      char* dst = buf;
-      size_t dstLeft = sizeof buf;
-      size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-      out.append(buf, static_cast<size_t>(dst - buf));
-      if (r == static_cast<size_t>(-1)) {
-        if (errno == E2BIG) continue;
-        // EILSEQ or EINVAL (a sequence cut short at the end): replace and skip.
-        out.append(replacement);
-        size_t skip = skipOnError(std::string_view(src, srcLeft));
-        src += skip;
-        srcLeft -= skip;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-      }
-    }
-    return out;
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | cp >> 6);
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | cp >> 12);
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
 
- private:
-  iconv_t cd_;
-};
+// The CP932 bytes of a code point (one byte below 0x100), or -1 when it has
+// none.
+int32_t cp932Of(uint32_t cp) {
+  if (cp > 0xFFFF) return -1;
+  const uint16_t page = cp932_tables::kPageIndex[cp >> 8];
+  const uint16_t bytes = cp932_tables::kPages[page * 256u + (cp & 0xFF)];
+  return bytes != 0 || cp == 0 ? bytes : -1;
+}
 
 bool isAscii(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -70,31 +59,81 @@ size_t utf8SequenceLength(std::string_view s) {
   return n;
 }
 
+// The scalar value of the well-formed UTF-8 sequence of `n` bytes at the
+// start of `s`, or -1 for an overlong form, a surrogate or a value beyond
+// U+10FFFF, which iconv refuses as it refuses a malformed sequence.
+int32_t scalarOf(std::string_view s, size_t n) {
+  auto b = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(s[i])); };
+  uint32_t cp;
+  uint32_t least;
+  if (n == 2) cp = (b(0) & 0x1F) << 6 | (b(1) & 0x3F), least = 0x80;
+  else if (n == 3) cp = (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F), least = 0x800;
+  else cp = (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F), least = 0x10000;
+  if (cp < least || (cp >= 0xD800 && cp < 0xE000) || cp > 0x10FFFF) return -1;
+  return static_cast<int32_t>(cp);
+}
+
 }  // namespace
 
 std::string toCp932(std::string_view utf8, int* lost) {
-  // ASCII is the same in both: most texts never need iconv (nor the load of
-  // its conversion module, a good part of a small compile's start-up).
+  // ASCII is the same in both: most texts need no table.
   if (isAscii(utf8)) {
     if (lost) *lost = 0;
     return std::string(utf8);
   }
-  thread_local Converter conv("CP932", "UTF-8");
+  std::string out;
+  out.reserve(utf8.size());
   int count = 0;
-  std::string out = conv.run(utf8, "?", [&](std::string_view rest) {
-    ++count;
-    return utf8SequenceLength(rest);
-  });
+  for (size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    const std::string_view rest = utf8.substr(i);
+    const size_t n = utf8SequenceLength(rest);
+    const int32_t cp = n > 1 ? scalarOf(rest, n) : -1;
+    i += n;
+    if (cp >= 0xE0000 && cp <= 0xE007F) continue;  // tag characters: dropped without a trace
+    const int32_t bytes = cp < 0 ? -1 : cp932Of(static_cast<uint32_t>(cp));
+    if (bytes < 0) {
+      out += '?';
+      ++count;
+    } else if (bytes > 0xFF) {
+      out += static_cast<char>(bytes >> 8);
+      out += static_cast<char>(bytes & 0xFF);
+    } else {
+      out += static_cast<char>(bytes);
+    }
+  }
   if (lost) *lost = count;
   return out;
 }
 
 std::string toUtf8(std::string_view cp932) {
   if (isAscii(cp932)) return std::string(cp932);
-  thread_local Converter conv("UTF-8", "CP932");
-  // One byte at a time: a lead byte whose trail does not fit is replaced on
-  // its own and the next byte is tried as the start of a character.
-  return conv.run(cp932, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+  std::string out;
+  out.reserve(cp932.size() * 2);
+  // A lead byte whose trail does not fit is replaced on its own and the next
+  // byte is tried as the start of a character.
+  for (size_t i = 0; i < cp932.size();) {
+    const auto b = static_cast<unsigned char>(cp932[i]);
+    uint32_t cp = cp932_tables::kSingle[b];
+    size_t n = 1;
+    if (cp == kNone && cp932_tables::kLeadIndex[b] != 0 && i + 1 < cp932.size()) {
+      cp = cp932_tables::kPairs[(cp932_tables::kLeadIndex[b] - 1u) * 256u + static_cast<unsigned char>(cp932[i + 1])];
+      n = 2;
+    }
+    if (cp == kNone) {
+      out += "\xEF\xBF\xBD";
+      i += 1;
+    } else {
+      appendUtf8(out, cp);
+      i += n;
+    }
+  }
+  return out;
 }
 
 bool isValidUtf8(std::string_view text) {
