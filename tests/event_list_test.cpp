@@ -2,8 +2,12 @@
 // Equal times come out in a fixed, unstable order that is part of the file
 // format, so these tests pin it down.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <utility>
 
@@ -129,6 +133,42 @@ TEST(EventListTest, GrowableArrayKeepsValuesAcrossEveryMove) {
   EXPECT_TRUE(a.empty());
   ASSERT_NE(a.append(3), nullptr);  // the memory is kept for the next fill
   EXPECT_EQ(a.size(), 3u);
+}
+
+// Where address space is scarce (strict overcommit, or a limit on it), a
+// large list still gets the memory it needs, without room set aside.
+TEST(EventListTest, GrowableArrayWorksWithoutSpareAddressSpace) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer reserves more address space than the limit leaves";
+#else
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * 4096 + (rlim_t{160} << 20);
+    const rlimit rl{limit, limit};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &rl) != 0) _exit(3);
+    // Eight lists of 1 MB would set aside 512 MB between them.
+    std::vector<GrowableArray<uint32_t>> lists(8);
+    for (uint32_t i = 0; i < (1u << 18); ++i)
+      for (auto& l : lists) {
+        uint32_t* p = l.append(1);
+        if (!p) _exit(1);
+        *p = i;
+      }
+    for (auto& l : lists)
+      if (l.size() != (1u << 18) || l[12345] != 12345 || l.back() != (1u << 18) - 1) _exit(2);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: an append failed, 2: values lost, 3: no limit could be set";
+#endif
 }
 
 }  // namespace

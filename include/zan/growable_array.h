@@ -14,14 +14,13 @@
 namespace zan {
 
 namespace growable_detail {
-// The raw storage behind GrowableArray: malloc below kMapAbove bytes, an
-// anonymous mapping (grown by mremap) above. Returns nullptr when memory
-// cannot be had; the old block is then untouched.
-void* resize(void* block, size_t usedBytes, size_t oldBytes, size_t newBytes);
+// The raw storage behind GrowableArray: malloc up to kMapAbove bytes, an
+// anonymous mapping (grown by mremap) above. Sets `newBytes` to what the
+// block holds, which may be more than asked (a mapping is made larger, to
+// grow in place). Returns nullptr when memory cannot be had; the old block
+// is then untouched.
+void* resize(void* block, size_t usedBytes, size_t oldBytes, size_t& newBytes);
 void release(void* block, size_t bytes);
-// The bytes a block asked for with `bytes` really holds (a mapping is made
-// larger than asked, so that it can grow in place).
-size_t capacityFor(size_t bytes);
 inline constexpr size_t kMapAbove = size_t{256} << 10;
 }  // namespace growable_detail
 
@@ -58,7 +57,7 @@ class GrowableArray {
     if (n <= capacity_) return true;
     if (n < 16) n = 16;
     if (n > SIZE_MAX / sizeof(T) / 2) return false;
-    const size_t bytes = growable_detail::capacityFor(n * sizeof(T));
+    size_t bytes = n * sizeof(T);
     void* p = growable_detail::resize(data_, size_ * sizeof(T), capacity_ * sizeof(T), bytes);
     if (!p) return false;
     data_ = static_cast<T*>(p);

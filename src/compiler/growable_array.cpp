@@ -23,11 +23,14 @@ size_t roundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 // A mapping of at least `bytes`, aligned to a huge page and offered to the
 // kernel for huge pages: a large list is then faulted in 2 MB at a time
 // instead of 4 KB at a time, which was a third of the time of a long score.
-void* map(size_t bytes) {
-  const size_t size = roundUp(bytes < kReserve ? kReserve : bytes, kHugePage);
+// `bytes` is set to the size mapped.
+void* map(size_t& bytes, size_t size) {
   void* raw = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
                    -1, 0);
-  if (raw == MAP_FAILED) return nullptr;
+  // Where address space is counted as memory (strict overcommit, a limit on
+  // it), what is asked for may still be had without the room to grow.
+  if (raw == MAP_FAILED) return size > roundUp(bytes, kHugePage) ? map(bytes, roundUp(bytes, kHugePage)) : nullptr;
+  bytes = size;
   const auto start = reinterpret_cast<uintptr_t>(raw);
   const uintptr_t aligned = roundUp(start, kHugePage);
   if (aligned > start) munmap(raw, aligned - start);
@@ -40,17 +43,16 @@ void* map(size_t bytes) {
 
 }  // namespace
 
-size_t capacityFor(size_t bytes) { return mapped(bytes) ? roundUp(bytes < kReserve ? kReserve : bytes, kHugePage) : bytes; }
-
-void* resize(void* block, size_t usedBytes, size_t oldBytes, size_t newBytes) {
+void* resize(void* block, size_t usedBytes, size_t oldBytes, size_t& newBytes) {
   if (!mapped(newBytes)) return std::realloc(block, newBytes);
   if (block && mapped(oldBytes)) {
     // The pages move to the new address as they are: nothing is copied and
     // nothing faulted in again.
+    newBytes = roundUp(newBytes, kHugePage);
     void* p = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE);
     return p == MAP_FAILED ? nullptr : p;
   }
-  void* p = map(newBytes);
+  void* p = map(newBytes, roundUp(newBytes < kReserve ? kReserve : newBytes, kHugePage));
   if (p && block) {
     std::memcpy(p, block, usedBytes);
     std::free(block);
