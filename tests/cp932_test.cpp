@@ -31,9 +31,15 @@ size_t sequenceLength(std::string_view s) {
 template <typename Skip>
 std::string viaIconv(const char* to, const char* from, std::string_view in, std::string_view replacement, Skip skip,
                      int* failures = nullptr) {
-  static thread_local std::map<std::string, iconv_t> open;
-  iconv_t& cd = open[std::string(to) + from];
-  if (!cd) cd = iconv_open(to, from);
+  struct Descriptor {
+    iconv_t cd = reinterpret_cast<iconv_t>(-1);
+    ~Descriptor() {
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+  };
+  static std::map<std::string, Descriptor> open;
+  iconv_t& cd = open[std::string(to) + from].cd;
+  if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open(to, from);
   std::string out;
   char* src = const_cast<char*>(in.data());
   size_t left = in.size();

@@ -63,12 +63,24 @@ void table(std::FILE* f, const char* decl, const std::vector<uint16_t>& v) {
   std::fprintf(f, "\n};\n");
 }
 
+// One direction of iconv, closed when done with.
+struct Converter {
+  iconv_t cd;
+  Converter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return std::fprintf(stderr, "usage: make_cp932_tables OUT.cpp\n"), 2;
-  iconv_t toUnicode = iconv_open("UTF-8", "CP932");
-  iconv_t fromUnicode = iconv_open("CP932", "UTF-8");
+  const Converter toUnicodeConverter("UTF-8", "CP932"), fromUnicodeConverter("CP932", "UTF-8");
+  iconv_t toUnicode = toUnicodeConverter.cd;
+  iconv_t fromUnicode = fromUnicodeConverter.cd;
   if (toUnicode == reinterpret_cast<iconv_t>(-1) || fromUnicode == reinterpret_cast<iconv_t>(-1))
     return std::fprintf(stderr, "make_cp932_tables: the C library cannot convert CP932\n"), 1;
 
