@@ -403,7 +403,7 @@ int main(int argc, char** argv) {
   if (opt.wav.empty() && !opt.play) return exitNow(kExitOk);
 
 #ifdef ZAN_PLAYBACK_LINKED
-  zan::cli::PlaybackModule* playback = zan::cli::playbackModule();
+  zan::cli::Playback* playback = zan::cli::builtInPlayback();
   zan::cli::PlaybackRequest request;
   if (inMemory)
     request.smf = &midi;

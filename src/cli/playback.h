@@ -30,9 +30,9 @@ struct PlaybackRequest {
   bool progressIsTerminal = false;  // --play: redraw one line with carriage returns
 };
 
-class PlaybackModule {
+class Playback {
  public:
-  virtual ~PlaybackModule() = default;
+  virtual ~Playback() = default;
   // Each returns zan's exit status, having printed its own one-line error
   // ("zan: ...") on standard error when it fails.
   virtual int renderWav(const PlaybackRequest& request) = 0;
@@ -49,6 +49,6 @@ inline constexpr const char* kPlayerProgram = "zan-play";
 inline constexpr const char* kHandedOverVariable = "ZAN_HANDED_OVER";
 
 // The player program's playback, linked in.
-PlaybackModule* playbackModule();
+Playback* builtInPlayback();
 
 }  // namespace zan::cli

@@ -43,7 +43,7 @@ std::string clockText(int64_t ms) {
   return buf;
 }
 
-class Module final : public PlaybackModule {
+class SynthPlayback final : public Playback {
  public:
 
   int renderWav(const PlaybackRequest& r) override {
@@ -101,9 +101,9 @@ class Module final : public PlaybackModule {
 
 }  // namespace
 
-PlaybackModule* playbackModule() {
-  static Module module;
-  return &module;
+Playback* builtInPlayback() {
+  static SynthPlayback playback;
+  return &playback;
 }
 
 }  // namespace zan::cli
