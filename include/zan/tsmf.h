@@ -437,7 +437,13 @@ class TSmf {
   void DirectiveCommand();
   void IncludeFile();
   // True when `keyword` stands at the cursor.
-  bool keywordAt(std::string_view keyword) const;
+  bool keywordAt(std::string_view keyword) const {
+    const size_t p = static_cast<size_t>(column - 1);
+    // The first byte decides most tries without a compare: "_tr" is tried
+    // against every underscore keyword on a line of music.
+    return column >= 1 && p < lineText.size() && !keyword.empty() && lineText[p] == keyword[0] &&
+           lineText.size() - p >= keyword.size() && lineText.compare(p, keyword.size(), keyword) == 0;
+  }
 
   // ---- Underscore commands (underscore.cpp) -----------------------------------
   void UnderscoreCommand();

@@ -8,14 +8,6 @@
 
 namespace zan {
 
-bool TSmf::keywordAt(std::string_view keyword) const {
-  const size_t p = static_cast<size_t>(column - 1);
-  // The first byte decides most tries without a call: "_tr" is tried
-  // against every underscore keyword on a line of music.
-  return column >= 1 && p < lineText.size() && !keyword.empty() && lineText[p] == keyword[0] &&
-         lineText.size() - p >= keyword.size() && lineText.compare(p, keyword.size(), keyword) == 0;
-}
-
 static bool readFileFromDisk(const std::string& name, std::string& contents) {
   std::string error;  // the error line names the file; the reason is not shown
   return ReadFile(toUtf8(name), contents, error);

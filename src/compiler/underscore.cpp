@@ -130,11 +130,19 @@ void TSmf::TrackCommand() {
     ReportError(4, "_tr");
     return;
   }
-  std::vector<int32_t> tracks;
   auto fail = [&] {
     trPending = 0;
     ReportError(4, "_tr");
   };
+  // One track, the common case, needs no list.
+  if (argCount == 1 && args[0].find('-') == std::string::npos) {
+    const int32_t t = readNumber(args[0], 1).value;
+    if (t < 0 || t >= kTrackCount) return fail();
+    curTrack = t;
+    trPending = 0;
+    return;
+  }
+  std::vector<int32_t> tracks;
   for (int i = argCount - 1; i >= 0; --i) {
     const std::string& a = args[static_cast<size_t>(i)];
     if (a.find('-') == std::string::npos) {
