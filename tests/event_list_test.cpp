@@ -131,6 +131,9 @@ TEST(EventListTest, GrowableArrayKeepsValuesAcrossEveryMove) {
   EXPECT_EQ(moved[total - 1], a[total - 1]);
   a.clear();
   EXPECT_TRUE(a.empty());
+  Tivent list;
+  EXPECT_TRUE(list.Add(5, nullptr, 0)) << "an event of no bytes is no failure";
+  EXPECT_EQ(list.Count(), 1);
   ASSERT_NE(a.append(3), nullptr);  // the memory is kept for the next fill
   EXPECT_EQ(a.size(), 3u);
 }

@@ -46,7 +46,8 @@ class GrowableArray {
   ~GrowableArray() { growable_detail::release(data_, capacity_ * sizeof(T)); }
 
   // Room for n more values at the end, uninitialised; nullptr (and nothing
-  // changed) when memory for them cannot be had.
+  // changed) when memory for them cannot be had, and for no values at all
+  // while the array has no memory yet.
   T* append(size_t n) {
     if (n > capacity_ - size_ && !reserve(size_ + n < 2 * capacity_ ? 2 * capacity_ : size_ + n)) return nullptr;
     T* p = data_ + size_;

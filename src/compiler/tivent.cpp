@@ -23,7 +23,7 @@ bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line)
     Long* where = longs_.append(1);
     if (!where) return false;
     uint8_t* to = data_.append(static_cast<size_t>(size));
-    if (!to) {
+    if (!to && size > 0) {
       longs_.resize(index);
       return false;
     }

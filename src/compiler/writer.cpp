@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -125,7 +126,7 @@ namespace {
 // permissions.
 int createBeside(const std::string& path, std::string& name) {
   static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  static uint64_t counter = 0;
+  static std::atomic<uint64_t> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
