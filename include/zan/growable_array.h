@@ -67,8 +67,8 @@ class GrowableArray {
   }
   // Keeps the memory for the next fill.
   void clear() { size_ = 0; }
-  // Only shrinks.
-  void resize(size_t n) {
+  // Drops the values from `n` on.
+  void shrinkTo(size_t n) {
     if (n < size_) size_ = n;
   }
   void swap(GrowableArray& o) noexcept {

@@ -182,12 +182,9 @@ int handOverPlayback(char** argv) {
   if (const char* named = std::getenv("ZAN_PLAYER"); named && *named) {
     path = named;
   } else {
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(".");
-    dir = dir.substr(0, dir.rfind('/') == std::string::npos ? 0 : dir.rfind('/'));
-    path = dir + "/../lib/zan/" + zan::cli::kPlayerProgram;
-    if (const std::string built = dir + "/" + zan::cli::kPlayerProgram;
+    const std::string dir = zan::AppDir();
+    path = dir + "../lib/zan/" + zan::cli::kPlayerProgram;
+    if (const std::string built = dir + zan::cli::kPlayerProgram;
         ::access(path.c_str(), X_OK) != 0 && ::access(built.c_str(), X_OK) == 0)
       path = built;
   }

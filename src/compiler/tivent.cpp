@@ -24,7 +24,7 @@ bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line)
     if (!where) return false;
     uint8_t* to = data_.append(static_cast<size_t>(size));
     if (!to && size > 0) {
-      longs_.resize(index);
+      longs_.shrinkTo(index);
       return false;
     }
     *where = Long{static_cast<uint32_t>(data_.size() - static_cast<size_t>(size)), size};
@@ -33,8 +33,8 @@ bool Tivent::Add(int32_t time, const uint8_t* bytes, int32_t size, int32_t line)
   Entry* e = entries_.append(1);
   if (!e) {
     if (!channel) {
-      longs_.resize(index);
-      data_.resize(data_.size() - static_cast<size_t>(size));
+      longs_.shrinkTo(index);
+      data_.shrinkTo(data_.size() - static_cast<size_t>(size));
     }
     return false;
   }
