@@ -60,10 +60,11 @@ class FaultTest : public ::testing::Test {
   // Runs zan in the directory with `args`, the shim failing as `fail` says.
   // A static program takes no preloaded library: with the shim, the program
   // run is zan's player program, the same main linked dynamically.
-  Run zan(const std::string& args, const std::string& fail = "") {
+  // `env` goes before the program (with the shim only).
+  Run zan(const std::string& args, const std::string& fail = "", const std::string& env0 = "") {
     std::string env;
     if (!fail.empty())
-      env = "ZAN_FAIL=" + fail + " LD_PRELOAD=" + ZAN_FAIL_IO_PATH +
+      env = env0 + " ZAN_FAIL=" + fail + " LD_PRELOAD=" + ZAN_FAIL_IO_PATH +
             " ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 ";
     const std::string program = fail.empty() ? ZAN_CLI_PATH : ZAN_PLAY_PATH;
     const std::string cmd = "cd '" + dir_.string() + "' && " + env + "'" + program + "' " + args +
@@ -124,12 +125,54 @@ TEST_F(FaultTest, FailedOrInterruptedWritesKeepThePreviousFile) {
       EXPECT_EQ(run.err, r.message);
     }
     EXPECT_EQ(readText(dir_ / r.target), kOld);
-    // A killed process cannot clean up after itself; any other failure does.
-    if (r.status != -SIGKILL) {
-      EXPECT_EQ(outputs(), std::vector<std::string>{r.target});
-    }
+    // Even a killed process leaves nothing: the file had no name yet.
+    EXPECT_EQ(outputs(), std::vector<std::string>{r.target});
     for (const std::string& f : outputs()) fs::remove(dir_ / f);
   }
+}
+
+// A run ended by a signal in the middle of a write, where the file system
+// keeps unnamed files and where it cannot (the shim's ZAN_NO_TMPFILE): the
+// half-written file goes with the process, the earlier one stays.
+TEST_F(FaultTest, ASignalDuringAWriteLeavesNoTemporaryFile) {
+  const std::string sf = soundFont();
+  struct Row {
+    const char* args;
+    const char* target;
+    const char* fail;
+    int signal;
+  } rows[] = {
+      {"-o out.mid song.zan", "out.mid", "write:TERM:3", SIGTERM},
+      {"-o out.mid song.zan", "out.mid", "write:INT:3", SIGINT},
+      {"-o out.mid song.zan", "out.mid", "write:HUP:2", SIGHUP},
+      {"--wav out.wav song.zan", "out.wav", "write:TERM:4", SIGTERM},
+  };
+  for (const char* env : {"", "ZAN_NO_TMPFILE=1"}) {
+    for (const Row& r : rows) {
+      SCOPED_TRACE(std::string(r.args) + " with " + r.fail + " " + env);
+      const bool wav = std::string(r.args).find("--wav") != std::string::npos;
+      if (wav && sf.empty()) continue;
+      std::ofstream(dir_ / r.target) << kOld;
+      const Run run = zan((wav ? "--soundfont " + sf + " " : std::string()) + r.args, r.fail, env);
+      EXPECT_EQ(run.status, 128 + r.signal) << run.err;
+      EXPECT_EQ(readText(dir_ / r.target), kOld);
+      EXPECT_EQ(outputs(), std::vector<std::string>{r.target});
+      for (const std::string& f : outputs()) fs::remove(dir_ / f);
+    }
+  }
+}
+
+TEST_F(FaultTest, AFileSizeLimitIsReportedNotFatal) {
+  std::ofstream(dir_ / "out.mid") << kOld;
+  // ulimit -f counts blocks of 512 bytes in this shell; the file is larger.
+  const std::string cmd = "cd '" + dir_.string() + "' && ulimit -f 1 && '" + ZAN_CLI_PATH +
+                          "' -o out.mid song.zan >/dev/null 2>'" + errFile().string() + "'";
+  const int raw = std::system(("sh -c \"" + cmd + "\"").c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 2);
+  EXPECT_EQ(readText(errFile()), "zan: cannot write out.mid: File too large\n");
+  EXPECT_EQ(readText(dir_ / "out.mid"), kOld);
+  EXPECT_EQ(outputs(), std::vector<std::string>{"out.mid"});
 }
 
 TEST_F(FaultTest, AFullOrReadOnlyFileSystemKeepsThePreviousFile) {

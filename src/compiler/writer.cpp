@@ -1,19 +1,14 @@
 // The end of a compile: every track's events sorted and written as one
 // format-1 Standard MIDI File, plus the number encoders handlers build
 // event bytes with.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
 
 #include "texts.h"
+#include "zan/output_file.h"
 #include "zan/smf_format.h"
 #include "zan/tsmf.h"
 
@@ -119,88 +114,19 @@ std::vector<uint8_t> TSmf::BuildSmf() {
   return file;
 }
 
-namespace {
-
-// A new file beside `path`, named after it and six random characters, that
-// no one else has: created with 0666 so that the umask alone decides its
-// permissions.
-int createBeside(const std::string& path, std::string& name) {
-  static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  static std::atomic<uint64_t> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t bits = (static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
-                     (static_cast<uint64_t>(getpid()) << 40)) +
-                    0x9E3779B97F4A7C15u * ++counter;
-    name = path + ".";
-    for (int i = 0; i < 6; ++i, bits /= 62) name += kDigits[bits % 62];
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-// Puts the complete file `tmp` in the place of `path`. An earlier file
-// trades names with the new one in one step, so that `path` always names a
-// whole file, and is then removed. Renaming straight over it made ext4 write
-// the new file out at once (its guard against empty files after a power
-// cut), which took longer than the whole compile of a long score.
-bool replaceWith(const std::string& tmp, const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {  // a folder is left to the rename to refuse
-    if (renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
-      unlink(tmp.c_str());  // now the earlier file
-      return true;
-    }
-    // Gone meanwhile, or a file system that cannot trade names: the rename
-    // below does it. Any other failure is the write's.
-    if (errno != ENOENT && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
-  }
-  return rename(tmp.c_str(), path.c_str()) == 0;
-}
-
-// Writes what `produce` hands to its sink into `path`, through a temporary
-// file in the same directory, so that a failed write never leaves a partial
-// file behind and an earlier file at `path` stays intact.
-void saveAtomically(const std::string& path,
-                    const std::function<void(const std::function<void(const std::vector<uint8_t>&)>&)>& produce) {
-  std::string tmp;
-  const int fd = createBeside(path, tmp);
-  if (fd < 0) throw WriteError("cannot create " + path + ": " + std::strerror(errno));
-  bool open = true;
-  auto fail = [&](const char* what, int err) {
-    if (open) close(fd);
-    unlink(tmp.c_str());
-    throw WriteError(std::string("cannot ") + what + " " + path + ": " + std::strerror(err));
-  };
+void TSmf::WriteSmf(const std::string& outputPath) {
+  OutputFile file;
+  if (!file.open(outputPath)) throw WriteError(file.error());
   try {
-    produce([&](const std::vector<uint8_t>& bytes) {
-      size_t done = 0;
-      while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-          if (errno == EINTR) continue;
-          fail("write", errno);
-        }
-        done += static_cast<size_t>(n);
-      }
+    emitSmf([&](const std::vector<uint8_t>& bytes) {
+      if (!file.write(bytes.data(), bytes.size())) throw WriteError(file.error());
     });
   } catch (const WriteError&) {
     throw;
   } catch (const std::exception&) {
-    fail("write", ENOMEM);
+    throw WriteError("cannot write " + outputPath + ": " + std::strerror(ENOMEM));
   }
-  open = false;
-  if (close(fd) != 0) fail("write", errno);
-  if (!replaceWith(tmp, path)) fail("write", errno);
-}
-
-}  // namespace
-
-void TSmf::WriteSmf(const std::string& outputPath) {
-  saveAtomically(outputPath, [this](const auto& put) { emitSmf(put); });
+  if (!file.commit()) throw WriteError(file.error());
   AddMessage("ok");
 }
 

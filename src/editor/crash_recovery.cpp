@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
@@ -62,11 +61,10 @@ void CrashRecovery::writeCopy() {
   QDir().mkpath(folder());
   const QString name = documentName_();
   const QString path = copyPathFor(name);
-  QSaveFile file(path);
   QString text = editor_->toPlainText();
   QByteArray bytes = QByteArray(kMagic) + '\n' + name.toUtf8() + '\n' + text.toUtf8();
-  if (!openForSaving(file) || file.write(bytes) != bytes.size() || !file.commit()) {
-    emit writeFailed(QString("Cannot keep a recovery copy in %1: %2").arg(folder(), file.errorString()));
+  if (QString error; !saveBytes(path, bytes, error)) {
+    emit writeFailed(QString("Cannot keep a recovery copy in %1: %2").arg(folder(), error));
     return;
   }
   // The document was renamed since the last copy: that copy is stale.

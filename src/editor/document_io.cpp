@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "zan/cp932.h"
+#include "zan/output_file.h"
 
 namespace {
 
@@ -58,7 +58,14 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
   return true;
 }
 
-bool openForSaving(QSaveFile& file) { return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+bool saveBytes(const QString& path, const QByteArray& bytes, QString& error) {
+  zan::OutputFile file;
+  if (file.open(QFile::encodeName(path).toStdString()) && file.write(bytes.constData(), static_cast<size_t>(bytes.size())) &&
+      file.commit())
+    return true;
+  error = QString::fromStdString(file.reason());
+  return false;
+}
 
 bool saveDocument(const QString& path, const QStringList& lines, TextEncoding encoding, QString& error) {
   QString text = lines.join("\r\n");
@@ -70,21 +77,7 @@ bool saveDocument(const QString& path, const QStringList& lines, TextEncoding en
     std::string cp = zan::toCp932(text.toStdString());
     bytes = QByteArray(cp.data(), static_cast<qsizetype>(cp.size()));
   }
-  QSaveFile file(path);
-  if (!openForSaving(file)) {
-    error = file.errorString();
-    return false;
-  }
-  if (file.write(bytes) != bytes.size()) {
-    error = file.errorString();
-    file.cancelWriting();
-    return false;
-  }
-  if (!file.commit()) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
+  return saveBytes(path, bytes, error);
 }
 
 QString firstUnencodable(const QString& text) {

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-class QSaveFile;
-
 enum class TextEncoding { Cp932, Utf8 };
 
 struct LoadedDocument {
@@ -25,11 +23,11 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error);
 // '?': callers check with firstUnencodable() first.
 bool saveDocument(const QString& path, const QStringList& lines, TextEncoding encoding, QString& error);
 
-// Opens a QSaveFile for writing, without Qt's write buffer. Every file the
-// editor saves goes through it: buffered, a write that fails when commit()
-// flushes the buffer (a full disk) goes unnoticed by QSaveFile, which then
-// reports success and puts an empty or short file in place of the old one.
-bool openForSaving(QSaveFile& file);
+// Writes `bytes` to `path` as zan writes every file (zan/output_file.h): a
+// failed write leaves the old file whole, a link stays a link, a replaced
+// file keeps its permissions, a device is written in place. Every file the
+// editor saves goes through it. False with `error` set to the reason.
+bool saveBytes(const QString& path, const QByteArray& bytes, QString& error);
 
 // The first character of `text` that CP932 cannot hold, or an empty string.
 QString firstUnencodable(const QString& text);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QSaveFile>
 #include <QToolBar>
 
 #include <exception>
@@ -263,15 +262,14 @@ bool TfrmMain::exportTo(const QString& path) {
     return false;
   }
   QFile source(midPath());
-  QSaveFile target(path);  // written beside the target, then renamed over it
-  if (!source.open(QIODevice::ReadOnly) || !openForSaving(target)) {
-    setStatus("Not exported: " + (source.isOpen() ? target.errorString() : source.errorString()));
+  if (!source.open(QIODevice::ReadOnly)) {
+    setStatus("Not exported: " + source.errorString());
     return false;
   }
-  QByteArray bytes = source.readAll();
-  if (target.write(bytes) != bytes.size() || !target.commit()) {
-    setStatus("Not exported: " + target.errorString());
-    ErrorBox(QString("Cannot export \"%1\": %2").arg(path, target.errorString()));
+  const QByteArray bytes = source.readAll();
+  if (QString error; !saveBytes(path, bytes, error)) {
+    setStatus("Not exported: " + error);
+    ErrorBox(QString("Cannot export \"%1\": %2").arg(path, error));
     return false;
   }
   return true;

@@ -2,7 +2,6 @@
 
 #include <QDataStream>
 #include <QFile>
-#include <QSaveFile>
 
 #include "document_io.h"
 
@@ -76,9 +75,8 @@ bool readSettingsFile(const QString& path, EditorSettings& settings) {
 }
 
 bool writeSettingsFile(const QString& path, const EditorSettings& settings) {
-  QSaveFile file(path);
-  if (!openForSaving(file)) return false;
-  QDataStream out(&file);
+  QByteArray bytes;
+  QDataStream out(&bytes, QIODevice::WriteOnly);
   out.setVersion(kStreamVersion);
   const QFont& f = settings.font;
   int pixelSize = f.pixelSize() > 0 ? f.pixelSize() : qRound(f.pointSizeF() * 96.0 / 72.0);
@@ -89,9 +87,6 @@ bool writeSettingsFile(const QString& path, const EditorSettings& settings) {
   out << packColour(settings.markColour);
   out << quint8(settings.editMark) << quint8(settings.toolBar) << quint8(settings.messageView)
       << quint8(settings.errorBeep);
-  if (out.status() != QDataStream::Ok) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  QString error;
+  return out.status() == QDataStream::Ok && saveBytes(path, bytes, error);
 }

@@ -148,8 +148,9 @@ inline constexpr double kRenderTailSeconds = 1.5;
 // to a stereo 16-bit WAV file at config.sampleRate, as fast as the machine
 // allows. After the last event the render goes on while the synthesizer
 // still sounds, for `tailSeconds` at most, so that releases and reverb are
-// not cut off. The file is written to a temporary name and renamed, so a
-// failed render leaves no partial file. Throws PlayerError.
+// not cut off. The file is written as zan writes every file
+// (zan/output_file.h): a failed render leaves no partial file. A `wavPath`
+// of "-" is standard output. Throws PlayerError.
 void renderWav(const std::string& smfPath, const std::string& wavPath, const PlayerConfig& config,
                double tailSeconds = kRenderTailSeconds, const TrackSelection& tracks = {});
 // The same for a file already in memory; `name` names it in errors.

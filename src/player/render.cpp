@@ -1,15 +1,17 @@
 // The offline render: the playback scheduler driven as fast as the synthesizer
 // goes, its sound written to a WAV file.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "player.h"
+#include "zan/output_file.h"
 #include "scheduler.h"
 #include "synth_output.h"
 
@@ -54,60 +56,51 @@ int16_t toPcm(float sample) {
   return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
 
-// A file written under a temporary name beside its target and renamed over it
-// once complete; removed if abandoned.
-class AtomicFile {
+// Where the render goes. A file is written as zan writes every file
+// (zan/output_file.h), its header patched once the length is known. What
+// cannot seek (standard output, a FIFO, a device) gets the whole render held
+// in memory first, so that the header with its sizes goes out first.
+class WavSink {
  public:
-  explicit AtomicFile(std::string path) : path_(std::move(path)) {
-    temp_ = path_ + ".tmp" + std::to_string(::getpid());
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw PlayerError("cannot write " + path_ + ": " + std::strerror(errno));
+  explicit WavSink(const std::string& path) : path_(path) {
+    if (path == "-") return;
+    if (!file_.open(path)) throw PlayerError(file_.error());
   }
-  ~AtomicFile() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      ::unlink(temp_.c_str());
-    }
-  }
-  AtomicFile(const AtomicFile&) = delete;
-  AtomicFile& operator=(const AtomicFile&) = delete;
-
   void write(const uint8_t* data, size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(fd_, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) fail();
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
+    if (path_ == "-" || !file_.seekable())
+      held_.insert(held_.end(), data, data + size);
+    else if (!file_.write(data, size))
+      throw PlayerError(file_.error());
   }
-  void writeAt(off_t offset, const uint8_t* data, size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::pwrite(fd_, data, size, offset);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) fail();
-      data += n;
-      size -= static_cast<size_t>(n);
-      offset += n;
+  void commit(const std::vector<uint8_t>& header) {
+    if (path_ == "-") {
+      std::copy(header.begin(), header.end(), held_.begin());
+      writeStdout();
+      return;
     }
-  }
-  void commit() {
-    if (::fsync(fd_) != 0) fail();
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 || ::rename(temp_.c_str(), path_.c_str()) != 0) {
-      const int err = errno;
-      ::unlink(temp_.c_str());
-      throw PlayerError("cannot write " + path_ + ": " + std::strerror(err));
+    if (!file_.seekable()) {
+      std::copy(header.begin(), header.end(), held_.begin());
+      if (!file_.write(held_.data(), held_.size())) throw PlayerError(file_.error());
+    } else if (!file_.writeAt(0, header.data(), header.size())) {
+      throw PlayerError(file_.error());
     }
+    if (!file_.commit(true)) throw PlayerError(file_.error());
   }
 
  private:
-  [[noreturn]] void fail() { throw PlayerError("cannot write " + path_ + ": " + std::strerror(errno)); }
+  void writeStdout() {
+    size_t done = 0;
+    while (done < held_.size()) {
+      const ssize_t n = ::write(STDOUT_FILENO, held_.data() + done, held_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw PlayerError(std::string("cannot write standard output: ") + std::strerror(n < 0 ? errno : EIO));
+      done += static_cast<size_t>(n);
+    }
+  }
 
   std::string path_;
-  std::string temp_;
-  int fd_ = -1;
+  zan::OutputFile file_;
+  std::vector<uint8_t> held_;
 };
 
 }  // namespace
@@ -137,7 +130,7 @@ void render(const Sequence& sequence, const std::string& wavPath, const PlayerCo
   // The RIFF sizes are 32-bit: about six and a half hours at 44.1 kHz.
   if (maxDataBytes > 0xFFFFFFFFu - kWavHeaderBytes) throw PlayerError("the music is too long for a WAV file");
 
-  AtomicFile file(wavPath);
+  WavSink file(wavPath);
   // The tail's length is known only at the end: the header is written again then.
   const auto rate = static_cast<uint32_t>(synth.sampleRate());
   const std::vector<uint8_t> placeholder = wavHeader(rate, 0);
@@ -173,8 +166,7 @@ void render(const Sequence& sequence, const std::string& wavPath, const PlayerCo
   }
   const std::vector<uint8_t> header =
       wavHeader(rate, static_cast<uint32_t>(static_cast<uint64_t>(written) * kChannelsOut * kBytesPerSample));
-  file.writeAt(0, header.data(), header.size());
-  file.commit();
+  file.commit(header);
 }
 
 }  // namespace

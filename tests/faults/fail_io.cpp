@@ -5,14 +5,19 @@
  *   ZAN_FAIL=rename:EIO:1     the first rename() or renameat2() fails with EIO
  *   ZAN_FAIL=fsync:EIO:1      the first fsync() fails
  *   ZAN_FAIL=write:KILL:2     the process is killed (SIGKILL) at its 2nd write()
+ *   ZAN_FAIL=write:TERM:2     ... sent SIGTERM (INT and HUP too), which it may handle
  *
  * Only writes to regular files count (the terminal and pipes are left alone,
  * so that messages still reach the test). With ZAN_FAIL_UNTIL_ARMED set,
  * nothing fails until the program under test sets ZAN_FAIL_ARMED (a test
  * that prepares its files first). With ZAN_FAIL_PATH set, only writes to
- * files whose path contains it count (a program writing other files first). */
+ * files whose path contains it count (a program writing other files first).
+ * With ZAN_NO_TMPFILE set, open() refuses O_TMPFILE as a file system without
+ * unnamed files does (EOPNOTSUPP). */
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,7 +27,7 @@
 
 static char fail_call[16];
 static int fail_errno;
-static int fail_kill;
+static int fail_signal;
 static long fail_from = -1;
 static long calls;
 
@@ -35,7 +40,10 @@ static void setup(void) {
   long n;
   if (!spec || sscanf(spec, "%15[a-z]:%15[A-Z]:%ld", fail_call, what, &n) != 3) return;
   fail_from = n;
-  if (strcmp(what, "KILL") == 0) fail_kill = 1;
+  if (strcmp(what, "KILL") == 0) fail_signal = SIGKILL;
+  else if (strcmp(what, "TERM") == 0) fail_signal = SIGTERM;
+  else if (strcmp(what, "INT") == 0) fail_signal = SIGINT;
+  else if (strcmp(what, "HUP") == 0) fail_signal = SIGHUP;
   else if (strcmp(what, "ENOSPC") == 0) fail_errno = ENOSPC;
   else if (strcmp(what, "EROFS") == 0) fail_errno = EROFS;
   else fail_errno = EIO;
@@ -49,7 +57,10 @@ static int should_fail(const char* name) {
   if (fail_from < 0 || strcmp(name, fail_call) != 0) return 0;
   if (getenv("ZAN_FAIL_UNTIL_ARMED") && !getenv("ZAN_FAIL_ARMED")) return 0;
   if (++calls < fail_from) return 0;
-  if (fail_kill) raise(SIGKILL);
+  if (fail_signal) {
+    raise(fail_signal);
+    return 0;  /* handled: the call goes on */
+  }
   errno = fail_errno;
   return 1;
 }
@@ -81,6 +92,29 @@ static ssize_t fail_pwrite(const char* name, int fd, const void* buf, size_t cou
 }
 ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) { return fail_pwrite("pwrite", fd, buf, count, offset); }
 ssize_t pwrite64(int fd, const void* buf, size_t count, off_t offset) { return fail_pwrite("pwrite64", fd, buf, count, offset); }
+
+static int open_with(const char* name, const char* path, int flags, mode_t mode) {
+  int (*real)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, name);
+  if ((flags & O_TMPFILE) == O_TMPFILE && getenv("ZAN_NO_TMPFILE")) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return real(path, flags, mode);
+}
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
+  va_end(args);
+  return open_with("open", path, flags, mode);
+}
+int open64(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
+  va_end(args);
+  return open_with("open64", path, flags, mode);
+}
 
 int fsync(int fd) {
   static int (*real)(int);
