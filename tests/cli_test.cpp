@@ -1,6 +1,8 @@
 // The command-line compiler, run as a program: messages, exit status and the
 // output file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -240,6 +242,101 @@ TEST_F(CliTest, InputThatWouldBeDestroyedIsRefused) {
     EXPECT_EQ(readText(dir_ / "song.mid"), midi);
     EXPECT_EQ(readText(dir_ / "x.zan"), "c\n");
   }
+}
+
+TEST_F(CliTest, TheScoreOnStandardInputAndTwoOutputsOfOneNameAreRefused) {
+  write("x.zan", "c\n");
+  fs::create_symlink("x.zan", dir_ / "link.zan");
+  struct Row {
+    const char* args;
+    const char* message;
+  } rows[] = {
+      {"-o x.zan -", "zan: x.zan is the score itself: choose another output file\n"},
+      {"-o link.zan -", "zan: link.zan is the score itself: choose another output file\n"},
+      {"-o same.x --wav same.x x.zan", "zan: -o same.x and --wav same.x name the same file: choose two (see zan --help)\n"},
+      {"-o ./same.x --wav=same.x x.zan",
+       "zan: -o ./same.x and --wav same.x name the same file: choose two (see zan --help)\n"},
+      {"-o - --wav - x.zan", "zan: -o - and --wav - cannot both write to standard output (see zan --help)\n"},
+  };
+  for (const Row& r : rows) {
+    const Run run = zan(r.args, (dir_ / "x.zan").string());
+    EXPECT_EQ(run.status, 2) << r.args;
+    EXPECT_EQ(run.err, r.message) << r.args;
+    EXPECT_EQ(readText(dir_ / "x.zan"), "c\n") << r.args;
+    EXPECT_EQ(files(), (std::vector<std::string>{"link.zan", "x.zan"})) << r.args;
+  }
+}
+
+TEST_F(CliTest, OptionsTakeTheirValuesEitherWayAndDashDashEndsThem) {
+  write("song.zan", "t120 c\n");
+  write("bad.zan", "c\nx\n");
+  write("-dash.zan", "t120 c\n");
+  struct Row {
+    const char* args;
+    int status;
+    const char* out;
+    std::vector<std::string> files;  // besides the three scores
+  } rows[] = {
+      {"--diagnostics gcc bad.zan", 1, nullptr, {"bad.mid"}},
+      {"--diagnostics=gcc bad.zan", 1, nullptr, {"bad.mid"}},
+      {"-o out.mid song.zan", 0, "Compile Start\nok\n", {"out.mid"}},
+      {"-oout.mid song.zan", 0, "Compile Start\nok\n", {"out.mid"}},
+      {"--mute=1 --gain=2 -o out.mid song.zan", 0, "Compile Start\nok\n", {"out.mid"}},
+      {"-- -dash.zan", 0, "Compile Start\nok\n", {"-dash.mid"}},
+      {"-o out.mid -- -dash.zan", 0, "Compile Start\nok\n", {"out.mid"}},
+      {"--check song.zan", 0, "Compile Start\nok\n", {}},
+      {"--check bad.zan", 1, nullptr, {}},
+      {"--check --diagnostics=gcc bad.zan", 1, nullptr, {}},
+      {"--check -o out.mid song.zan", 2, "", {}},
+      {"--check --play song.zan", 2, "", {}},
+      {"--play=yes song.zan", 2, "", {}},
+      {"--diagnostics=xml song.zan", 2, "", {}},
+      {"--diagnostics song.zan", 2, "", {}},
+      {"-dash.zan", 2, "", {}},
+  };
+  std::string gcc;  // both spellings of --diagnostics print the same
+  for (const Row& r : rows) {
+    const Run run = zan(r.args);
+    EXPECT_EQ(run.status, r.status) << r.args << ": " << run.err;
+    if (r.out) {
+      EXPECT_EQ(run.out, r.out) << r.args;
+    }
+    if (std::string(r.args).find("gcc") != std::string::npos) {
+      if (gcc.empty()) gcc = run.out;
+      EXPECT_EQ(run.out, gcc) << r.args;
+      EXPECT_NE(run.out.find("bad.zan:2:1: error:"), std::string::npos) << run.out;
+    }
+    if (r.status == 2) {
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << r.args << ": " << run.err;
+    }
+    std::vector<std::string> expected = r.files;
+    for (const char* score : {"-dash.zan", "bad.zan", "song.zan"}) expected.push_back(score);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files(), expected) << r.args;
+    for (const std::string& f : r.files) fs::remove(dir_ / f);
+  }
+}
+
+// Private copies of /dev/null and /dev/full in the test's folder; and the
+// real standard output through its /dev name.
+TEST_F(CliTest, ADeviceOrStandardOutputNamedAsOutputIsWrittenNotReplaced) {
+  write("song.zan", "t120 c\n");
+  Run run = zan("-o /dev/stdout song.zan");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(run.out.data()), run.out.size()), kOneNoteFile);
+  EXPECT_EQ(run.err, "Compile Start\nok\n");
+  if (::mknod((dir_ / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+      ::mknod((dir_ / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "cannot make device nodes here (not root?)";
+  run = zan("-o null song.zan");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Compile Start\nok\n");
+  run = zan("-o full song.zan");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zan: cannot write full: No space left on device\n");
+  EXPECT_TRUE(fs::is_character_file(dir_ / "null"));
+  EXPECT_TRUE(fs::is_character_file(dir_ / "full"));
+  EXPECT_EQ(files(), (std::vector<std::string>{"full", "null", "song.zan"}));
 }
 
 TEST_F(CliTest, DashOWritesTheFileToStandardOutputAndMessagesToStandardError) {

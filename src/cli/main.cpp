@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "playback.h"
 #include "zan/compile_report.h"
 #include "zan/cp932.h"
+#include "zan/output_file.h"
 #include "zan/text_helpers.h"
 #include "zan/tsmf.h"
 
@@ -42,10 +44,14 @@ constexpr const char* kUsage =
     "\n"
     "SCORE is a file (CP932 or UTF-8 text), or - for standard input.\n"
     "\n"
-    "Options:\n"
+    "Options (an option's value may also follow it after =, as in\n"
+    "--wav=song.wav; -- ends the options, for a score whose name begins\n"
+    "with -):\n"
     "  -o OUT      write the MIDI file to OUT (default: SCORE with .mid, or\n"
     "              out.mid for standard input); - writes it to standard\n"
-    "              output, and the messages go to standard error\n"
+    "              output, and the messages go to standard error. A device\n"
+    "              or FIFO is written in place; a link, the file it names\n"
+    "  --check     compile and report only: no file is written\n"
     "  --listing   after the messages, print the compiled lines with their\n"
     "              macro expansions, numbered from 0\n"
     "  --diagnostics=gcc\n"
@@ -54,9 +60,10 @@ constexpr const char* kUsage =
     "  --diagnostics=json\n"
     "              print the messages as one JSON document\n"
     "  --play      after a compile without errors, play the music with the\n"
-    "              built-in synthesizer (Ctrl+C stops)\n"
+    "              built-in synthesizer (Ctrl+C stops, exit status 130)\n"
     "  --wav WAV   after a compile without errors, render the music to WAV\n"
-    "              (stereo 16-bit); without -o no MIDI file is written\n"
+    "              (stereo 16-bit; - for standard output); without -o no\n"
+    "              MIDI file is written\n"
     "  --soundfont SF2\n"
     "              the SoundFont for --play and --wav (default: the first of\n"
     "              FluidR3_GM.sf2, TimGM6mb.sf2, default-GM.sf2, default.sf2\n"
@@ -73,7 +80,8 @@ constexpr const char* kUsage =
     "  --mute TRACKS\n"
     "              --play and --wav: the tracks (numbers as in _tr, joined\n"
     "              with commas, e.g. 1,3) play no notes; their controllers\n"
-    "              and programs still go out\n"
+    "              and programs still go out; a track with no events is\n"
+    "              refused\n"
     "  --solo TRACKS\n"
     "              --play and --wav: only these tracks play notes (a muted\n"
     "              one stays silent)\n"
@@ -83,13 +91,14 @@ constexpr const char* kUsage =
     "Exit status: 0 compiled without errors, 1 compiled with errors (the file\n"
     "is still written; nothing is played or rendered), 2 usage error, input\n"
     "that is not a score, a file that cannot be read or written, or playback\n"
-    "that cannot start.\n";
+    "that cannot start; 130 --play stopped by Ctrl+C.\n";
 
 struct Options {
   std::string score;
   std::string output;     // "" = the default; "-" = standard output
   bool outputGiven = false;
   bool listing = false;
+  bool check = false;     // compile and report, write nothing
   std::string diagnostics;  // "" = the message lines; "gcc" or "json"
   bool play = false;
   std::string wav;        // "" = no render
@@ -127,12 +136,39 @@ bool readAll(const std::string& path, std::string& out, std::string& error) {
 }
 
 // True when `output` is the file `input` (through links and other
-// spellings): writing it would destroy what is being read.
+// spellings, standard input included): writing it would destroy what is
+// being read.
 bool sameFile(const std::string& input, const std::string& output) {
-  if (input == "-" || output.empty() || output == "-") return false;
-  struct stat a {}, b {};
-  return ::stat(input.c_str(), &a) == 0 && ::stat(output.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
+  if (output.empty() || output == "-") return false;
+  if (input == "-") {
+    struct stat in {}, out {};
+    return ::fstat(STDIN_FILENO, &in) == 0 && S_ISREG(in.st_mode) && ::stat(output.c_str(), &out) == 0 &&
+           in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+  }
+  return zan::SameFile(input, output);
+}
+
+// A signal that ends the run while a file is written takes the file's
+// temporary name with it, then ends the process as the signal would.
+void removeTemporaryFilesAndDie(int signal) {
+  zan::RemovePendingTemporaryFiles();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void guardWrites() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction action {}, previous {};
+    action.sa_handler = removeTemporaryFilesAndDie;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, &previous);
+    // A signal the caller ignores (a background job's SIGINT, nohup's
+    // SIGHUP) stays ignored.
+    if (previous.sa_handler == SIG_IGN) sigaction(signal, &previous, nullptr);
+  }
+  // Past a file-size limit (ulimit -f) a write fails with "File too large"
+  // instead of the process dying without a word.
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Reads a number option's value; false when it is not a number.
@@ -159,18 +195,20 @@ bool parseTracks(const std::string& text, std::vector<int>& tracks) {
 }
 
 #ifdef ZAN_PLAYBACK_LINKED
-// The file's track chunks of `tracks`; a track without events has none and
-// is named in a warning.
-std::vector<int> chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, const char* option) {
-  std::vector<int> chunks;
+// The file's track chunks of `tracks`; false, with the reason, when one of
+// them has no events (and so no chunk to mute or solo): a misspelt number
+// would otherwise play what the user meant to silence.
+bool chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, const char* option, std::vector<int>& chunks,
+              std::string& error) {
   for (int t : tracks) {
     const int chunk = smf.chunkOfTrack(t);
-    if (chunk < 0)
-      std::cerr << "zan: warning: " << option << " " << t << ": track " << t << " has no events\n";
-    else
-      chunks.push_back(chunk);
+    if (chunk < 0) {
+      error = std::string(option) + " " + std::to_string(t) + ": track " + std::to_string(t) + " has no events";
+      return false;
+    }
+    chunks.push_back(chunk);
   }
-  return chunks;
+  return true;
 }
 #endif
 
@@ -196,27 +234,57 @@ int handOverPlayback(char** argv) {
 #endif
 
 // Parses the command line into `opt`; returns an exit status when the run
-// ends here (help, version, a usage error), else -1.
+// ends here (help, version, a usage error), else -1. An option's value
+// follows it as the next argument or after "=" ("-oOUT" too); "--" ends
+// the options.
 int parseArguments(int argc, char** argv, Options& opt) {
   bool haveScore = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](const char* what) -> const char* {
+    const std::string arg = argv[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      if (haveScore) return fail("only one score can be compiled at a time (see zan --help)");
+      opt.score = arg;
+      haveScore = true;
+      continue;
+    }
+    std::string a = arg;                 // the option's name
+    std::optional<std::string> attached;  // its value when given in the same argument
+    if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      a = arg.substr(0, eq);
+      attached = arg.substr(eq + 1);
+    } else if (arg.rfind("-o", 0) == 0 && arg.size() > 2 && arg[2] != '-') {
+      a = "-o";
+      attached = arg.substr(2);
+    }
+    auto value = [&](const char* what) -> std::optional<std::string> {
+      if (attached) return attached;
       if (i + 1 >= argc) {
         fail(a + " needs " + what + " (see zan --help)");
-        return nullptr;
+        return std::nullopt;
       }
-      return argv[++i];
+      return std::string(argv[++i]);
     };
     auto number = [&](double& out, auto valid, const char* range) {
-      const char* v = value("a number");
+      const std::optional<std::string> v = value("a number");
       if (!v) return false;
-      if (!parseNumber(v, out) || !valid(out)) {
-        fail(a + " " + v + ": " + range + " (see zan --help)");
+      if (!parseNumber(v->c_str(), out) || !valid(out)) {
+        fail(a + " " + *v + ": " + range + " (see zan --help)");
         return false;
       }
       return true;
     };
+    const bool takesValue = a == "-o" || a == "--wav" || a == "--soundfont" || a == "--diagnostics" ||
+                            a == "--gain" || a == "--rate" || a == "--tail" || a == "--mute" || a == "--solo";
+    if (attached && !takesValue) {
+      if (a == "--help" || a == "--version" || a == "--listing" || a == "--check" || a == "--play")
+        return fail(a + " takes no value (see zan --help)");
+      return fail("unknown option " + a + " (see zan --help)");
+    }
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return kExitOk;
@@ -227,20 +295,22 @@ int parseArguments(int argc, char** argv, Options& opt) {
     }
     if (a == "--listing") {
       opt.listing = true;
-    } else if (a.rfind("--diagnostics=", 0) == 0) {
-      opt.diagnostics = a.substr(14);
+    } else if (a == "--check") {
+      opt.check = true;
+    } else if (a == "--diagnostics") {
+      const std::optional<std::string> v = value("a form, gcc or json");
+      if (!v) return kExitFailure;
+      opt.diagnostics = *v;
       if (opt.diagnostics != "gcc" && opt.diagnostics != "json")
-        return fail(a + ": the forms are --diagnostics=gcc and --diagnostics=json (see zan --help)");
+        return fail(a + " " + *v + ": the forms are --diagnostics=gcc and --diagnostics=json (see zan --help)");
     } else if (a == "--play") {
       opt.play = true;
     } else if (a == "--wav" || a == "--soundfont" || a == "-o") {
-      const char* v = value("a file name");
+      const std::optional<std::string> v = value("a file name");
       if (!v) return kExitFailure;
-      (a == "--wav" ? opt.wav : a == "--soundfont" ? opt.soundFont : opt.output) = v;
+      if (v->empty()) return fail(a + " needs a file name (see zan --help)");
+      (a == "--wav" ? opt.wav : a == "--soundfont" ? opt.soundFont : opt.output) = *v;
       if (a == "-o") opt.outputGiven = true;
-    } else if (a.rfind("-o", 0) == 0 && a.size() > 2 && a[2] != '-') {
-      opt.output = a.substr(2);
-      opt.outputGiven = true;
     } else if (a == "--gain") {
       if (!number(opt.gain, [](double g) { return g >= 0 && g <= 10; }, "the gain is 0 to 10")) return kExitFailure;
     } else if (a == "--rate") {
@@ -251,20 +321,25 @@ int parseArguments(int argc, char** argv, Options& opt) {
       if (!number(opt.tail, [](double t) { return t >= 0 && t <= 600; }, "the tail is 0 to 600 seconds"))
         return kExitFailure;
     } else if (a == "--mute" || a == "--solo") {
-      const char* v = value("track numbers");
+      const std::optional<std::string> v = value("track numbers");
       if (!v) return kExitFailure;
-      if (!parseTracks(v, a == "--mute" ? opt.mute : opt.solo))
-        return fail(a + " " + v + ": track numbers 0 to 127 joined with commas (see zan --help)");
-    } else if (a.size() > 1 && a[0] == '-') {
-      return fail("unknown option " + a + " (see zan --help)");
-    } else if (haveScore) {
-      return fail("only one score can be compiled at a time (see zan --help)");
+      if (!parseTracks(*v, a == "--mute" ? opt.mute : opt.solo))
+        return fail(a + " " + *v + ": track numbers 0 to 127 joined with commas (see zan --help)");
     } else {
-      opt.score = a;
-      haveScore = true;
+      return fail("unknown option " + a + " (see zan --help)");
     }
   }
   if (!haveScore) return fail("no score given (see zan --help)");
+  // Standard output by another name is standard output, with the messages
+  // moved out of the file's way.
+  for (std::string* out : {&opt.output, &opt.wav})
+    if (*out == "/dev/stdout" || *out == "/dev/fd/1" || *out == "/proc/self/fd/1") *out = "-";
+  if (opt.check && (opt.outputGiven || opt.play || !opt.wav.empty()))
+    return fail("--check writes and plays nothing: it cannot be given with -o, --wav or --play (see zan --help)");
+  if (opt.outputGiven && opt.output == "-" && opt.wav == "-")
+    return fail("-o - and --wav - cannot both write to standard output (see zan --help)");
+  if (opt.outputGiven && opt.output != "-" && !opt.wav.empty() && opt.wav != "-" && zan::SameFile(opt.output, opt.wav))
+    return fail("-o " + opt.output + " and --wav " + opt.wav + " name the same file: choose two (see zan --help)");
   return -1;
 }
 
@@ -321,10 +396,12 @@ int main(int argc, char** argv) {
   // Before anything is read: standard input is the player program's to read.
   if (opt.play || !opt.wav.empty()) return handOverPlayback(argv);
 #endif
-  // --wav alone renders from memory; otherwise the file goes where it always did.
-  const bool writeFile = opt.outputGiven || opt.wav.empty();
+  guardWrites();
+  // --wav alone renders from memory; otherwise the file goes where it always
+  // did; --check writes nothing.
+  const bool writeFile = !opt.check && (opt.outputGiven || opt.wav.empty());
   if (!opt.outputGiven) opt.output = defaultOutput(opt.score);
-  const bool toStdout = opt.output == "-";
+  const bool toStdout = writeFile && opt.output == "-";
   std::string bytes, error;
   if (!readAll(opt.score, bytes, error)) return fail(error);
   // What is not a score is refused before anything is written: "zan
@@ -351,8 +428,9 @@ int main(int argc, char** argv) {
                 << score.firstLostLine << ")\n";
     smf.sourceLines.setText(score.cp932);
   }
-  // With the MIDI file on standard output, the messages go to standard error.
-  std::ostream& messages = toStdout ? std::cerr : std::cout;
+  // With the MIDI file or the WAV on standard output, the messages go to
+  // standard error.
+  std::ostream& messages = toStdout || opt.wav == "-" ? std::cerr : std::cout;
   std::string out;
   std::optional<zan::DiagnosticCollector> collector;
   if (!opt.diagnostics.empty()) {
@@ -412,9 +490,10 @@ int main(int argc, char** argv) {
   request.sampleRate = opt.rate;
   request.tailSeconds = opt.tail;
   request.wavPath = opt.wav;
-  request.mutedTracks = chunksOf(smf, opt.mute, "--mute");
-  request.soloedTracks = chunksOf(smf, opt.solo, "--solo");
-  request.progress = toStdout ? stderr : stdout;
+  if (std::string trackError; !chunksOf(smf, opt.mute, "--mute", request.mutedTracks, trackError) ||
+                              !chunksOf(smf, opt.solo, "--solo", request.soloedTracks, trackError))
+    return fail(trackError);
+  request.progress = toStdout || opt.wav == "-" ? stderr : stdout;
   request.progressIsTerminal = ::isatty(::fileno(request.progress)) == 1;
   if (!opt.wav.empty())
     if (const int status = playback->renderWav(request); status != kExitOk) return status;

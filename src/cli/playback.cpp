@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <thread>
 
 #include "playback.h"
@@ -30,10 +31,11 @@ player::PlayerConfig configOf(const PlaybackRequest& r) {
   return config;
 }
 
-// Set by SIGINT while playing; the loop stops the player.
+// The signal (SIGINT, SIGTERM or SIGHUP) that asked playback to end; the
+// loop stops the player, so that no note is left sounding.
 volatile std::sig_atomic_t interrupted = 0;
 
-void onInterrupt(int) { interrupted = 1; }
+void onInterrupt(int signal) { interrupted = signal; }
 
 // "1:02.5" for 62 500 ms.
 std::string clockText(int64_t ms) {
@@ -76,8 +78,9 @@ class SynthPlayback final : public Playback {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    sigaction(SIGINT, &action, &previous);
+    constexpr int kEnding[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous[std::size(kEnding)] {};
+    for (size_t i = 0; i < std::size(kEnding); ++i) sigaction(kEnding[i], &action, &previous[i]);
     const std::string length = clockText(player.lengthMs());
     auto show = [&](const char* lead, const char* end) {
       std::fprintf(r.progress, "%s  %s / %s%s", lead, clockText(player.positionMs()).c_str(), length.c_str(), end);
@@ -94,7 +97,14 @@ class SynthPlayback final : public Playback {
     player.stop();
     show(r.progressIsTerminal ? "\r" : "", "\n");
     player.close();
-    sigaction(SIGINT, &previous, nullptr);
+    for (size_t i = 0; i < std::size(kEnding); ++i) sigaction(kEnding[i], &previous[i], nullptr);
+    // Ctrl+C ends with the status shells expect of it; SIGTERM and SIGHUP,
+    // the sound ended, end the process as they would have.
+    if (interrupted == SIGINT) return 128 + SIGINT;
+    if (interrupted != 0) {
+      std::signal(interrupted, SIG_DFL);
+      std::raise(interrupted);
+    }
     return kExitOk;
   }
 };

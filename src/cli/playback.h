@@ -36,7 +36,8 @@ class Playback {
   // Each returns zan's exit status, having printed its own one-line error
   // ("zan: ...") on standard error when it fails.
   virtual int renderWav(const PlaybackRequest& request) = 0;
-  // Plays to the end, or until SIGINT (Ctrl+C), which ends the run normally.
+  // Plays to the end (0), or until SIGINT (Ctrl+C: 130), SIGTERM or SIGHUP
+  // (which, once the sound has stopped, end the process as they would).
   virtual int play(const PlaybackRequest& request) = 0;
 };
 

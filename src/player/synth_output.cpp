@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -15,6 +17,19 @@
 namespace zan::player {
 
 namespace {
+
+// True for a RIFF file of SoundFont (sf2, sf3) or DLS form. Anything else is
+// refused before FluidSynth sees it: its loaders would take any file to the
+// DLS reader, whose library prints GLib warnings of its own on a terminal.
+bool looksLikeSoundFont(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return true;  // the loader says why it cannot be read
+  char head[12] = {};
+  const size_t n = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  return n == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
+         (std::memcmp(head + 8, "sfbk", 4) == 0 || std::memcmp(head + 8, "DLS ", 4) == 0);
+}
 
 // FluidSynth's log is process-wide, so its store is too.
 std::mutex logMutex;
@@ -106,6 +121,11 @@ SynthOutput::SynthOutput(const std::string& soundFont, double gain, double sampl
     throw PlayerError("cannot create the synthesizer: " + takeFluidErrors());
   }
   takeFluidErrors();
+  if (!looksLikeSoundFont(soundFont)) {
+    delete_fluid_synth(synth_);
+    delete_fluid_settings(settings_);
+    throw PlayerError(soundFont + " is not a SoundFont (.sf2, .sf3 or .dls)");
+  }
   if (fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) {
     std::string why = takeFluidErrors();
     delete_fluid_synth(synth_);
@@ -116,6 +136,7 @@ SynthOutput::SynthOutput(const std::string& soundFont, double gain, double sampl
 
 void SynthOutput::loadSoundFont(const std::string& soundFont) {
   takeFluidErrors();
+  if (!looksLikeSoundFont(soundFont)) throw PlayerError(soundFont + " is not a SoundFont (.sf2, .sf3 or .dls)");
   const int id = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
   if (id == FLUID_FAILED) {
     std::string why = takeFluidErrors();

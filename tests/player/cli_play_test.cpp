@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 
@@ -98,10 +99,17 @@ TEST_F(CliPlayTest, MuteAndSoloSilenceTracksByTheirNumbers) {
     EXPECT_EQ(w.rms(4410, 39690) > 0.001, row.first) << row.options;
     EXPECT_EQ(w.rms(57330, 83790) > 0.001, row.second) << row.options;
   }
-  const CliRun r = run("--soundfont " + soundFont + " --mute 5 --wav " + wav + " " + score);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.output.find("--mute 5: track 5 has no events"), std::string::npos) << r.output;
+  // A track with no events: a misspelt number is refused before anything
+  // plays (a --solo of it alone would otherwise have played every track).
   ::unlink(wav.c_str());
+  for (const char* option : {"--mute 5", "--solo 9", "--solo 9,2"}) {
+    const CliRun r = run("--soundfont " + soundFont + " " + option + " --wav " + wav + " " + score);
+    EXPECT_EQ(r.status, 2) << option;
+    const std::string number = std::string(option).substr(7, 1);
+    EXPECT_EQ(r.output, "Compile Start\nok\nzan: " + std::string(option).substr(0, 7) + number + ": track " + number +
+                            " has no events\n");
+    EXPECT_FALSE(exists(wav)) << option;
+  }
 }
 
 TEST_F(CliPlayTest, CompileErrorsStopBeforeTheRender) {
@@ -117,7 +125,7 @@ TEST_F(CliPlayTest, AnUnwritableWavIsAFailure) {
   const std::string score = writeScore("w.zan", "o4 c\n");
   const CliRun r = run("--soundfont " + soundFont + " --wav /nonexistent/zan/x.wav -o " + ::testing::TempDir() + "zan_cli_w.mid " + score);
   EXPECT_EQ(r.status, 2) << r.output;
-  EXPECT_NE(r.output.find("zan: cannot write /nonexistent/zan/x.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("zan: cannot create /nonexistent/zan/x.wav"), std::string::npos) << r.output;
 }
 
 TEST_F(CliPlayTest, AMissingSoundFontIsAFailureNotAFallback) {
@@ -147,14 +155,43 @@ TEST_F(CliPlayTest, PlayRunsToTheEndShowingThePosition) {
   EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
 }
 
-TEST_F(CliPlayTest, InterruptStopsPlaybackCleanly) {
+TEST_F(CliPlayTest, SignalsStopPlaybackWithTheStatusShellsExpect) {
   const std::string score = writeScore("long.zan", "t60 o4 l1 c d e f g\n");
-  const std::string command = std::string(ZAN_CLI_PATH) + " --soundfont " + soundFont + " --play -o " +
-                              ::testing::TempDir() + "zan_cli_long.mid " + score +
-                              " >/dev/null 2>&1 & pid=$!; sleep 1; kill -INT $pid; wait $pid";
-  const int raw = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_EQ(WEXITSTATUS(raw), 0) << "Ctrl+C ends the run normally";
+  struct Row {
+    const char* signal;
+    int status;  // as the shell reports it
+  } rows[] = {{"INT", 130}, {"TERM", 128 + SIGTERM}, {"HUP", 128 + SIGHUP}};
+  for (const Row& row : rows) {
+    const std::string command = std::string(ZAN_CLI_PATH) + " --soundfont " + soundFont + " --play -o " +
+                                ::testing::TempDir() + "zan_cli_long.mid " + score +
+                                " >/dev/null 2>&1 & pid=$!; sleep 1; kill -" + row.signal + " $pid; wait $pid";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), row.status) << row.signal;
+  }
+}
+
+TEST_F(CliPlayTest, WavToStandardOutputIsWholeBeforeItsFirstByte) {
+  const std::string score = writeScore("out.zan", "t120 o4 l4 c d\n");
+  const std::string wav = ::testing::TempDir() + "zan_cli_stdout.wav";
+  const std::string command = std::string(ZAN_CLI_PATH) + " --soundfont " + soundFont + " --wav - " + score +
+                              " 2>/dev/null | cat >" + wav;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const test::Wav w = test::readWav(wav);
+  EXPECT_EQ(w.rate, 44100);
+  EXPECT_GT(w.frames(), 44100) << "a second of music and the tail";
+  EXPECT_GT(w.rms(0, w.frames()), 0.005);
+  EXPECT_FALSE(exists("-"));
+  ::unlink(wav.c_str());
+}
+
+TEST_F(CliPlayTest, AFileThatIsNoSoundFontIsNamedInOneLine) {
+  const std::string score = writeScore("nosf.zan", "o4 c\n");
+  const std::string wav = ::testing::TempDir() + "zan_cli_nosf.wav";
+  const CliRun r = run("--soundfont " + score + " --wav " + wav + " " + score);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "Compile Start\nok\nzan: " + score + " is not a SoundFont (.sf2, .sf3 or .dls)\n");
+  EXPECT_FALSE(exists(wav));
 }
 
 }  // namespace
