@@ -4,12 +4,44 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <cstdio>
+#include <cstring>
+
 #include "comment_list.h"
 #include "frm_chk_unit.h"
 #include "frm_msg_unit.h"
 #include "zanpad_unit.h"
 
+#ifndef ZAN_VERSION
+#define ZAN_VERSION "dev"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: zanpad [Qt options] [SCORE]\n"
+    "The MML score editor: F9 compiles the score and plays it.\n"
+    "\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "The options every Qt program takes, such as -platform NAME and\n"
+    "-style STYLE, are accepted too. See zanpad(1).\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before Qt is started: they need no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("zanpad %s\n", ZAN_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("zanpad");
   QApplication::setOrganizationName("zan");
