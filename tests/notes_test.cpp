@@ -77,7 +77,7 @@ TEST(NotesTest, EventsAndPointer) {
       {"c4,+10,-2", {"0: 90 30 6E", "71: 80 30 6E"}, 96},
       {"c4,0", {"0: 90 30 64", "83: 80 30 64"}, 96},
       {"c4,+100", {"0: 90 30 7F", "83: 80 30 7F"}, 96},
-      {"c4,-200", {"0: 90 30 00", "83: 80 30 00"}, 96},
+      {"c4,-200", {}, 96},  // velocity 0: silent, nothing written
       {"c4,,-20", {"0: 90 30 64", "5: 80 30 64"}, 96},       // a relative gate stays at least 1
       {"c4,,300", {"0: 90 30 64", "1799: 80 30 64"}, 96},    // no upper limit
       {"c4,80 c4", {"0: 90 30 50", "83: 80 30 50", "96: 90 30 64", "179: 80 30 64"}, 192},
@@ -286,7 +286,7 @@ TEST(NotesTest, AccentAndVelocityStep) {
       {"!-10 c", {90}},
       {"!+50 c", {127}},
       {"! c", {127}},             // one and a half times the velocity, clamped
-      {"!=0 c", {0}},
+      {"!=0 c", {}},          // velocity 0: silent
       {"!80 c0 e", {80, 80}},     // the chord note does not use it up
       {"!+10 c,50", {60}},
       {"!80\nc", {100}},          // an accent does not reach the next line
@@ -295,7 +295,7 @@ TEST(NotesTest, AccentAndVelocityStep) {
       {"v60,4 c0 e c", {64, 64, 68}},
       {"v120,5 c c c", {125, 127, 127}},
       {"v120,5,1 c c c c", {125, 127, 122, 117}},  // the step turns at the top
-      {"v10,-4,1 c c c c", {6, 2, 0, 4}},          // and at the bottom
+      {"v10,-4,1 c c c c", {6, 2, 4}},            // and at the bottom (the 0 is silent)
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.source);
@@ -324,6 +324,7 @@ TEST(NotesTest, RandomDrawCount) {
   } rows[] = {
       {"c", false, 3}, {"c0e0g", false, 5}, {"c0e0g", true, 2}, {"c0", false, 0},
       {"r", false, 0}, {"c,+~1", false, 0}, {"/ce/4", false, 6}, {"/ce/4", true, 4},
+      {"v0 c", false, 3}, {"v0 c0e0g", false, 5},  // silent notes draw as sounding ones
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
@@ -420,6 +421,79 @@ TEST(NotesTest, NoNoteIsLeftSounding) {
     s.compile(text);
     EXPECT_TRUE(s.errors().empty());
     EXPECT_EQ(unpairedNotes(s.parsed()), std::vector<std::string>{});
+  }
+}
+
+// The notes of a file as a player hears them: each note-on paired with the
+// next note-off (or note-on of velocity 0) of its channel and key, listed as
+// "on-off key" in the order of the ons; an off with nothing to end shows as
+// "?-off key", a note never ended as "on-? key".
+static std::string heardNotes(const smf::File& file) {
+  std::string out;
+  auto add = [&out](const std::string& on, const std::string& off, int key) {
+    out += (out.empty() ? "" : ", ") + on + "-" + off + " " + std::to_string(key);
+  };
+  for (const smf::Track& track : file.tracks) {
+    std::vector<std::pair<uint32_t, int>> started;  // tick and key of each on, in order
+    std::vector<std::string> ends;                  // the off of each, "?" while open
+    std::map<int, std::deque<size_t>> open;         // channel << 8 | key -> indexes into started
+    for (const smf::Event& e : track.events) {
+      if (e.bytes.size() != 3 || (e.bytes[0] & 0xE0) != 0x80) continue;
+      const int id = (e.bytes[0] & 0x0F) << 8 | e.bytes[1];
+      if ((e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0) {
+        open[id].push_back(started.size());
+        started.emplace_back(e.tick, e.bytes[1]);
+        ends.emplace_back("?");
+      } else if (open[id].empty()) {
+        started.emplace_back(UINT32_MAX, e.bytes[1]);
+        ends.push_back(std::to_string(e.tick));
+      } else {
+        ends[open[id].front()] = std::to_string(e.tick);
+        open[id].pop_front();
+      }
+    }
+    for (size_t i = 0; i < started.size(); ++i)
+      add(started[i].first == UINT32_MAX ? "?" : std::to_string(started[i].first), ends[i], started[i].second);
+  }
+  return out;
+}
+
+// A note whose velocity comes out as 0 is silent: it writes nothing, since a
+// note-on of velocity 0 would end a note of the same key already sounding. A
+// note placed before tick 0 starts at 0 and still sounds for one tick at
+// least. Time and the random generator move on as for any other note.
+TEST(NotesTest, SilentAndClampedNotes) {
+  struct Row {
+    const char* score;
+    std::string heard;  // as heardNotes lists them; 48 is c, 50 d, 52 e, 55 g
+    int32_t ptr;
+    uint32_t seed = 1;
+  } rows[] = {
+      // Silent notes.
+      {"v0 c v100 d", "96-179 50", 192},
+      {"v10 c,-90 d", "96-179 50", 192},
+      {"RV(0) c d", "96-179 50", 192},
+      {"v10,-4,1 c c c c", "0-83 48, 96-179 48, 288-371 48", 384},     // 6, 2, 0, 4
+      {"v2 RNDV=8 c c c c c c", "384-467 48, 480-563 48", 576},        // the draws go on
+      {"DLY=24 /c2c,-100/4", "0-167 48", 96},                          // c keeps sounding
+      // Notes before tick 0.
+      {"PTR=-96 c d", "0-1 48, 0-83 50", 96},
+      {"RN(-90) c d", "0-1 48, 96-179 50", 192},
+      {"DLY=-50 c0e0g4", "0-1 55, 0-33 52, 0-83 48", 96},
+      {"TRIM(c8 d8) e", "0-1 48, 0-1 50, 0-83 52", 96},
+      {"RNDN=40 l64 c d e", "0-1 52, 0-3 48, 34-38 50", 18, 9},         // on at -24, -1 and 34
+      {"PTR=-1 l64 q1 c", "0-1 48", 5},                               // the off at 0, after an on at -1
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.score);
+    Score s;
+    s.compile(r.score, r.seed);
+    EXPECT_TRUE(s.errors().empty());
+    EXPECT_EQ(heardNotes(s.parsed()), r.heard);
+    EXPECT_EQ(unpairedNotes(s.parsed()), std::vector<std::string>{});
+    const std::vector<int> velocities = onVelocities(s);
+    EXPECT_EQ(std::count(velocities.begin(), velocities.end(), 0), 0);
+    EXPECT_EQ(s.smf.ptr[0], r.ptr);
   }
 }
 

@@ -145,13 +145,23 @@ void TSmf::NoteCommand() {
         emitChannel(wrapSub(start, 2), 0xE0, static_cast<uint8_t>(w % 128), static_cast<uint8_t>(w / 128));
       }
       const int32_t on = wrapAdd(wrapAdd(start, offset), queuedOffset);
-      const auto key = static_cast<uint8_t>(chordNotes[i]);
-      const auto vel = static_cast<uint8_t>(velocity);
-      emitChannel(on, 0x90, key, vel);
       // The note-off falls one tick before the end of the sounding length,
       // but never at or before its own note-on: sorted by time, such an off
       // would come first and leave the note sounding to the end of the file.
-      emitChannel(sounding > 1 ? wrapSub(wrapAdd(on, sounding), 1) : wrapAdd(on, 1), 0x80, key, vel);
+      int32_t off = sounding > 1 ? wrapSub(wrapAdd(on, sounding), 1) : wrapAdd(on, 1);
+      // A note placed before tick 0 is written from tick 0 (the on keeps its
+      // time in the list, and so its place among the events before 0): its
+      // off is kept at tick 1 or later, or the two would land together.
+      if (on < 0 && off < 1) off = 1;
+      // A note of velocity 0 is silent and writes nothing: a note-on of
+      // velocity 0 reads as a note-off and would end a note of the same key
+      // already sounding.
+      if (velocity != 0) {
+        const auto key = static_cast<uint8_t>(chordNotes[i]);
+        const auto vel = static_cast<uint8_t>(velocity);
+        emitChannel(on, 0x90, key, vel);
+        emitChannel(off, 0x80, key, vel);
+      }
       offset = wrapAdd(offset, tr.chordDelay);
     }
   }
