@@ -15,7 +15,8 @@ enum class ReadStatus {
   Failed,    // it could not be opened or read: `error` says why ("cannot
              //   open X: ..." or "cannot read X: ...")
   TooLarge,  // it holds more than the bound, or never ends: `error` says
-             //   "X holds more than N bytes"; reading stopped one byte past
+             //   "X holds more than N bytes"; at most one byte past the
+             //   bound was read
   NotScore,  // read as a score, its first chunk shows a MIDI or binary file:
              //   `error` is what it is, in nonScoreKind's words ("a binary
              //   file"); nothing more was read
