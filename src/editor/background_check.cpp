@@ -55,7 +55,7 @@ std::pair<int, int> placeOnLine(const QString& line, const std::string& source, 
 
 }  // namespace
 
-CheckResult checkScore(zan::TSmf& smf, const QString& text) {
+CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& scorePath) {
   QElapsedTimer clock;
   clock.start();
   CheckResult result;
@@ -77,6 +77,7 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text) {
   starts.reserve(source.size() + 16);
   smf.Reset();
   smf.sourceLines.assign(std::move(converted.lines));
+  smf.scorePath = scorePath.toStdString();
   smf.messageSink = [&](const std::string& m) { lastMessage = m; };
   smf.errorObserver = [&](int number, const std::string& detail) {
     const bool inRange = smf.lineIndex >= 0 && smf.lineIndex < smf.sourceLines.size();
@@ -150,10 +151,10 @@ class CheckWorker : public QObject {
  public:
   explicit CheckWorker(std::shared_ptr<std::atomic<quint64>> latest) : latest_(std::move(latest)) {}
 
-  void check(quint64 generation, const QString& text) {
+  void check(quint64 generation, const QString& text, const QString& scorePath) {
     CheckResult result;
     // A newer request is already queued: this text is outdated before it starts.
-    if (generation >= latest_->load()) result = checkScore(compiler_, text);
+    if (generation >= latest_->load()) result = checkScore(compiler_, text, scorePath);
     result.generation = generation;
     emit done(result);
   }
@@ -219,7 +220,8 @@ void BackgroundCheck::checkNow() {
   // splits it. Taking it is one copy, so typing never waits for a check.
   const QString text = editor_->document()->toRawText();
   const quint64 generation = generation_;
-  QMetaObject::invokeMethod(worker_, [w = worker_, generation, text] { w->check(generation, text); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      worker_, [w = worker_, generation, text, path = scorePath_] { w->check(generation, text, path); }, Qt::QueuedConnection);
 }
 
 void BackgroundCheck::receive(const CheckResult& result) {

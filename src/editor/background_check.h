@@ -48,9 +48,10 @@ struct CheckResult {
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds
-// them) as Run would compile it, with `compiler`, in memory. REQUIRES: one
-// thread at a time uses `compiler`.
-CheckResult checkScore(zan::TSmf& compiler, const QString& text);
+// them) as Run would compile it, with `compiler`, in memory; `scorePath` is
+// the document's file ("" when never saved), beside which an #include
+// looks. REQUIRES: one thread at a time uses `compiler`.
+CheckResult checkScore(zan::TSmf& compiler, const QString& text, const QString& scorePath = {});
 
 class CheckWorker;
 
@@ -69,6 +70,8 @@ class BackgroundCheck : public QObject {
   // Starts a check of the text as it stands, without waiting.
   void checkNow();
   bool busy() const { return pending_ > 0; }
+  // The document's file, for #include; "" when it has none. The next check uses it.
+  void setScorePath(const QString& path) { scorePath_ = path; }
 
  signals:
   void resultReady(const CheckResult& result);
@@ -78,6 +81,7 @@ class BackgroundCheck : public QObject {
   void receive(const CheckResult& result);
 
   QPlainTextEdit* editor_;
+  QString scorePath_;  // the document's file, "" when never saved
   bool enabled_ = true;
   QTimer timer_;
   QThread* thread_;

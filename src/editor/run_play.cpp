@@ -58,6 +58,7 @@ void TfrmMain::loadCompilerLines() {
   CompilerLines converted = toCompilerLines(reMain->lines());
   compileNote_ = unencodableNote(converted);
   compiler->sourceLines.assign(std::move(converted.lines));
+  compiler->scorePath = fileName.toStdString();  // an #include looks beside the document
 }
 
 void TfrmMain::openPlayer() {

@@ -511,6 +511,7 @@ void TfrmMain::UpdateCaption() {
     setWindowTitle("zan - " + fileName);
     applicationTitle = QFileInfo(fileName).fileName();
   }
+  if (liveScore_) liveScore_->check()->setScorePath(fileName);  // where its #include looks
 }
 
 void TfrmMain::reMainChange() {

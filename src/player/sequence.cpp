@@ -11,6 +11,11 @@ namespace zan::player {
 namespace {
 
 constexpr int64_t kDefaultTempo = 500000;  // microseconds per quarter note until the first tempo event
+// Bytes of a MIDI file read to play it: a name that never ends (a character
+// device, a pipe) must not take all memory. The compiler makes at most
+// Limits::events events of a few bytes each (about 110 MB); texts of
+// expanded lines aside, no file it writes comes near this.
+constexpr size_t kMaxMidiFileBytes = 512u << 20;
 
 struct Ref {
   uint32_t tick;
@@ -97,7 +102,7 @@ int64_t Sequence::usAtTick(int64_t tick) const {
 
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {
   std::string bytes;
-  if (!ReadFile(path, bytes, error)) return false;
+  if (ReadFile(path, kMaxMidiFileBytes, ReadAs::Bytes, bytes, error) != ReadStatus::Ok) return false;
   return loadSequence(std::vector<uint8_t>(bytes.begin(), bytes.end()), path, out, error);
 }
 
