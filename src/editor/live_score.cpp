@@ -32,10 +32,7 @@ LiveScore::LiveScore(TExtMemo* editor, QObject* parent)
     a->setObjectName(name);
     a->setCheckable(true);
     a->setChecked(on);
-    connect(a, &QAction::toggled, this, [this] {
-      apply();
-      saveLiveScoreSettings(settings_);
-    });
+    connect(a, &QAction::toggled, this, &LiveScore::apply);
     return a;
   };
   highlighting_ = toggle("Syntax Highlighting", "SyntaxHighlighting", settings_.syntaxHighlighting);
@@ -51,6 +48,8 @@ void LiveScore::attach(QMenu* viewMenu, QStatusBar* statusBar) {
   viewMenu->addActions({highlighting_, lineNumbers_, checking_});
   statusBar->addPermanentWidget(caretTime_->label());
 }
+
+void LiveScore::writeSettings() const { saveLiveScoreSettings(settings_); }
 
 void LiveScore::apply() {
   settings_.syntaxHighlighting = highlighting_->isChecked();

@@ -27,6 +27,8 @@ class LiveScore : public QObject {
   // Puts the switches into the View menu and the time at the caret into the
   // status bar it is handed.
   void attach(QMenu* viewMenu, QStatusBar* statusBar);
+  // Keeps the switches in the user's settings (when the window closes).
+  void writeSettings() const;
 
   QAction* syntaxHighlightingAction() const { return highlighting_; }
   QAction* lineNumbersAction() const { return lineNumbers_; }

@@ -357,6 +357,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   // A failed write leaves the old settings file whole, and says so.
   if (!writeSettings()) ErrorBox(QString("Cannot save the settings in \"%1\"").arg(settingsPath()));
   trackView->writeSettings();
+  liveScore_->writeSettings();
   for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),
                      static_cast<QWidget*>(frmChecker), static_cast<QWidget*>(help_)})
     saveWindowGeometry(w);

@@ -23,7 +23,6 @@ done
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display HOME=$work ZANPAD_DATA_DIR=$work/data QT_QPA_PLATFORM=xcb
-unset ZAN_TEST_MODE
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 printf 'c\r\n' >"$work/song.zan"
 

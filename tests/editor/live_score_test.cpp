@@ -40,7 +40,7 @@ class LiveScoreTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { qputenv("ZAN_TEST_MODE", "1"); }
+  void initTestCase() { testDataDir(); }
 
   void coloursFollowTheLexerAndTheBackground() {
     TExtMemo editor;
