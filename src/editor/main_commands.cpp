@@ -8,6 +8,7 @@
 #include "ext_memo.h"
 #include "playback_highlighter.h"
 #include "recent_files.h"
+#include "text_search.h"
 #include "tracks_panel.h"
 #include "zanpad_unit.h"
 
@@ -51,9 +52,7 @@ void TfrmMain::createActions() {
       {"&Edit", "Select &All", QKeySequence(Qt::CTRL | Qt::Key_A), "SelectAll1Click", &TfrmMain::SelectAll1Click, false},
       {"&Edit", "-", {}, nullptr, nullptr, false},
       {"&Edit", "Insert &Line", QKeySequence(Qt::CTRL | Qt::Key_L), "InsertLineClick", &TfrmMain::InsertLineClick, false},
-      {"&Find", "&Find", QKeySequence(Qt::CTRL | Qt::Key_F), "Find2Click", &TfrmMain::Find2Click, false},
-      {"&Find", "Find &Next", QKeySequence(Qt::Key_F3), "FindNext1Click", &TfrmMain::FindNext1Click, false},
-      {"&Find", "-", {}, nullptr, nullptr, false},
+      {"&Find", "-", {}, nullptr, nullptr, false},  // after Find and Find Next, which TextSearch owns
       {"&Find", "Find &Macro", QKeySequence(Qt::CTRL | Qt::Key_M), "FindMacro1Click", &TfrmMain::FindMacro1Click, false},
       {"&Find", "C&Heck Macro", QKeySequence(Qt::CTRL | Qt::Key_H), "CHeckMacro1Click", &TfrmMain::CHeckMacro1Click, false},
       {"&View", "&Tool Bar", {}, "ToolBar2Click", &TfrmMain::ToolBar2Click, true},
@@ -107,6 +106,14 @@ void TfrmMain::createActions() {
   actions_["Redo1Click"]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   // The recent files, right after Open.
   viewMenu_ = menus["&View"];
+  // Find and Find Next come first in their menu.
+  QMenu* find = menus["&Find"];
+  const QList<QAction*> first = find->actions();
+  for (QAction* a : {search_->findAction(), search_->findNextAction()}) {
+    find->insertAction(first.isEmpty() ? nullptr : first.front(), a);
+    addAction(a);
+    actions_.insert(a->objectName(), a);
+  }
   QMenu* recent = new QMenu("Open &Recent", this);
   menus["&File"]->insertMenu(actions_["Save1Click"], recent);
   recentFiles = new TRecentFiles(recent, this);

@@ -1,5 +1,4 @@
-// Find and Find Next over the editor text, and the macro commands that name
-// the macro at the caret: Find Macro jumps to its definition, Check Macro
+// The macro commands that name the macro at the caret: Find Macro jumps to its definition, Check Macro
 // shows its body, Help looks it up in the reference. The macro commands read
 // the macro table the last Run or check left in the compiler.
 #include <QApplication>
@@ -8,7 +7,8 @@
 #include "ext_memo.h"
 #include "frm_msg_unit.h"
 #include "help_window.h"
-#include "player.h"
+#include "player/player.h"
+#include "text_search.h"
 #include "text_boxes.h"
 #include "window_place.h"
 #include "zan/cp932.h"
@@ -23,27 +23,9 @@ QString findMacroBody(zan::TSmf& compiler, const QString& name) {
 
 }  // namespace
 
-void TfrmMain::Find2Click() {
-  if (reMain->selLength() > 0)
-    findText = reMain->selText();
-  else
-    findText = InputBox("検索文字列を入力してください。", "検索", findText);
-  searchText();
-}
-
-void TfrmMain::FindNext1Click() {
-  if (findText.isEmpty()) return Find2Click();
-  searchText();
-}
-
-void TfrmMain::searchText() {
-  int p = FindFrom(reMain->toPlainText(), findText, reMain->selStart());
-  if (p < 0) {
-    WarnBox("文字列が見つかりません。");
-    return;
-  }
-  reMain->setSelection(p, static_cast<int>(findText.size()));
-}
+void TfrmMain::Find2Click() { search_->find(); }
+void TfrmMain::FindNext1Click() { search_->findNext(); }
+void TfrmMain::searchText() { search_->search(); }
 
 QString TfrmMain::WordAtCaret() {
   if (reMain->selLength() > 0) return reMain->selText();

@@ -48,6 +48,7 @@
 #include "window_place.h"
 #include "document.h"
 #include "playback_control.h"
+#include "text_search.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"
 
@@ -65,8 +66,8 @@ QString draggedFile(const QMimeData* data) {
 }  // namespace
 
 TfrmMain::TfrmMain(QWidget* parent)
-    : QMainWindow(parent), document_(new Document(this)), fileName(document_->name),
-      fileEncoding(document_->encoding) {
+    : QMainWindow(parent), document_(new Document(this)), search_(new TextSearch(this)), fileName(document_->name),
+      fileEncoding(document_->encoding), findText(search_->text) {
   setObjectName("frmMain");
   setWindowTitle("zan");
   applicationTitle = "zan";
@@ -77,6 +78,7 @@ TfrmMain::TfrmMain(QWidget* parent)
   reMain->EditMarks = TExtMemo::mainWindowMarks();
   setCentralWidget(reMain);
   bookmarks_ = new Bookmarks(reMain);
+  search_->attach(reMain);
 
   compiler = std::make_unique<zan::TSmf>();
   compiler->messageSink = [this](const std::string& line) {

@@ -3,7 +3,7 @@
 // bar and status bar and wires the features to them. The handlers keep
 // their menu names and hand the work to the feature that does it: the
 // document (Document), Run and the player (PlaybackControl, through
-// run_play.cpp), search and macro look-up (search_commands.cpp), bookmarks
+// run_play.cpp), Find (TextSearch), macro look-up (search_commands.cpp), bookmarks
 // (bookmarks.cpp).
 #pragma once
 
@@ -40,6 +40,7 @@ class TracksPanel;
 class Document;
 class PlaybackControl;
 class Bookmarks;
+class TextSearch;
 class QDragEnterEvent;
 class QDropEvent;
 
@@ -73,6 +74,7 @@ class TfrmMain : public QMainWindow {
  private:
   Document* document_;          // name, encoding, modified flag, open and save
   Bookmarks* bookmarks_ = nullptr;  // the bookmark keys and the context menu's lists
+  TextSearch* search_;              // Find and Find Next
   PlaybackControl* playback_;   // Run, the player and the clock every view follows
  public:
   TTrackBar* scrMP;                    // the playback slider (the control's)
@@ -89,7 +91,7 @@ class TfrmMain : public QMainWindow {
   // ---- Fields -------------------------------------------------------------
   QString& fileName;            // the document's full path; empty when unnamed
   TextEncoding& fileEncoding;   // how the document is written back
-  QString findText;             // last search text of Find / Find Next
+  QString& findText;            // last search text of Find / Find Next (the search's)
   QString applicationTitle;     // "zan", or the document's file name
 
   // ---- Queries for the other windows and the tests ------------------------
