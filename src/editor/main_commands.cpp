@@ -61,6 +61,8 @@ void TfrmMain::createActions() {
       {"&View", "&Error Beep", {}, "ErrorBeep1Click", &TfrmMain::ErrorBeep1Click, true},
       {"&Run", "&Run (Compile+Play)", QKeySequence(Qt::Key_F9), "RunCompilePlay1Click", &TfrmMain::RunCompilePlay1Click, false},
       {"&Run", "Stop && Re&Play", QKeySequence(Qt::CTRL | Qt::Key_P), "RePlay1Click", &TfrmMain::RePlay1Click, false},
+      {"&Run", "P&ause", QKeySequence(Qt::CTRL | Qt::Key_Space), "Pause1Click", &TfrmMain::Pause1Click, false},
+      {"&Run", "S&top", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space), "Stop1Click", &TfrmMain::Stop1Click, false},
       {"&Run", "-", {}, nullptr, nullptr, false},
       {"&Run", "Re&set Player", QKeySequence(Qt::CTRL | Qt::Key_R), "ResetPlayer1Click", &TfrmMain::ResetPlayer1Click, false},
       {"&Run", "-", {}, nullptr, nullptr, false},
