@@ -79,6 +79,7 @@ TfrmMain::TfrmMain(QWidget* parent)
   setCentralWidget(reMain);
   bookmarks_ = new Bookmarks(reMain);
   search_->attach(reMain);
+  connect(search_, &TextSearch::status, this, &TfrmMain::setStatus);
 
   compiler = std::make_unique<zan::TSmf>();
   compiler->messageSink = [this](const std::string& line) {

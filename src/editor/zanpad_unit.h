@@ -165,6 +165,7 @@ class TfrmMain : public QMainWindow {
   void ColorEditMark1Click();
   // Help.
   void Help2Click();
+  void About1Click();  // version, licence, the SoundFont in use, where settings live
   // Bookmarks.
   void BookMark91Click(int digit);
   void BookMark92Click(int digit);
