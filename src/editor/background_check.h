@@ -18,6 +18,7 @@ class QThread;
 class TrackViewModel;
 class QPlainTextEdit;
 namespace zan {
+class Music;
 class TSmf;
 }
 
@@ -31,26 +32,21 @@ struct CheckMark {
   QString explanation;      // what the error number means, in English
 };
 
-// Where the compile of an editor line began.
-struct LineTime {
-  int track = -1;  // -1: the line was not compiled (after #end, inside a comment, ...)
-  int tick = 0;
-};
-
 struct CheckResult {
   quint64 generation = 0;           // the text it was made from
   std::vector<CheckMark> marks;     // in the order the compiler reported them
-  std::vector<LineTime> lines;      // one per editor line
-  std::vector<std::pair<int, int>> tempos;  // (tick, microseconds a quarter note), by tick
-  int timebase = 96;
+  // The compile's music: its tempo map and where each line began, and its
+  // tracks and notes only when a view asked for them (setNotesWanted).
+  std::shared_ptr<const zan::Music> music;
   double milliseconds = 0;          // how long the compile took
-  std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it
+  std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it, when notes were wanted
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds
-// them) as Run would compile it, with `compiler`, in memory. REQUIRES: one
-// thread at a time uses `compiler`.
-CheckResult checkScore(zan::TSmf& compiler, const QString& text);
+// them) as Run would compile it, with `compiler`, in memory; with `notes`,
+// the music's tracks and notes are built too. REQUIRES: one thread at a
+// time uses `compiler`.
+CheckResult checkScore(zan::TSmf& compiler, const QString& text, bool notes = true);
 
 class CheckWorker;
 
@@ -69,6 +65,10 @@ class BackgroundCheck : public QObject {
   // Starts a check of the text as it stands, without waiting.
   void checkNow();
   bool busy() const { return pending_ > 0; }
+  // Whether a view shows the notes (the track view): a check without them
+  // builds only the tempo map and the line starts. On by default.
+  void setNotesWanted(bool on);
+  bool notesWanted() const { return notesWanted_; }
 
  signals:
   void resultReady(const CheckResult& result);
@@ -79,6 +79,7 @@ class BackgroundCheck : public QObject {
 
   QPlainTextEdit* editor_;
   bool enabled_ = true;
+  bool notesWanted_ = true;
   QTimer timer_;
   QThread* thread_;
   CheckWorker* worker_;

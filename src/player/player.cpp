@@ -1,6 +1,6 @@
 // The player: an engine shared between the GUI thread and the thread that
 // drives the music, and the choice of what drives it.
-#include "player.h"
+#include "player/player.h"
 
 #include <fluidsynth.h>
 

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "editor_fixture.h"
-#include "player.h"
+#include "player/player.h"
 #include "track_view.h"
 #include "zan/tsmf.h"
 
@@ -246,6 +246,22 @@ class TrackViewTest : public QObject {
     t.editor.setCaret(t.editor.lineStart(1) + 2);
     QCOMPARE(c->highlighted().size(), size_t{4});
     QVERIFY(shown() > 0);
+  }
+
+  void theInfoBarCountsLinesAsTheGutterDoes() {
+    // Lines count from 0 in the gutter and in the error lines: a note of
+    // line 2 is named "line 2" when the pointer rests on it.
+    ViewUnderTest t("c\n\nd e\nf");
+    TrackCanvas* c = t.view.canvas();
+    c->fitToWindow();
+    struct Row {
+      int note;
+      const char* line;
+    } rows[] = {{0, " line 0 "}, {1, " line 2 "}, {2, " line 2 "}, {3, " line 3 "}};
+    for (const Row& r : rows) {
+      const QString info = c->describe(c->noteRect(0, r.note).center());
+      QVERIFY2(info.contains(r.line), qPrintable(info));
+    }
   }
 
   void lanesHoldACurvesValues() {

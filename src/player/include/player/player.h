@@ -25,6 +25,10 @@ namespace zan::player {
 
 struct Sequence;
 
+// Track chunks 0..kMutableTracks - 1 can be muted and soloed; chunks
+// beyond are never muted.
+inline constexpr int kMutableTracks = 128;
+
 enum class Mode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
 
 struct PlayerConfig {
