@@ -8,7 +8,10 @@
 #include <QPainter>
 #include <QtTest>
 
+#include "background_check.h"
 #include "editor_fixture.h"
+#include "caret_time.h"
+#include "live_score.h"
 #include "player/player.h"
 #include "track_view.h"
 #include "zan/tsmf.h"
@@ -262,6 +265,24 @@ class TrackViewTest : public QObject {
       const QString info = c->describe(c->noteRect(0, r.note).center());
       QVERIFY2(info.contains(r.line), qPrintable(info));
     }
+  }
+
+  void aHiddenViewAsksTheCheckForNoNotes() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    TrackView view(&editor);
+    view.hide();
+    view.followChecks(live.check());
+    editor.setPlainText("t60 c d e");
+    QSignalSpy results(live.check(), &BackgroundCheck::resultReady);
+    live.check()->checkNow();
+    QVERIFY(results.wait(5000));
+    const CheckResult r = results.last().at(0).value<CheckResult>();
+    QVERIFY(r.music && !r.music->hasTracks() && !r.tracks);
+    QCOMPARE(live.caretTime()->textFor(0), QString("track 0  tick 0  beat 0  0:00.0"));  // the timing is there
+    QVERIFY(!view.canvas()->model());
+    view.show();  // asks again, for the notes
+    QTRY_VERIFY(view.canvas()->model() && view.canvas()->model()->noteCount() == 3);
   }
 
   void lanesHoldACurvesValues() {
