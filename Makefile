@@ -140,30 +140,28 @@ bench-compare: build
 # FUZZ_SECONDS (default 10 minutes): the compiler and lexer on scores, the
 # lexer alone (line by line, as the highlighter runs it), the
 # player's MIDI file reader, the text conversions, the editor's settings
-# file reader, zan lsp's message reader and dispatch. New inputs go to
-# build-fuzz/corpus/TARGET; anything found is written to
-# build-fuzz/artifacts/. FUZZ_TARGETS="smf" runs one of them.
+# file reader, zan lsp's message reader and dispatch. fuzz/CMakeLists.txt
+# lists the targets with their seeds and dictionaries; the normal build runs
+# each over its seeds as a test. New inputs go to build-fuzz/corpus/TARGET;
+# anything found is written to build-fuzz/artifacts/ (zan_fuzz_TARGET FILE
+# replays it, from either build).
+# FUZZ_TARGETS="smf" runs one of them.
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS ?= compile lexer smf encoding settings lsp
+FUZZ_TARGETS ?=
 fuzz:
 	@scripts/bootstrap clang-14 libclang-rt-14-dev
 	@cmake -S . -B build-fuzz -DZAN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-	@cmake --build build-fuzz -j$(JOBS) $(foreach t,$(FUZZ_TARGETS),--target zan_fuzz_$(t))
-	@mkdir -p build-fuzz/artifacts
-	@for t in $(FUZZ_TARGETS); do \
-	  mkdir -p build-fuzz/corpus/$$t; \
-	  case $$t in \
-	    compile|lexer) extra="-dict=fuzz/zan.dict fuzz/seeds examples" ;; \
-	    encoding) extra="fuzz/seeds examples" ;; \
-    smf) extra="fuzz/seeds-smf" ;; \
-	    lsp) extra="-dict=fuzz/lsp.dict fuzz/seeds-lsp" ;; \
-	    *) extra="" ;; \
-	  esac; \
-	  echo "== zan_fuzz_$$t for $(FUZZ_SECONDS) s"; \
-	  build-fuzz/bin/zan_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	    -artifact_prefix=build-fuzz/artifacts/$$t- build-fuzz/corpus/$$t $$extra || exit 1; \
-	done
+	@targets="$(FUZZ_TARGETS)"; [ -n "$$targets" ] || targets=$$(cat build-fuzz/bin/fuzz_targets); \
+	  MAKEFLAGS= cmake --build build-fuzz -j$(JOBS) $$(for t in $$targets; do echo --target zan_fuzz_$$t; done) || exit 1; \
+	  mkdir -p build-fuzz/artifacts; \
+	  for t in $$targets; do \
+	    mkdir -p build-fuzz/corpus/$$t; \
+	    echo "== zan_fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	    build-fuzz/bin/zan_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	      -artifact_prefix=build-fuzz/artifacts/$$t- build-fuzz/corpus/$$t $$(cat build-fuzz/bin/zan_fuzz_$$t.args) \
+	      || exit 1; \
+	  done
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -13,7 +13,7 @@
 
 namespace {
 
-QTemporaryDir* gDir = nullptr;
+QTemporaryDir* gDir = nullptr;  // removed at exit
 QByteArray gGood;  // a file as the editor writes it
 
 QString path() { return gDir->filePath("zanpad_reg.ini"); }
@@ -23,7 +23,8 @@ QString path() { return gDir->filePath("zanpad_reg.ini"); }
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   static QGuiApplication app(*argc, *argv);
-  gDir = new QTemporaryDir;
+  static QTemporaryDir dir;
+  gDir = &dir;
   EditorSettings defaults;
   if (!writeSettingsFile(path(), defaults)) std::abort();
   std::ifstream in(path().toStdString(), std::ios::binary);

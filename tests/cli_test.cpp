@@ -377,6 +377,94 @@ TEST_F(CliTest, DiagnosticsForOtherTools) {
   EXPECT_EQ(zan("--diagnostics=xml s.zan").status, 2);
 }
 
+// A score that never ends, or is no text, stops with one line: at its first
+// chunk of NUL bytes, or at the bound of a score (the real one, through a
+// FIFO fed without end), never reading on without limit.
+TEST_F(CliTest, EndlessInputStopsWithOneLine) {
+  write("s.zan", "#include \"endless\"\nc\n");
+  struct Row {
+    const char* args;
+    bool fromFifo;  // standard input from the FIFO
+    int status;
+    const char* err;
+    const char* out;  // what standard output holds
+  };
+  const Row rows[] = {
+      {"-", true, 2, "zan: standard input holds more than 67108864 bytes, the most a score may hold\n", ""},
+      {"endless", false, 2, "zan: endless holds more than 67108864 bytes, the most a score may hold\n", ""},
+      // The #include stops the compile at the same bound.
+      {"--diagnostics=gcc s.zan", false, 1, "",
+       "s.zan:1:1: error: 文法のエラー \"#include file larger than the bound of 67108864 bytes, compile stopped: "
+       "\"endless\"\" \u2014 syntax error (track 0, tick 0) [e5]\n"},
+  };
+  for (const Row& r : rows) {
+    Run run;
+    {
+      EndlessFifo endless((dir_ / "endless").string(), "c d e\n");
+      run = zan(r.args, r.fromFifo ? (dir_ / "endless").string() : "");
+    }
+    EXPECT_EQ(run.status, r.status) << r.args;
+    EXPECT_EQ(run.err, r.err) << r.args;
+    EXPECT_EQ(run.out, r.out) << r.args;
+    if (r.status == 2) {
+      EXPECT_EQ(files(), std::vector<std::string>{"s.zan"}) << r.args;
+    }
+  }
+
+  if (!makeZeroDevice((dir_ / "zero").string())) GTEST_SKIP() << "cannot make a device node here";
+  const Row zero[] = {
+      {"zero", false, 2, "zan: zero is a binary file, not a score\n", ""},
+      {"-", true, 2, "zan: standard input is a binary file, not a score\n", ""},
+  };
+  for (const Row& r : zero) {
+    const Run run = zan(r.args, r.fromFifo ? (dir_ / "zero").string() : "");
+    EXPECT_EQ(run.status, r.status) << r.args;
+    EXPECT_EQ(run.err, r.err) << r.args;
+    EXPECT_EQ(run.out, "") << r.args;
+  }
+}
+
+// #include from a score in another folder: the current directory first,
+// then the folder of the file holding the #include line.
+TEST_F(CliTest, IncludeLooksBesideTheScoreFromAnotherFolder) {
+  fs::create_directories(dir_ / "songs" / "parts");
+  write("here.zan", "_print(current directory)");
+  write("songs/here.zan", "_print(beside)");
+  write("songs/only.zan", "_print(beside)");
+  write("songs/parts/a.zan", "#include \"b.zan\"");
+  write("songs/parts/b.zan", "_print(nested)");
+  struct Row {
+    const char* include;
+    const char* args;
+    const char* input;  // standard input, a file in the folder
+    int status;
+    const char* out;
+  };
+  const Row rows[] = {
+      {"here.zan", "songs/main.zan", "", 0,
+       "songs/main.zan:1:1: note: include = here.zan\nhere.zan:1:1: note: current directory\n"},
+      {"only.zan", "songs/main.zan", "", 0,
+       "songs/main.zan:1:1: note: include = only.zan\nsongs/only.zan:1:1: note: beside\n"},
+      {"parts/a.zan", "songs/main.zan", "", 0,
+       "songs/main.zan:1:1: note: include = parts/a.zan\nsongs/parts/a.zan:1:1: note: include = b.zan\n"
+       "songs/parts/b.zan:1:1: note: nested\n"},
+      // Found nowhere: the message as it always was.
+      {"none.zan", "songs/main.zan", "", 1,
+       "songs/main.zan:1:1: error: 原因不明のエラー \"指定されたファイル\"none.zan\"が開けません\" \u2014 unknown error "
+       "(track 0, tick 0) [e0]\n"},
+      // Standard input: the current directory only.
+      {"only.zan", "-", "songs/main.zan", 1,
+       "<stdin>:1:1: error: 原因不明のエラー \"指定されたファイル\"only.zan\"が開けません\" \u2014 unknown error "
+       "(track 0, tick 0) [e0]\n"},
+  };
+  for (const Row& r : rows) {
+    write("songs/main.zan", std::string("#include \"") + r.include + "\"\n");
+    const Run run = zan(std::string("--diagnostics=gcc ") + r.args, *r.input ? (dir_ / r.input).string() : "");
+    EXPECT_EQ(run.status, r.status) << r.include << " " << r.args;
+    EXPECT_EQ(run.out, r.out) << r.include << " " << r.args;
+  }
+}
+
 TEST_F(CliTest, HelpAndVersion) {
   Run run = zan("--help");
   EXPECT_EQ(run.status, 0);

@@ -30,10 +30,11 @@ std::vector<std::string> places(const CompileReport& r) {
   return out;
 }
 
-CompileReport compile(const std::string& utf8, std::vector<std::string> dirs = {}) {
+CompileReport compile(const std::string& utf8, std::string scorePath = {}) {
   TSmf smf;
   smf.sourceLines.setText(toCp932(utf8));
-  DiagnosticCollector collector(smf, "s.zan", std::move(dirs));
+  smf.scorePath = std::move(scorePath);
+  DiagnosticCollector collector(smf, "s.zan");
   smf.CompileLines();
   return collector.take();
 }
@@ -66,7 +67,7 @@ TEST(CompileReport, LinesOfIncludedFilesKeepTheirOwnPlaces) {
   fs::create_directories(dir / "inc");
   std::ofstream(dir / "inc" / "sub.zan") << "c\nc x\n#include \"sub2.zan\"\n";
   std::ofstream(dir / "inc" / "sub2.zan") << "y\n";
-  const CompileReport r = compile("#include \"sub.zan\"\nc x", {(dir / "inc").string(), "."});
+  const CompileReport r = compile("#include \"sub.zan\"\nc x", (dir / "inc" / "s.zan").string());
   EXPECT_EQ(places(r), (std::vector<std::string>{"progress", "note 0:1:1-19", "error 1:2:3-4 e2", "note 1:3:1-20",
                                                  "error 2:1:1-2 e4", "error 0:2:3-4 e2"}));
   ASSERT_EQ(r.files.size(), 3u);

@@ -187,5 +187,62 @@ TEST_F(DirectiveFileTest, IncludeFromDisk) {
   EXPECT_EQ(errsAt(s), Lines{"16:5 " + kTooDeep + "\"self.zan\""});
 }
 
+// The current directory first, as scores have always relied on; then the
+// folder of the file that holds the #include line.
+TEST_F(DirectiveFileTest, IncludeLooksBesideTheIncludingFileWhenTheCurrentDirectoryHasNone) {
+  write("inc.zan", "c");
+  std::filesystem::create_directories(dir_ / "songs" / "parts");
+  write("songs/inc.zan", "d");
+  write("songs/only.zan", "e");
+  write("songs/parts/a.zan", "#include \"b.zan\"");
+  write("songs/parts/b.zan", "f");
+  const std::string absolute = (dir_ / "songs" / "main.zan").string();
+  struct Row {
+    std::string scorePath;  // "" for standard input
+    const char* include;
+    const char* notes;
+    const char* error;
+  };
+  const Row rows[] = {
+      {"songs/main.zan", "inc.zan", "c", nullptr},  // the current directory has it: beside is not looked at
+      {"songs/main.zan", "only.zan", "e", nullptr},
+      {absolute, "only.zan", "e", nullptr},
+      {"songs/main.zan", "parts/a.zan", "f", nullptr},  // b.zan beside a.zan, the file holding its #include
+      {"songs/main.zan", "none.zan", "", "0 指定されたファイル\"none.zan\"が開けません"},
+      {"", "only.zan", "", "0 指定されたファイル\"only.zan\"が開けません"},  // standard input: the current directory only
+  };
+  for (const Row& r : rows) {
+    Score s;
+    s.smf.scorePath = r.scorePath;
+    s.compile(std::string("#include \"") + r.include + "\"");
+    EXPECT_EQ(notes(s), r.notes) << r.scorePath << " " << r.include;
+    EXPECT_EQ(errs(s), r.error ? Lines{r.error} : Lines{}) << r.scorePath << " " << r.include;
+  }
+}
+
+// A name can stand for a file without end: it stops at the bound of a
+// source file, as a file too large does.
+TEST_F(DirectiveFileTest, IncludeOfAnEndlessOrOversizedFileStopsAtTheBound) {
+  EndlessFifo endless((dir_ / "endless").string(), "c d e\n");
+  std::ofstream(dir_ / "big.zan").close();
+  std::filesystem::resize_file(dir_ / "big.zan", (64u << 20) + 1);
+  const bool device = makeZeroDevice((dir_ / "zero").string());
+  struct Row {
+    const char* name;
+    size_t bound;
+  };
+  const Row rows[] = {{"endless", 1u << 16}, {"big.zan", 64u << 20}, {"zero", 64u << 20}};
+  for (const Row& r : rows) {
+    if (std::string(r.name) == "zero" && !device) continue;
+    Score s;
+    s.smf.limits.sourceBytes = r.bound;
+    s.compile(std::string("#include \"") + r.name + "\"\nc");
+    EXPECT_EQ(errs(s), Lines{"5 #include file larger than the bound of " + std::to_string(r.bound) +
+                             " bytes, compile stopped: \"" + r.name + "\""})
+        << r.name;
+    EXPECT_EQ(notes(s), "") << r.name << ": the compile ends there";
+  }
+}
+
 }  // namespace
 }  // namespace zan::test

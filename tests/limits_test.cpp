@@ -37,11 +37,13 @@ TEST(LimitsTest, EachBoundEndsTheCompileWithItsError) {
       {"include depth", "#include \"self\"", nullptr, "#include の入れ子の上限(16)" + kTail + ": \"self\""},
       {"includes", "#include \"wide\"", [](Limits& l) { l.includes = 5; },
        "#include するファイル数の上限(5)" + kTail + ": \"leaf\""},
+      {"source bytes", "#include \"big\"", [](Limits& l) { l.sourceBytes = 100; },
+       "#include file larger than the bound of 100 bytes, compile stopped: \"big\""},
   };
   for (const Row& r : rows) {
     Score s;
     s.smf.fileReader = [](const std::string& name, std::string& contents) {
-      contents = name == "self" ? "#include \"self\"" : name == "wide" ? std::string(10, '\n') : "r";
+      contents = name == "self" ? "#include \"self\"" : name == "wide" ? std::string(10, '\n') : name == "big" ? std::string(101, 'r') : "r";
       if (name == "wide")
         for (int i = 0; i < 10; ++i) contents += "#include \"leaf\"\n";
       return true;

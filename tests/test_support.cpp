@@ -1,6 +1,11 @@
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -100,5 +105,36 @@ smf::File Score::parsed() const {
   EXPECT_TRUE(smf::parse(file, f, error)) << error;
   return f;
 }
+
+EndlessFifo::EndlessFifo(std::string path, std::string pattern) : path_(std::move(path)) {
+  if (::mkfifo(path_.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo " << path_;
+  writer_ = std::thread([this, path = path_, pattern = std::move(pattern)] {
+    // A closed reader then fails the write with EPIPE instead of killing the tests.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    // Without a reader the open fails (ENXIO): wait for one, or for the end.
+    int fd = -1;
+    while (!stop_ && (fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0) ::usleep(1000);
+    if (fd < 0) return;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::string block;
+    while (block.size() < (64u << 10)) block += pattern;
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  });
+}
+
+EndlessFifo::~EndlessFifo() {
+  // A writer that has a reader no more gets EPIPE; one still waiting for a
+  // reader sees the flag.
+  stop_ = true;
+  writer_.join();
+  ::unlink(path_.c_str());
+}
+
+bool makeZeroDevice(const std::string& path) { return ::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0; }
 
 }  // namespace zan::test

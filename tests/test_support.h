@@ -2,7 +2,9 @@
 // what came out as readable text.
 #pragma once
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "zan/cp932.h"
@@ -49,5 +51,26 @@ std::string notes(const Score& s, int t = 0, bool timed = false);
 // "90 30 64" for the bytes.
 std::string hex(const std::vector<uint8_t>& bytes);
 std::string hex(const uint8_t* bytes, size_t n);
+
+// Makes a FIFO at `path` and writes `pattern` into it over and over, on a
+// thread of its own, until its reader closes it: a source that never ends.
+// The writer is stopped and joined on destruction even if nothing read.
+class EndlessFifo {
+ public:
+  EndlessFifo(std::string path, std::string pattern);
+  ~EndlessFifo();
+  EndlessFifo(const EndlessFifo&) = delete;
+  EndlessFifo& operator=(const EndlessFifo&) = delete;
+
+ private:
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::thread writer_;
+};
+
+// Makes a private character device at `path` that reads as endless NUL
+// bytes, as /dev/zero does (major 1, minor 5). False when this process may
+// not make device nodes.
+bool makeZeroDevice(const std::string& path);
 
 }  // namespace zan::test

@@ -50,8 +50,9 @@ struct CompileReport {
 
 // Gathers the messages of one compile as a CompileReport. Construct it after
 // the score is in `smf.sourceLines` and before the compile; it takes over the
-// compiler's message and warning sinks, its error observer and its file
-// reader for as long as it lives.
+// compiler's message and warning sinks, its error observer and its include
+// observer for as long as it lives. #include finds its files by the
+// compiler's own rule (resolveInclude, beside `smf.scorePath`).
 class DiagnosticCollector {
  public:
   // Note lines kept (_print may print without end); the rest are counted
@@ -61,10 +62,8 @@ class DiagnosticCollector {
   // carried back by what the two texts have in common at either end.
   static constexpr size_t kMaxEdits = 4096;
 
-  // A relative #include name is looked for in each of `includeDirs` in turn
-  // ("" or "." is the current directory); empty: the current directory only,
-  // as the compiler does by itself. An absolute name is read as it stands.
-  DiagnosticCollector(TSmf& smf, std::string scoreName, std::vector<std::string> includeDirs = {});
+  // `scoreName` names the score in the report ("<stdin>", a path, a URI).
+  DiagnosticCollector(TSmf& smf, std::string scoreName);
   ~DiagnosticCollector();
   DiagnosticCollector(const DiagnosticCollector&) = delete;
   DiagnosticCollector& operator=(const DiagnosticCollector&) = delete;
@@ -75,7 +74,7 @@ class DiagnosticCollector {
   void message(const std::string& line);
   void error(int number, const std::string& detail);
   void edited(int32_t from, int32_t to, size_t size);
-  bool readInclude(const std::string& name, std::string& contents);
+  void included(const std::string& name, const std::string& path, const std::string& contents);
   // Where the compiler stands, as file, line and the byte columns
   // [start, end) of the file's own line.
   void place(Diagnostic& d, int32_t lineIndex, int32_t start, int32_t end);
@@ -87,7 +86,6 @@ class DiagnosticCollector {
 
   TSmf& smf_;
   CompileReport report_;
-  std::vector<std::string> includeDirs_;
   bool started_ = false;      // "Compile Start" has come
   bool includeRead_ = false;  // a file was just read for #include: its "include = " line comes next
   size_t notes_ = 0;          // note lines seen

@@ -62,10 +62,17 @@ struct Limits {
   // that includes itself twice).
   int includeDepth = 16;
   int includes = 1000;
+  // Bytes of one file read as source: the score, or a file it includes.
+  // A name can stand for something that never ends (a character device, a
+  // pipe whose writer never stops), and reading it whole would take all
+  // memory. No real score comes near 64 MB (a score of a million notes is
+  // a few MB); a file beyond is refused, not cut short. The editor and the
+  // language server hold their documents to the same bound.
+  size_t sourceBytes = 64u << 20;
 };
 // Bytes of a line moved by an edit that count as one unit of work.
 inline constexpr int64_t kBytesPerWorkUnit = 256;
-enum class Limit { Dispatches, Events, LineBytes, ExpansionChain, MarkSubstitutions, IncludeDepth, Includes };
+enum class Limit { Dispatches, Events, LineBytes, ExpansionChain, MarkSubstitutions, IncludeDepth, Includes, SourceBytes };
 
 inline constexpr int kBackslashCount = 41;     // numbered commands \0..\40
 // SEL and IF regions pending at once (nested selections and conditions).
@@ -95,6 +102,11 @@ class SourceLines {
   const std::vector<std::string>& lines() const { return lines_; }
   const LineOrigin& origin(int i) const { return origins_[static_cast<size_t>(i)]; }
   const std::vector<std::string>& includeFiles() const { return includeFiles_; }
+  // Where origin file `file` (>= 1) was read from (UTF-8); "" for any other.
+  const std::string& includePath(int32_t file) const {
+    static const std::string none;
+    return file >= 1 && file <= static_cast<int32_t>(includePaths_.size()) ? includePaths_[static_cast<size_t>(file - 1)] : none;
+  }
 
   // Replaces everything with the score's own lines (origins 0..n-1).
   void assign(std::vector<std::string> lines);
@@ -109,8 +121,9 @@ class SourceLines {
   void insertFile(int i, std::vector<std::string> lines, int32_t file);
   // Registers an included file and returns its origin file number. `depth`
   // is 1 for a file the score includes, 2 for one that file includes, ...;
-  // `from` is the origin of the #include line.
-  int32_t addIncludeFile(std::string name, int32_t depth, LineOrigin from = {});
+  // `from` is the origin of the #include line; `path` is where it was read
+  // from, so that an #include inside it looks beside it.
+  int32_t addIncludeFile(std::string name, int32_t depth, LineOrigin from = {}, std::string path = {});
   // The origin of the #include line that read origin file `file` (>= 1).
   LineOrigin includedFrom(int32_t file) const {
     return file >= 1 && file <= static_cast<int32_t>(includeParents_.size()) ? includeParents_[static_cast<size_t>(file - 1)]
@@ -133,6 +146,7 @@ class SourceLines {
   std::vector<std::string> includeFiles_;
   std::vector<int32_t> includeDepths_;
   std::vector<LineOrigin> includeParents_;
+  std::vector<std::string> includePaths_;
 };
 
 // Where the compile of one source line began: recorded, when asked, for each
@@ -223,10 +237,19 @@ class TSmf {
 
   // Receives every message line (CP932). Unset: lines are dropped.
   std::function<void(const std::string&)> messageSink;
+  // The score's file as the host names it (UTF-8), relative or absolute; ""
+  // for standard input or a document never saved. An #include the current
+  // directory cannot satisfy looks beside it (resolveInclude). Reset()
+  // leaves it as it is.
+  std::string scorePath;
   // Reads an #include file (name as written in the score, CP932) into
-  // `contents`; false when it cannot be read. Unset: read from disk, a
-  // relative name against the current directory.
+  // `contents`; false when it cannot be read. Unset: read from disk where
+  // resolveInclude() says, at most limits.sourceBytes.
   std::function<bool(const std::string& name, std::string& contents)> fileReader;
+  // Sees every file #include has read, before its lines go into the source:
+  // its name as written (CP932), where it was read from (UTF-8) and its
+  // bytes as read. Unset: nothing.
+  std::function<void(const std::string& name, const std::string& path, const std::string& contents)> includeObserver;
   // Sees every error as it is reported, before the error cut-off may move
   // the compile on: lineIndex, lineText and column still stand where the
   // error was found. Unset: nothing.

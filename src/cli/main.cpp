@@ -123,16 +123,17 @@ std::string defaultOutput(const std::string& score) {
   return (hasExtension ? score.substr(0, dot) : score) + ".mid";
 }
 
+// Reads the score within the bound of a score: /dev/zero or an endless pipe
+// is refused as soon as its first chunk shows NUL bytes, or at the bound.
 bool readAll(const std::string& path, std::string& out, std::string& error) {
-  if (path == "-") {
-    out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    if (std::cin.bad()) {
-      error = "cannot read standard input";
-      return false;
-    }
-    return true;
-  }
-  return zan::ReadFile(path, out, error);
+  const size_t bound = zan::Limits{}.sourceBytes;
+  const std::string name = path == "-" ? "standard input" : path;
+  const zan::ReadStatus status = path == "-" ? zan::ReadFd(STDIN_FILENO, name, bound, zan::ReadAs::Score, out, error)
+                                             : zan::ReadFile(path, bound, zan::ReadAs::Score, out, error);
+  if (status == zan::ReadStatus::NotScore) error = name + " is " + error + ", not a score";
+  if (status == zan::ReadStatus::TooLarge) error += ", the most a score may hold";
+  if (status == zan::ReadStatus::Failed && path == "-") error = "cannot read standard input";
+  return status == zan::ReadStatus::Ok;
 }
 
 // True when `output` is the file `input` (through links and other
@@ -427,6 +428,7 @@ int main(int argc, char** argv) {
       std::cerr << "zan: warning: " << score.lost << " character(s) have no CP932 form and read as '?' (first on line "
                 << score.firstLostLine << ")\n";
     smf.sourceLines.setText(score.cp932);
+    if (opt.score != "-") smf.scorePath = opt.score;
   }
   // With the MIDI file or the WAV on standard output, the messages go to
   // standard error.

@@ -8,7 +8,6 @@
 
 #include "texts.h"
 #include "zan/cp932.h"
-#include "zan/text_helpers.h"
 
 namespace zan {
 namespace {
@@ -52,8 +51,7 @@ std::vector<std::string> splitScore(std::string bytes) {
 
 }  // namespace
 
-DiagnosticCollector::DiagnosticCollector(TSmf& smf, std::string scoreName, std::vector<std::string> includeDirs)
-    : smf_(smf), includeDirs_(std::move(includeDirs)) {
+DiagnosticCollector::DiagnosticCollector(TSmf& smf, std::string scoreName) : smf_(smf) {
   SourceFile score;
   score.name = std::move(scoreName);
   score.lines = smf.sourceLines.lines();
@@ -66,7 +64,9 @@ DiagnosticCollector::DiagnosticCollector(TSmf& smf, std::string scoreName, std::
     d.text = line;
     report_.diagnostics.push_back(std::move(d));
   };
-  smf_.fileReader = [this](const std::string& name, std::string& contents) { return readInclude(name, contents); };
+  smf_.includeObserver = [this](const std::string& name, const std::string& path, const std::string& contents) {
+    included(name, path, contents);
+  };
   smf_.lineEditObserver = [this](int32_t from, int32_t to, size_t size) { edited(from, to, size); };
 }
 
@@ -74,7 +74,7 @@ DiagnosticCollector::~DiagnosticCollector() {
   smf_.messageSink = nullptr;
   smf_.errorObserver = nullptr;
   smf_.warningSink = nullptr;
-  smf_.fileReader = nullptr;
+  smf_.includeObserver = nullptr;
   smf_.lineEditObserver = nullptr;
 }
 
@@ -225,34 +225,19 @@ void DiagnosticCollector::error(int number, const std::string& detail) {
   place(d, smf_.lineIndex, start, end);
 }
 
-bool DiagnosticCollector::readInclude(const std::string& name, std::string& contents) {
-  const std::string utf8 = toUtf8(name);
-  std::vector<std::string> candidates;
-  if (!utf8.empty() && utf8[0] == '/') {
-    candidates.push_back(utf8);
-  } else {
-    for (const std::string& dir : includeDirs_)
-      candidates.push_back(dir.empty() || dir == "." ? utf8 : dir + (dir.back() == '/' ? "" : "/") + utf8);
-    if (includeDirs_.empty()) candidates.push_back(utf8);
+void DiagnosticCollector::included(const std::string& name, const std::string& path, const std::string& contents) {
+  // Read now means included now: the compiler registers the file next.
+  SourceFile file;
+  file.name = name;
+  file.path = path;
+  file.lines = splitScore(contents);
+  const int32_t at = smf_.lineIndex;
+  if (at >= 0 && at < smf_.sourceLines.size()) {
+    file.includedFromFile = smf_.sourceLines.origin(at).file;
+    file.includedFromLine = smf_.sourceLines.origin(at).line;
   }
-  for (const std::string& path : candidates) {
-    std::string error;
-    if (!ReadFile(path, contents, error)) continue;
-    // Read now means included now: the compiler registers the file next.
-    SourceFile file;
-    file.name = name;
-    file.path = path;
-    file.lines = splitScore(contents);
-    const int32_t at = smf_.lineIndex;
-    if (at >= 0 && at < smf_.sourceLines.size()) {
-      file.includedFromFile = smf_.sourceLines.origin(at).file;
-      file.includedFromLine = smf_.sourceLines.origin(at).line;
-    }
-    report_.files.push_back(std::move(file));
-    includeRead_ = true;
-    return true;
-  }
-  return false;
+  report_.files.push_back(std::move(file));
+  includeRead_ = true;
 }
 
 const std::string& errorText(int number) {

@@ -8,11 +8,6 @@
 
 namespace zan {
 
-static bool readFileFromDisk(const std::string& name, std::string& contents) {
-  std::string error;  // the error line names the file; the reason is not shown
-  return ReadFile(toUtf8(name), contents, error);
-}
-
 // Keywords follow the # directly and are matched over their own length only:
 // "#endx" is "#end". Whatever matches nothing leaves only the # consumed.
 void TSmf::DirectiveCommand() {
@@ -84,17 +79,25 @@ void TSmf::IncludeFile() {
   // A file that includes itself, directly or through others.
   if (depth > limits.includeDepth) return limitReached(Limit::IncludeDepth, "\"" + name + "\"");
   if (sourceLines.includeCount() >= limits.includes) return limitReached(Limit::Includes, "\"" + name + "\"");
+  // Looked for beside the file that holds this #include line when the
+  // current directory has no such file.
+  const std::string path = resolveInclude(toUtf8(name), parent >= 1 ? sourceLines.includePath(parent) : scorePath);
   std::string contents;
-  const bool read = fileReader ? fileReader(name, contents) : readFileFromDisk(name, contents);
-  if (!read) {
+  std::string error;  // the error line names the file; the reason is not shown
+  const ReadStatus read = fileReader ? (fileReader(name, contents) ? ReadStatus::Ok : ReadStatus::Failed)
+                                     : ReadFile(path, limits.sourceBytes, ReadAs::Bytes, contents, error);
+  if (read == ReadStatus::TooLarge || (read == ReadStatus::Ok && contents.size() > limits.sourceBytes))
+    return limitReached(Limit::SourceBytes, "\"" + name + "\"");
+  if (read != ReadStatus::Ok) {
     ReportError(0, text(Text::IncludeNotFoundHead) + "\"" + name + "\"" + text(Text::IncludeNotFoundTail));
     return;
   }
+  if (includeObserver) includeObserver(name, path, contents);
   SourceLines included;
   included.setText(decodeScore(std::move(contents)).cp932);
   AddMessage("include = " + name);
   const LineOrigin from = lineIndex >= 0 && lineIndex < sourceLines.size() ? sourceLines.origin(lineIndex) : LineOrigin{-1, 0};
-  const int32_t file = sourceLines.addIncludeFile(name, depth, from);
+  const int32_t file = sourceLines.addIncludeFile(name, depth, from, path);
   sourceLines.insertFile(lineIndex + 1, included.lines(), file);
 }
 

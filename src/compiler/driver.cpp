@@ -180,6 +180,7 @@ void TSmf::limitReached(Limit which, const std::string& context) {
   struct Row {
     Text what;
     int64_t limit;
+    Text tail = Text::LimitTail;  // the others put the number in parentheses
   };
   const Row rows[] = {
       {Text::LimitDispatches, limits.dispatches},
@@ -189,9 +190,11 @@ void TSmf::limitReached(Limit which, const std::string& context) {
       {Text::LimitMarkSubstitutions, limits.markSubstitutions},
       {Text::LimitIncludeDepth, limits.includeDepth},
       {Text::LimitIncludes, limits.includes},
+      {Text::LimitSourceBytes, static_cast<int64_t>(limits.sourceBytes), Text::LimitSourceBytesTail},
   };
   const Row& r = rows[static_cast<int>(which)];
-  std::string detail = text(r.what) + "(" + std::to_string(r.limit) + ")" + text(Text::LimitTail);
+  const std::string number = std::to_string(r.limit);
+  std::string detail = text(r.what) + (r.tail == Text::LimitTail ? "(" + number + ")" : number) + text(r.tail);
   if (!context.empty()) detail += ": " + context;
   ReportError(5, detail);
   stopCompile();

@@ -10,6 +10,7 @@ void SourceLines::assign(std::vector<std::string> lines) {
   includeFiles_.clear();
   includeDepths_.clear();
   includeParents_.clear();
+  includePaths_.clear();
 }
 
 void SourceLines::setText(const std::string& text) {
@@ -34,6 +35,7 @@ void SourceLines::clear() {
   includeFiles_.clear();
   includeDepths_.clear();
   includeParents_.clear();
+  includePaths_.clear();
 }
 
 void SourceLines::insert(int i, std::string text, LineOrigin origin) {
@@ -53,8 +55,9 @@ void SourceLines::insertFile(int i, std::vector<std::string> lines, int32_t file
   origins_.insert(origins_.begin() + i, origins.begin(), origins.end());
 }
 
-int32_t SourceLines::addIncludeFile(std::string name, int32_t depth, LineOrigin from) {
+int32_t SourceLines::addIncludeFile(std::string name, int32_t depth, LineOrigin from, std::string path) {
   includeFiles_.push_back(std::move(name));
+  includePaths_.push_back(std::move(path));
   includeDepths_.push_back(depth);
   includeParents_.push_back(from);
   return static_cast<int32_t>(includeFiles_.size());

@@ -1,7 +1,8 @@
-// Where the program lives, reading a whole file, and the position search
-// the front end builds on.
+// Where the program lives, reading a whole file within a bound, where an
+// #include finds its file, and the position search the front end builds on.
 #include "zan/text_helpers.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,38 +10,91 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <vector>
+
+#include "zan/cp932.h"
 
 namespace zan {
 
-bool ReadFile(const std::string& path, std::string& contents, std::string& error) {
-  // stdio tells a failing read (a directory, say) apart from the end.
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  // Read straight into a string of the file's size: growing it 64 KB at a
-  // time copied a long score several times over into fresh memory.
+namespace {
+
+// Bytes asked of one read(): a pipe hands over at most 64 KB at a time.
+constexpr size_t kChunkBytes = 64u << 10;
+
+std::string tooLarge(const std::string& name, size_t maxBytes) {
+  return name + " holds more than " + std::to_string(maxBytes) + " bytes";
+}
+
+}  // namespace
+
+ReadStatus ReadFd(int fd, const std::string& name, size_t maxBytes, ReadAs as, std::string& contents,
+                  std::string& error) {
   std::string data;
   struct stat st;
-  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    data.resize(static_cast<size_t>(st.st_size));
-    data.resize(std::fread(data.data(), 1, data.size(), f));
-  }
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);  // a file that grew, or a pipe
-  const bool failed = std::ferror(f) != 0;
-  const int err = errno;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path + ": " + std::strerror(err);
-    return false;
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+  const bool oversized = regular && static_cast<uint64_t>(st.st_size) > maxBytes;
+  // Read straight into a string of the file's size: growing it a chunk at a
+  // time copied a long score several times over into fresh memory.
+  if (regular && !oversized) data.reserve(static_cast<size_t>(st.st_size) + 1);
+  for (;;) {
+    // One byte past the bound tells a file of exactly maxBytes from a longer one.
+    const size_t room = maxBytes + 1 - data.size();
+    const size_t want = std::min(room, regular ? std::max(data.capacity() - data.size(), kChunkBytes) : kChunkBytes);
+    const size_t before = data.size();
+    data.resize(before + want);
+    const ssize_t n = ::read(fd, data.data() + before, want);
+    if (n < 0 && errno == EINTR) {
+      data.resize(before);
+      continue;
+    }
+    if (n < 0) {
+      error = "cannot read " + name + ": " + std::strerror(errno);
+      return ReadStatus::Failed;
+    }
+    data.resize(before + static_cast<size_t>(n));
+    // The first chunk decides whether it can be a score: an endless stream
+    // of NUL bytes is refused here rather than at the bound.
+    const size_t head = std::min(data.size(), kChunkBytes);
+    if (as == ReadAs::Score && before < head) {
+      const std::string_view first(data.data(), head);
+      // Until "MThd" could be seen whole, look at all of it; then at the new bytes.
+      if (before < 4 ? !nonScoreKind(first).empty() : first.find('\0', before) != std::string_view::npos) {
+        error = std::string(nonScoreKind(first));
+        return ReadStatus::NotScore;
+      }
+    }
+    // A regular file says its size: past the first chunk, no need to read on.
+    if (data.size() > maxBytes || oversized) {
+      error = tooLarge(name, maxBytes);
+      return ReadStatus::TooLarge;
+    }
+    if (n == 0) break;
   }
   contents = std::move(data);
-  return true;
+  return ReadStatus::Ok;
+}
+
+ReadStatus ReadFile(const std::string& path, size_t maxBytes, ReadAs as, std::string& contents, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return ReadStatus::Failed;
+  }
+  const ReadStatus status = ReadFd(fd, path, maxBytes, as, contents, error);
+  ::close(fd);
+  return status;
+}
+
+std::string resolveInclude(const std::string& name, const std::string& includingFile) {
+  if (name.empty() || name[0] == '/') return name;
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return name;
+  const size_t slash = includingFile.rfind('/');
+  if (slash == std::string::npos) return name;  // beside it is the current directory
+  return includingFile.substr(0, slash + 1) + name;
 }
 
 std::string AppDir() {

@@ -61,6 +61,8 @@ constexpr Row kTexts[] = {
     {Text::LimitIncludeDepth,      "#include の入れ子の上限"},
     {Text::LimitIncludes,          "#include するファイル数の上限"},
     {Text::LimitTail,              "を超えたので、コンパイルを中止します"},
+    {Text::LimitSourceBytes,       "#include file larger than the bound of "},
+    {Text::LimitSourceBytesTail,   " bytes, compile stopped"},
 };
 // clang-format on
 

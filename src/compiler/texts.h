@@ -51,6 +51,9 @@ enum class Text {
   LimitIncludeDepth,
   LimitIncludes,
   LimitTail,
+  // The bound of a file's bytes, around the number itself.
+  LimitSourceBytes,
+  LimitSourceBytesTail,
   kCount
 };
 

@@ -56,7 +56,7 @@ std::pair<int, int> placeOnLine(const QString& line, const std::string& source, 
 
 }  // namespace
 
-CheckResult checkScore(zan::TSmf& smf, const QString& text, bool notes) {
+CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& scorePath, bool notes) {
   QElapsedTimer clock;
   clock.start();
   CheckResult result;
@@ -78,6 +78,7 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, bool notes) {
   starts.reserve(source.size() + 16);
   smf.Reset();
   smf.sourceLines.assign(std::move(converted.lines));
+  smf.scorePath = scorePath.toStdString();
   smf.messageSink = [&](const std::string& m) { lastMessage = m; };
   smf.errorObserver = [&](int number, const std::string& detail) {
     const bool inRange = smf.lineIndex >= 0 && smf.lineIndex < smf.sourceLines.size();
@@ -137,10 +138,10 @@ class CheckWorker : public QObject {
  public:
   explicit CheckWorker(std::shared_ptr<std::atomic<quint64>> latest) : latest_(std::move(latest)) {}
 
-  void check(quint64 generation, const QString& text, bool notes) {
+  void check(quint64 generation, const QString& text, const QString& scorePath, bool notes) {
     CheckResult result;
     // A newer request is already queued: this text is outdated before it starts.
-    if (generation >= latest_->load()) result = checkScore(compiler_, text, notes);
+    if (generation >= latest_->load()) result = checkScore(compiler_, text, scorePath, notes);
     result.generation = generation;
     emit done(result);
   }
@@ -214,8 +215,9 @@ void BackgroundCheck::checkNow() {
   const QString text = editor_->document()->toRawText();
   const quint64 generation = generation_;
   const bool notes = notesWanted_;
-  QMetaObject::invokeMethod(worker_, [w = worker_, generation, text, notes] { w->check(generation, text, notes); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      worker_, [w = worker_, generation, text, path = scorePath_, notes] { w->check(generation, text, path, notes); },
+      Qt::QueuedConnection);
 }
 
 void BackgroundCheck::receive(const CheckResult& result) {

@@ -43,10 +43,11 @@ struct CheckResult {
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds
-// them) as Run would compile it, with `compiler`, in memory; with `notes`,
-// the music's tracks and notes are built too. REQUIRES: one thread at a
-// time uses `compiler`.
-CheckResult checkScore(zan::TSmf& compiler, const QString& text, bool notes = true);
+// them) as Run would compile it, with `compiler`, in memory; `scorePath` is
+// the document's file ("" when never saved), beside which an #include
+// looks; with `notes`, the music's tracks and notes are built too.
+// REQUIRES: one thread at a time uses `compiler`.
+CheckResult checkScore(zan::TSmf& compiler, const QString& text, const QString& scorePath = {}, bool notes = true);
 
 class CheckWorker;
 
@@ -69,6 +70,8 @@ class BackgroundCheck : public QObject {
   // builds only the tempo map and the line starts. On by default.
   void setNotesWanted(bool on);
   bool notesWanted() const { return notesWanted_; }
+  // The document's file, for #include; "" when it has none. The next check uses it.
+  void setScorePath(const QString& path) { scorePath_ = path; }
 
  signals:
   void resultReady(const CheckResult& result);
@@ -78,6 +81,7 @@ class BackgroundCheck : public QObject {
   void receive(const CheckResult& result);
 
   QPlainTextEdit* editor_;
+  QString scorePath_;  // the document's file, "" when never saved
   bool enabled_ = true;
   bool notesWanted_ = true;
   QTimer timer_;

@@ -1,6 +1,8 @@
 #include "bookmarks.h"
 
+#include <QAction>
 #include <QKeyEvent>
+#include <QMenu>
 
 #include "ext_memo.h"
 #include "zanpad_unit.h"
@@ -70,12 +72,55 @@ bool gotoBookmark(TExtMemo& editor, int digit) {
   return true;
 }
 
-void TfrmMain::BookMark91Click(int digit) { ToggleBookmark(digit); }
-void TfrmMain::BookMark92Click(int digit) { GotoBookmark(digit); }
-void TfrmMain::ToggleBookmark(int digit) { toggleBookmark(*reMain, digit); }
-void TfrmMain::GotoBookmark(int digit) {
-  if (gotoBookmark(*reMain, digit)) reMain->setFocus();
+Bookmarks::Bookmarks(TExtMemo* editor) : QObject(editor), editor_(editor) {
+  connect(editor_, &TExtMemo::keyDown, this, &Bookmarks::keyDown);
+  connect(editor_, &TExtMemo::keyUp, this, &Bookmarks::keyUp);
 }
+
+void Bookmarks::toggle(int digit) { toggleBookmark(*editor_, digit); }
+
+void Bookmarks::go(int digit) {
+  if (gotoBookmark(*editor_, digit)) editor_->setFocus();
+}
+
+void Bookmarks::addMenusTo(QMenu* popup) {
+  QMenu* toggles = popup->addMenu("&Toggle BookMark");
+  QMenu* goes = popup->addMenu("&Goto BookMark");
+  for (int digit = 0; digit <= 9; ++digit) {
+    QAction* t = toggles->addAction(QString("BookMark &%1").arg(digit));
+    t->setData(digit);
+    connect(t, &QAction::triggered, this, [this, digit] { toggle(digit); });
+    QAction* g = goes->addAction(QString("BookMark &%1").arg(digit));
+    g->setData(digit);
+    connect(g, &QAction::triggered, this, [this, digit] { go(digit); });
+  }
+}
+
+void Bookmarks::keyDown(QKeyEvent* event) {
+  if (keyHeld_ || event->isAutoRepeat()) return;
+  const int digit = bookmarkDigit(event);
+  if (digit < 0) return;
+  const Qt::KeyboardModifiers mods =
+      event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    toggle(digit);
+    keyHeld_ = true;
+  } else if (mods == Qt::ControlModifier) {
+    go(digit);
+    keyHeld_ = true;
+  }
+}
+
+void Bookmarks::keyUp(QKeyEvent* event) {
+  // X11 sends a release before every auto-repeated press; those do not end
+  // the hold.
+  if (!event->isAutoRepeat()) keyHeld_ = false;
+}
+
+void TfrmMain::BookMark91Click(int digit) { bookmarks_->toggle(digit); }
+void TfrmMain::BookMark92Click(int digit) { bookmarks_->go(digit); }
+void TfrmMain::ToggleBookmark(int digit) { bookmarks_->toggle(digit); }
+void TfrmMain::GotoBookmark(int digit) { bookmarks_->go(digit); }
 
 void TfrmMain::InsertLineClick() {
   // The separator goes above the caret's line; the caret stays with its text.

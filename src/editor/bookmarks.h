@@ -2,10 +2,33 @@
 // saved with the score and never change the music.
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 class QKeyEvent;
+class QMenu;
 class TExtMemo;
+
+// The bookmark commands of an editor: Ctrl+Shift+digit sets or removes a
+// bookmark on the caret's line, Ctrl+digit goes to one (each once per press
+// of the keys, however long they are held), and the context menu's "Toggle
+// BookMark" and "Goto BookMark" lists.
+class Bookmarks : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit Bookmarks(TExtMemo* editor);
+  void addMenusTo(QMenu* popup);  // the two lists of ten
+  void toggle(int digit);
+  void go(int digit);  // and the focus to the editor, when the bookmark exists
+
+ private:
+  void keyDown(QKeyEvent* event);
+  void keyUp(QKeyEvent* event);
+
+  TExtMemo* editor_;
+  bool keyHeld_ = false;  // holding the bookmark keys acts once
+};
 
 QString bookmarkMarker(int digit);  // "{#" digit "}"
 

@@ -6,6 +6,8 @@
 
 #include "zan/cp932.h"
 #include "zan/output_file.h"
+#include "zan/text_helpers.h"
+#include "zan/tsmf.h"
 
 namespace {
 
@@ -29,13 +31,18 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
     error = file.errorString();
     return false;
   }
-  QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    error = file.errorString();
+  // Within the bound of a score, as zan reads it: a character device or an
+  // endless pipe is refused at its first chunk of NUL bytes, or at the bound.
+  std::string raw, why;
+  const zan::ReadStatus read =
+      zan::ReadFd(file.handle(), path.toStdString(), zan::Limits{}.sourceBytes, zan::ReadAs::Score, raw, why);
+  if (read == zan::ReadStatus::TooLarge) why += ", the most a score may hold";
+  if (read == zan::ReadStatus::Failed || read == zan::ReadStatus::TooLarge) {
+    error = QString::fromStdString(why);
     return false;
   }
-  std::string raw(bytes.constData(), static_cast<size_t>(bytes.size()));
-  if (std::string_view kind = zan::nonScoreKind(raw); !kind.empty()) {
+  if (std::string_view kind = read == zan::ReadStatus::NotScore ? std::string_view(why) : zan::nonScoreKind(raw);
+      !kind.empty()) {
     doc = LoadedDocument{};
     doc.notScore = QString::fromLatin1(kind.data(), static_cast<qsizetype>(kind.size()));
     return true;
@@ -45,7 +52,7 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
   LoadedDocument result;
   if (bom || (!ascii && zan::isValidUtf8(raw))) {
     result.encoding = TextEncoding::Utf8;
-    result.lines = splitLines(QString::fromUtf8(bytes.constData() + (bom ? 3 : 0), bytes.size() - (bom ? 3 : 0)));
+    result.lines = splitLines(QString::fromUtf8(raw.data() + (bom ? 3 : 0), static_cast<qsizetype>(raw.size()) - (bom ? 3 : 0)));
   } else {
     result.encoding = TextEncoding::Cp932;
     result.lines = splitLines(fromCp932(raw));

@@ -92,6 +92,13 @@ void ErrorMarks::caretMoved() {
   const Placed* in = nullptr;
   for (const Placed& p : marks_)
     if (p.span.hasSelection() && caret >= p.span.selectionStart() && caret <= p.span.selectionEnd()) in = &p;
-  if (in && in != caretIn_) emit statusMessage(in->mark.message);
+  if (in && in != caretIn_) {
+    shown_ = in->mark.message;
+    emit statusMessage(shown_);
+  } else if (!in && !shown_.isEmpty()) {
+    // Left, or fixed: the message goes from the status bar with it.
+    emit statusMessageGone(shown_);
+    shown_.clear();
+  }
   caretIn_ = in;
 }

@@ -1,6 +1,6 @@
 // ErrorMarks: the errors of the last background check shown in the text: a
 // wavy underline under the offending text, the message and what it means
-// on hover, and the message in the status bar when the caret enters it.
+// on hover, and the message in the status bar while the caret stands in it.
 // The marks follow the text as it is edited until the next check.
 #pragma once
 
@@ -36,6 +36,9 @@ class ErrorMarks : public QObject {
  signals:
   void changed();
   void statusMessage(const QString& text);
+  // The caret left the mark whose message statusMessage showed, or the mark
+  // is gone: the status bar, if it still shows `text`, is cleared.
+  void statusMessageGone(const QString& text);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,4 +51,5 @@ class ErrorMarks : public QObject {
   QObject* viewport_;  // the editor's, compared with only
   std::vector<Placed> marks_;
   const Placed* caretIn_ = nullptr;  // the mark the caret stands in
+  QString shown_;                    // the message statusMessage last showed, until it goes
 };

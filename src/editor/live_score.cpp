@@ -25,6 +25,7 @@ LiveScore::LiveScore(TExtMemo* editor, QObject* parent)
   connect(check_, &BackgroundCheck::resultReady, marks_, &ErrorMarks::setResult);
   connect(check_, &BackgroundCheck::resultReady, caretTime_, &CaretTime::setResult);
   connect(marks_, &ErrorMarks::statusMessage, this, &LiveScore::statusMessage);
+  connect(marks_, &ErrorMarks::statusMessageGone, this, &LiveScore::statusMessageGone);
 
   auto toggle = [this](const char* caption, const char* name, bool on) {
     auto* a = new QAction(caption, this);
@@ -45,13 +46,10 @@ LiveScore::LiveScore(TExtMemo* editor, QObject* parent)
   editor_->installEventFilter(this);
 }
 
-void LiveScore::attach(QMainWindow* window) {
-  for (QAction* a : window->menuBar()->actions()) {
-    if (a->text() != "&View" || !a->menu()) continue;
-    a->menu()->addSeparator();
-    a->menu()->addActions({highlighting_, lineNumbers_, checking_});
-  }
-  window->statusBar()->addPermanentWidget(caretTime_->label());
+void LiveScore::attach(QMenu* viewMenu, QStatusBar* statusBar) {
+  viewMenu->addSeparator();
+  viewMenu->addActions({highlighting_, lineNumbers_, checking_});
+  statusBar->addPermanentWidget(caretTime_->label());
 }
 
 void LiveScore::apply() {

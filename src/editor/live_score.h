@@ -9,7 +9,8 @@
 #include "player_settings.h"
 
 class QAction;
-class QMainWindow;
+class QMenu;
+class QStatusBar;
 class BackgroundCheck;
 class CaretTime;
 class ErrorMarks;
@@ -23,9 +24,9 @@ class LiveScore : public QObject {
  public:
   LiveScore(TExtMemo* editor, QObject* parent = nullptr);
 
-  // Puts the switches into the window's "&View" menu and the time at the
-  // caret into its status bar.
-  void attach(QMainWindow* window);
+  // Puts the switches into the View menu and the time at the caret into the
+  // status bar it is handed.
+  void attach(QMenu* viewMenu, QStatusBar* statusBar);
 
   QAction* syntaxHighlightingAction() const { return highlighting_; }
   QAction* lineNumbersAction() const { return lineNumbers_; }
@@ -39,6 +40,7 @@ class LiveScore : public QObject {
  signals:
   // A text for the status bar: the error the caret has just entered.
   void statusMessage(const QString& text);
+  void statusMessageGone(const QString& text);  // cleared unless the status bar shows something else now
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

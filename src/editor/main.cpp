@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   TfrmList frmList(frmMain.reMain);
   TfrmChecker frmChecker(&frmMain);
   frmMain.attachWindows(&frmMsg, &frmList, &frmChecker);
+  QObject::connect(&frmMain, &TfrmMain::closed, &app, &QApplication::quit);
 
   QStringList args = QApplication::arguments();
   if (args.size() > 1) frmMain.openFromCommandLine(args.at(1));

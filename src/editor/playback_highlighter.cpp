@@ -2,12 +2,9 @@
 #include "playback_highlighter.h"
 
 #include <QAction>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTextBlock>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -19,31 +16,21 @@
 namespace {
 
 constexpr const char* kFollowKey = "playback/follow";
-constexpr int kIdleMs = 100;  // how soon a play that starts is seen
 
 }  // namespace
 
 PlaybackHighlighter::PlaybackHighlighter(TExtMemo* editor, zan::player::Player* player, const PlaybackScore* score,
                                          QObject* parent)
-    : QObject(parent), editor_(editor), player_(player), score_(score), timer_(new QTimer(this)),
+    : QObject(parent), editor_(editor), player_(player), score_(score),
       follow_(new QAction("Follow Playback", this)) {
   follow_->setObjectName("FollowPlayback1Click");
   follow_->setCheckable(true);
   follow_->setChecked(userSettings().value(kFollowKey, false).toBool());
   connect(follow_, &QAction::toggled, this, [](bool on) { userSettings().setValue(kFollowKey, on); });
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const double hz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
-  frameMs_ = std::max(8, static_cast<int>(1000.0 / hz));
-  timer_->setInterval(kIdleMs);
-  timer_->setTimerType(Qt::PreciseTimer);
-  connect(timer_, &QTimer::timeout, this, &PlaybackHighlighter::refresh);
-  timer_->start();
 }
 
 void PlaybackHighlighter::refresh() {
   const bool playing = player_->mode() == zan::player::Mode::Playing;
-  // Every frame while the music plays; while it does not, only a look now and then.
-  timer_->setInterval(playing ? frameMs_ : kIdleMs);
   showAt(playing ? player_->positionMs() : -1);
 }
 

@@ -13,7 +13,6 @@
 #include <vector>
 
 class QAction;
-class QTimer;
 class TExtMemo;
 class PlaybackScore;
 
@@ -38,7 +37,7 @@ class PlaybackHighlighter : public QObject {
   const std::vector<Lit>& lit() const { return lit_; }
 
  public slots:
-  // Reads the position and repaints what sounds; the timer calls it.
+  // Reads the position and repaints what sounds.
   void refresh();
   // Lights what sounds at `ms` (-1: nothing).
   void showAt(int64_t ms);
@@ -50,8 +49,6 @@ class PlaybackHighlighter : public QObject {
   TExtMemo* editor_;
   zan::player::Player* player_;
   const PlaybackScore* score_;
-  QTimer* timer_;
-  int frameMs_ = 16;  // the screen's frame time
   QAction* follow_;
   QColor tint_{255, 150, 40};
   std::vector<Lit> lit_;

@@ -25,26 +25,6 @@ void PlaybackScore::clear() {
   buckets_.clear();
 }
 
-PlaybackScore::Recording::Recording(PlaybackScore& score, zan::TSmf& compiler) : compiler_(compiler) {
-  score.sources_.clear();
-  score.lineStarts_.clear();
-  compiler.eventSources = &score.sources_;
-  compiler.lineStarts = &score.lineStarts_;
-}
-
-PlaybackScore::Recording::~Recording() {
-  compiler_.eventSources = nullptr;
-  compiler_.lineStarts = nullptr;
-}
-
-void PlaybackScore::build(const zan::TSmf& compiler, const zan::player::Sequence&, const QStringList& lines) {
-  if (sources_.empty()) {  // not recorded
-    clear();
-    return;
-  }
-  setMusic(zan::Music::build(compiler, &sources_, &lineStarts_), lines);
-}
-
 void PlaybackScore::setMusic(std::shared_ptr<const zan::Music> music, const QStringList& lines) {
   clear();
   music_ = std::move(music);

@@ -14,10 +14,6 @@
 
 #include "zan/music.h"
 
-namespace zan::player {
-struct Sequence;
-}
-
 class PlaybackScore {
  public:
   struct Note {
@@ -27,27 +23,11 @@ class PlaybackScore {
     int from = -1, to = -1;          // its characters [from, to) in that line; -1: the whole line
   };
 
-  // While one lives, the compiler records what build() needs.
-  class Recording {
-   public:
-    Recording(PlaybackScore& score, zan::TSmf& compiler);
-    ~Recording();
-    Recording(const Recording&) = delete;
-    Recording& operator=(const Recording&) = delete;
-
-   private:
-    zan::TSmf& compiler_;
-  };
-
   // The music to light, whose notes' text is in the editor's `lines`.
   void setMusic(std::shared_ptr<const zan::Music> music, const QStringList& lines);
-  // After a compile made while a Recording lived: the model built from what
-  // it recorded. The player's sequence is not read: the model's tempo map
-  // times the notes as the player does.
-  void build(const zan::TSmf& compiler, const zan::player::Sequence& sequence, const QStringList& lines);
   void clear();
   bool empty() const { return !music_ || music_->tracks().empty(); }
-  int generation() const { return generation_; }  // changes with every build() and clear()
+  int generation() const { return generation_; }  // changes with every setMusic() and clear()
   // The music shown, null when none.
   const std::shared_ptr<const zan::Music>& music() const { return music_; }
 
@@ -64,8 +44,6 @@ class PlaybackScore {
 
  private:
   static constexpr int64_t kBucketUs = 100'000;  // the sounding index's step
-  std::vector<zan::EventSource> sources_;  // what the compiler recorded
-  std::vector<zan::LineStart> lineStarts_;
   int generation_ = 0;
   std::shared_ptr<const zan::Music> music_;
   std::vector<Note> notes_;

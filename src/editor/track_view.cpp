@@ -845,16 +845,29 @@ void TrackView::setFollowSource(std::function<bool()> playing) { playing_ = std:
 void TrackView::setLoopSource(std::function<std::pair<double, double>()> loopMs) { loopMs_ = std::move(loopMs); }
 
 void TrackView::pollPosition() {
-  if (!positionMs_) return;
+  if (positionMs_) showPosition(positionMs_(), !playing_ || playing_());
+}
+
+void TrackView::clear() {
+  canvas_->setModel(nullptr);
+  canvas_->setPlayheadMs(-1);
+  canvas_->setLoopMs(0, 0);
+  canvas_->setHighlighted({});
+  canvas_->scrollToTick(0);
+  canvas_->scrollToY(0);
+  info_->clear();
+}
+
+void TrackView::showPosition(double ms, bool playing) {
+  if (!isVisible()) return;
   if (loopMs_) {
     const auto [from, to] = loopMs_();
     if (std::make_pair(from, to) != canvas_->loopMs()) canvas_->setLoopMs(from, to);
   }
-  const double ms = positionMs_();
   const double before = canvas_->playheadMs();
   canvas_->setPlayheadMs(ms);
   const TrackViewModel* model = canvas_->model();
-  if (!model || ms < 0 || ms == before || (playing_ && !playing_())) return;
+  if (!model || ms < 0 || ms == before || !playing) return;
   // Keep the playhead in view: page on when it leaves the window.
   const TrackViewGeometry& g = canvas_->geometry();
   const double x = g.xOfTick(model->tickOfMs(ms));

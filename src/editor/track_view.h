@@ -148,14 +148,20 @@ class TrackView : public QDockWidget {
   // Draws each result of `check`, and asks it for the notes only while the
   // dock is shown.
   void followChecks(BackgroundCheck* check);
-  // Where playback stands, in milliseconds (below 0 when nothing is open);
-  // polled while the dock shows.
+  // Where playback stands, in milliseconds (below 0 when nothing is open):
+  // the window's playback clock hands it over with each tick. A view on its
+  // own may instead be given a source, polled while the dock shows.
+  void showPosition(double ms, bool playing);
   void setPositionSource(std::function<double()> positionMs);
   // Whether the playhead should be kept in view (playback is running).
   void setFollowSource(std::function<bool()> playing);
   // The range playback loops over, in milliseconds ({0, 0} for none);
   // polled with the position.
   void setLoopSource(std::function<std::pair<double, double>()> loopMs);
+
+  // Another document: no notes, no playhead, no loop, the scroll at the
+  // start and nothing in the info bar.
+  void clear();
 
   // Puts the caret on the text that made the note and selects it.
   void selectSourceOf(int track, int note);

@@ -7,7 +7,6 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <QTimer>
 #include <QToolButton>
 
 #include "document_io.h"
@@ -22,8 +21,6 @@ namespace {
 
 enum Column { kNumber, kChannel, kProgram, kName, kMute, kSolo, kLevel, kColumns };
 constexpr int kLevelMax = 6;       // notes at which the bar is full
-constexpr int kLevelMs = 50;       // the bars' refresh while playing
-constexpr int kIdleMs = 250;
 constexpr int kLevelBarWidth = 64;  // pixels, the header's "Level" included
 
 QToolButton* toggle(const QString& text, const QString& tip, bool on) {
@@ -39,8 +36,7 @@ QToolButton* toggle(const QString& text, const QString& tip, bool on) {
 }  // namespace
 
 TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score, QWidget* parent)
-    : QDockWidget("Tracks", parent), player_(player), score_(score), table_(new QTableWidget(0, kColumns, this)),
-      timer_(new QTimer(this)) {
+    : QDockWidget("Tracks", parent), player_(player), score_(score), table_(new QTableWidget(0, kColumns, this)) {
   setObjectName("TracksPanel");
   table_->setHorizontalHeaderLabels({"#", "Ch", "Program", "Name", "M", "S", "Level"});
   table_->verticalHeader()->hide();
@@ -50,9 +46,6 @@ TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setStretchLastSection(true);  // the level bars take what is left
   setWidget(table_);
-  timer_->setInterval(kIdleMs);
-  connect(timer_, &QTimer::timeout, this, &TracksPanel::refreshLevels);
-  timer_->start();
 }
 
 const std::vector<zan::MusicTrack>& TracksPanel::tracks() const {
@@ -161,7 +154,6 @@ int TracksPanel::level(int trackNumber) const {
 
 void TracksPanel::refreshLevels() {
   const bool playing = player_->mode() == zan::player::Mode::Playing;
-  timer_->setInterval(playing ? kLevelMs : kIdleMs);
   std::vector<int> count(tracks().size(), 0);
   if (playing) {
     for (int i : score_->soundingAt(player_->positionMs() * 1000)) {

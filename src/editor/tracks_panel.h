@@ -12,7 +12,6 @@
 
 class QProgressBar;
 class QTableWidget;
-class QTimer;
 class QToolButton;
 class PlaybackScore;
 
@@ -57,6 +56,5 @@ class TracksPanel : public QDockWidget {
   zan::player::Player* player_;
   const PlaybackScore* score_;
   QTableWidget* table_;
-  QTimer* timer_;
   QSet<int> muted_, soloed_;  // by track number
 };

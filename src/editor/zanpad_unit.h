@@ -1,9 +1,10 @@
-// TfrmMain: the main window. It holds the score in the editor, owns the one
-// compiler object and the player for the life of the process, and carries
-// the menus, tool bar and status bar from which every feature is reached.
-// The handlers keep their menu names; their bodies are split by theme:
-// documents and settings here, Run and the player in run_play.cpp, search
-// and macro look-up in search_commands.cpp, bookmarks in bookmarks.cpp.
+// TfrmMain: the main window. It holds the score in the editor and owns the
+// one compiler object for the life of the process; it makes the menus, tool
+// bar and status bar and wires the features to them. The handlers keep
+// their menu names and hand the work to the feature that does it: the
+// document (Document), Run and the player (PlaybackControl, through
+// run_play.cpp), search and macro look-up (search_commands.cpp), bookmarks
+// (bookmarks.cpp).
 #pragma once
 
 #include <QHash>
@@ -20,7 +21,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QTimer;
 class QToolBar;
 class TExtMemo;
 struct TEditMark;
@@ -37,6 +37,9 @@ class QKeyEvent;
 class PlaybackScore;
 class PlaybackHighlighter;
 class TracksPanel;
+class Document;
+class PlaybackControl;
+class Bookmarks;
 class QDragEnterEvent;
 class QDropEvent;
 
@@ -66,11 +69,15 @@ class TfrmMain : public QMainWindow {
   // ---- Components --------------------------------------------------------
   TExtMemo* reMain;
   QToolBar* ToolBar1;
-  TTrackBar* scrMP;
-  QTimer* Timer1;
   std::unique_ptr<zan::TSmf> compiler;
-  std::unique_ptr<zan::player::Player> mp;
-  std::unique_ptr<PlaybackScore> playbackScore;  // the notes of the last Run, with their text and times
+ private:
+  Document* document_;          // name, encoding, modified flag, open and save
+  Bookmarks* bookmarks_ = nullptr;  // the bookmark keys and the context menu's lists
+  PlaybackControl* playback_;   // Run, the player and the clock every view follows
+ public:
+  TTrackBar* scrMP;                    // the playback slider (the control's)
+  zan::player::Player* mp;             // the player (the control's)
+  PlaybackScore* playbackScore;        // the notes of the last Run, with their text and times (the control's)
   PlaybackHighlighter* highlighter = nullptr;    // lights the sounding notes; owns "Follow Playback"
   TracksPanel* tracksPanel = nullptr;            // the "Tracks" dock
   TfrmMsg* frmMsg = nullptr;
@@ -80,11 +87,9 @@ class TfrmMain : public QMainWindow {
   TrackView* trackView = nullptr;  // the last compile drawn as tracks (View > Track View, F6)
 
   // ---- Fields -------------------------------------------------------------
-  QString fileName;             // full path of the document; empty when unnamed
-  TextEncoding fileEncoding = TextEncoding::Cp932;  // how the document is written back
+  QString& fileName;            // the document's full path; empty when unnamed
+  TextEncoding& fileEncoding;   // how the document is written back
   QString findText;             // last search text of Find / Find Next
-  int playLineIndex = 0;        // next message line the play-time scroller shows
-  bool bookmarkKeyHeld = false; // holding the bookmark keys acts once
   QString applicationTitle;     // "zan", or the document's file name
 
   // ---- Queries for the other windows and the tests ------------------------
@@ -106,7 +111,7 @@ class TfrmMain : public QMainWindow {
   // "Compile Start" line.
   void loadCompilerLines();
   // Something other than Run wrote zan.mid (a check): Export compiles again.
-  void forgetCompiledText() { midHoldsText_ = false; }
+  void forgetCompiledText();
   // Beeps when Error Beep is checked.
   void beepIfWanted();
 
@@ -175,6 +180,13 @@ class TfrmMain : public QMainWindow {
   bool saveTo(const QString& path);
   bool exportTo(const QString& path);  // copies zan.mid, compiling first when it is missing
   void UpdateCaption();
+
+ signals:
+  // The window closed for good (its close prompt allowed it): the program
+  // ends with it.
+  void closed();
+
+ public:
   void ShowCaretPos();
   // Searches the editor for findText (Find step 2 and 3).
   void searchText();
@@ -188,26 +200,17 @@ class TfrmMain : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class PlayStart { ReplayPoint, Caret, Loop };
-  // Run's steps; playing starts at the replay point (Run), the caret's time,
-  // or the selection's A with the loop set.
-  void runAndPlay(PlayStart start);
-  bool startAt(PlayStart start);  // false: no loop to play (said in the status)
-  void buildPlaybackScore();
   void createActions();
   void createMenus();
   void createToolBar();
   void createStatusBar();
   void createTrackView();
+  void createPlayback();
   void readSettings();
   bool writeSettings();
   void reMainChange();
-  void reMainKeyDown(QKeyEvent* event);
-  void reMainKeyUp(QKeyEvent* event);
   QString WordAtCaret();
-  void deleteMidFile();
   std::array<TEditMark*, 3> switchableMarks();
-  bool confirmUnencodable();
  public:
   void openPlayer();  // opens mp on zan.mid with the current player settings; throws on failure
   void showPlayerNote();  // the player's degraded state ("no audio device") in panel 2
@@ -221,12 +224,10 @@ class TfrmMain : public QMainWindow {
   QLabel* playTime_;  // "position / length" beside the slider
   EditorSettings settings_;
   THelpWindow* help_ = nullptr;
+  QMenu* viewMenu_ = nullptr;  // View: the features that show something add their switches here
  public:
   TRecentFiles* recentFiles = nullptr;  // File > Open Recent
   CrashRecovery* recovery = nullptr;    // the recovery copy of the modified document
  private:
-  bool clearingModified_ = false;  // UpdateCaption is clearing the document's modified flag
   QString compileNote_;        // the unencodable-character note of the coming compile
-  bool midHoldsText_ = false;  // zan.mid is Run's compile of the text as it stands
-  bool midClean_ = false;      // ... and that compile reported no error line
 };

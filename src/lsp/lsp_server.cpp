@@ -37,11 +37,6 @@ json range(int64_t line, int64_t start, int64_t end) {
   return {{"start", {{"line", line}, {"character", start}}}, {"end", {{"line", line}, {"character", end}}}};
 }
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 // ---- Dispatch ---------------------------------------------------------------
@@ -231,13 +226,26 @@ int Server::compileDue() {
 void Server::compile(Document& doc) {
   doc.compilePending = false;
   auto smf = std::make_unique<TSmf>();
+  const std::string name = doc.path.empty() ? doc.uri : doc.path;
+  // A document beyond the bound of a score is not compiled, as zan would
+  // not read it from a file.
+  if (doc.text.size() > smf->limits.sourceBytes) {
+    doc.report = CompileReport{};
+    doc.report.files.push_back(SourceFile{name, {}, {}, -1, 0});
+    Diagnostic d;
+    d.kind = DiagnosticKind::Error;
+    d.text = "The document holds more than " + std::to_string(smf->limits.sourceBytes) +
+             " bytes, the most a score may hold: it is not compiled";
+    doc.report.diagnostics.push_back(std::move(d));
+    doc.report.errors = 1;
+    doc.macros.clear();
+    publishDiagnostics(doc);
+    return;
+  }
   smf->sourceLines.setText(toCp932(doc.text));
-  // #include names: the document's folder first, then the current directory.
-  std::vector<std::string> dirs;
-  if (!doc.path.empty()) dirs.push_back(folderOf(doc.path));
-  dirs.push_back(".");
+  smf->scorePath = doc.path;  // an #include looks beside it when the current directory has no such file
   {
-    DiagnosticCollector collector(*smf, doc.path.empty() ? doc.uri : doc.path, dirs);
+    DiagnosticCollector collector(*smf, name);
     smf->CompileLines();
     doc.report = collector.take();
   }
@@ -254,12 +262,12 @@ void Server::publishDiagnostics(const Document& doc) {
     if (list.size() >= kMaxPublished) break;
     if (d.kind == DiagnosticKind::Progress || d.inclusion) continue;
     json item = {{"source", "zan"}, {"severity", d.kind == DiagnosticKind::Error ? 1 : d.kind == DiagnosticKind::Warning ? 2 : 3}};
-    std::string message = d.kind == DiagnosticKind::Error
+    std::string message = d.kind == DiagnosticKind::Error && d.errorNumber >= 0
                               ? toUtf8(errorText(d.errorNumber)) + " \"" + toUtf8(d.detail) + "\" \u2014 " +
                                     std::string(errorExplanation(d.errorNumber)) + " (track " + std::to_string(d.track) +
                                     ", tick " + std::to_string(d.tick) + ")"
                               : toUtf8(d.text);
-    if (d.kind == DiagnosticKind::Error) item["code"] = "e" + std::to_string(d.errorNumber);
+    if (d.kind == DiagnosticKind::Error && d.errorNumber >= 0) item["code"] = "e" + std::to_string(d.errorNumber);
     if (d.file <= 0) {
       const int32_t line = d.file == 0 ? d.line : 0;
       const std::string& text = static_cast<size_t>(line) < doc.lines.size() ? doc.lines[static_cast<size_t>(line)] : "";

@@ -402,7 +402,6 @@ void Player::restart() {
 
 bool Player::isOpen() const { return impl_->sequence != nullptr; }
 
-std::shared_ptr<const Sequence> Player::sequence() const { return impl_->sequence; }
 
 int64_t Player::lengthMs() const { return isOpen() ? impl_->rig->engine->lengthMs() : 0; }
 

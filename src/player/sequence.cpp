@@ -10,6 +10,12 @@ namespace zan::player {
 
 namespace {
 
+// Bytes of a MIDI file read to play it: a name that never ends (a character
+// device, a pipe) must not take all memory. The compiler makes at most
+// Limits::events events of a few bytes each (about 110 MB); texts of
+// expanded lines aside, no file it writes comes near this.
+constexpr size_t kMaxMidiFileBytes = 512u << 20;
+
 struct Ref {
   uint32_t tick;
   uint32_t track;
@@ -75,7 +81,7 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
 
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {
   std::string bytes;
-  if (!ReadFile(path, bytes, error)) return false;
+  if (ReadFile(path, kMaxMidiFileBytes, ReadAs::Bytes, bytes, error) != ReadStatus::Ok) return false;
   return loadSequence(std::vector<uint8_t>(bytes.begin(), bytes.end()), path, out, error);
 }
 

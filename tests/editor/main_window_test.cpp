@@ -6,7 +6,12 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include "background_check.h"
 #include "bookmarks.h"
+#include "live_score.h"
 #include "recent_files.h"
 #include "editor_fixture.h"
 #include "settings_file.h"
@@ -85,6 +90,48 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.main->modified());
     QVERIFY(w.main->Save1Click());
     QCOMPARE(readAll(path), saved);
+  }
+
+  // Open reads a score as zan does: a device of endless NUL bytes is
+  // refused at its first chunk, a file beyond the bound of a score with one
+  // error, and neither becomes the document.
+  void openRefusesEndlessAndOversizedFiles() {
+    Windows w;
+    const QString big = testDataDir() + "big.zan", zero = testDataDir() + "zero";
+    {
+      QFile f(big);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray(70000, 'c'));  // text first: NUL bytes in the first chunk would say "binary"
+      QVERIFY(f.resize((64 << 20) + 1));
+    }
+    QString error;
+    messageBoxHooks().error = [&](const QString& m) { error = m; };
+    QVERIFY(!w.main->openFile(big));
+    QVERIFY2(error.endsWith("big.zan holds more than 67108864 bytes, the most a score may hold"), qPrintable(error));
+    QVERIFY(w.main->fileName.isEmpty());
+    QFile::remove(big);
+    if (::mknod(QFile::encodeName(zero).constData(), S_IFCHR | 0600, makedev(1, 5)) != 0)
+      QSKIP("cannot make a device node here");
+    QVERIFY(!w.main->openFile(zero));
+    QFile::remove(zero);
+    QCOMPARE(w.warnings, QStringList{"zero is a binary file, not a score"});
+    QVERIFY(w.main->fileName.isEmpty());
+  }
+
+  // Run and the background check find an #include beside the document when
+  // the current directory has no such file, as zan does.
+  void includeLooksBesideTheDocument() {
+    Windows w;
+    QVERIFY(QDir(testDataDir()).mkpath("songs"));
+    writeAll(testDataDir() + "songs/beside.zan", "_print(found beside)\r\n");
+    writeAll(testDataDir() + "songs/main.zan", "#include \"beside.zan\"\r\n");
+    QVERIFY(w.main->openFile(testDataDir() + "songs/main.zan"));
+    QSignalSpy checked(w.main->liveScore_->check(), &BackgroundCheck::resultReady);
+    w.main->liveScore_->check()->checkNow();
+    QVERIFY(checked.wait());
+    QVERIFY(checked.last().at(0).value<CheckResult>().marks.empty());
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(w.messages().mid(0, 3), (QStringList{"Compile Start", "include = beside.zan", "found beside"}));
   }
 
   void failedOpenKeepsTheDocument() {

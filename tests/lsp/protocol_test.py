@@ -157,6 +157,24 @@ def main():
         check(peak < 1_500_000, "memory stays bounded: %d kB" % peak)
         print("10 MB score: diagnostics after %.1f s, peak memory %d MB" % (time.time() - started, peak // 1024))
 
+        # #include: the current directory (the server's) first, then beside the score.
+        os.makedirs(os.path.join(tmp, "songs"))
+        for name, text in [("both.zan", "_print(current directory)"), ("songs/both.zan", "_print(beside)"),
+                           ("songs/beside.zan", "_print(beside only)")]:
+            with open(os.path.join(tmp, name), "w") as f:
+                f.write(text)
+        uri = open_document(server, os.path.join(tmp, "songs", "main.zan"),
+                            '#include "both.zan"\n#include "beside.zan"\n')
+        notes = [d["message"] for d in server.diagnostics(uri)]
+        check(any(m.endswith("current directory") for m in notes) and any(m.endswith("beside only") for m in notes)
+              and not any(m.endswith(": beside") for m in notes), "includes found by the one rule: %s" % notes)
+
+        # A document beyond the bound of a score: one diagnostic, no compile.
+        uri = open_document(server, os.path.join(tmp, "huge.zan"), "c" * ((64 << 20) + 1))
+        found = server.diagnostics(uri)
+        check(len(found) == 1 and "67108864 bytes" in found[0]["message"] and found[0]["severity"] == 1,
+              "a document beyond the bound gets one diagnostic: %s" % [d["message"] for d in found])
+
         server.request(7, "shutdown")
         check(server.answer(7)["result"] is None, "shutdown answers null")
         server.request(8, "textDocument/hover", {})
