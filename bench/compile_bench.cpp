@@ -11,6 +11,14 @@
 //   LibraryHeavy  library macros, ACTIVE_CC curves, SEL and IF inside loops
 //   PlainMelodyLineStarts  PlainMelody with each line's start recorded, as
 //                 the editor's background check compiles
+//   PlainMelodySources  PlainMelody with every event's text and every line's
+//                 start recorded, as the editor's Run compiles
+//   PlainMelodyMusic  the same, and the music model built from it (tracks,
+//                 paired notes, lanes, tempo map), as Run hands it to its views
+//   PlainMelodyTiming  the background check's compile with the model's tempo
+//                 map and line starts alone (no view needs the notes)
+//   BuildMusic    the model alone, from a compile of 1M notes with sources
+//                 (/1) and without (/0: each note knows its line alone)
 //   Lexer         1 MB of score (every kind above) classified line by line,
 //                 as the editor's colouring does
 #include <benchmark/benchmark.h>
@@ -19,12 +27,16 @@
 
 #include "scores.h"
 #include "zan/lexer.h"
+#include "zan/music.h"
 
 namespace {
 
 using namespace zan::bench;
 
-void compileScore(benchmark::State& state, const std::string& score, bool recordLineStarts = false) {
+// What a compile records beside the file, and what it builds from it.
+enum class Extra { None, LineStarts, Sources, Music, Timing };
+
+void compileScore(benchmark::State& state, const std::string& score, Extra extra = Extra::None) {
   const int notes = notesIn(score);
   zan::TSmf smf;
   // One compile before timing: a reused compiler keeps its memory, as the
@@ -34,12 +46,22 @@ void compileScore(benchmark::State& state, const std::string& score, bool record
   size_t fileSize = 0;
   int64_t errors = 0;
   std::vector<zan::LineStart> starts;
+  std::vector<zan::EventSource> sources;
   for (auto _ : state) {
     smf.Reset();
     starts.clear();
-    smf.lineStarts = recordLineStarts ? &starts : nullptr;
+    smf.lineStarts = extra != Extra::None ? &starts : nullptr;
+    const bool recordSources = extra == Extra::Sources || extra == Extra::Music;
+    smf.eventSources = recordSources ? &sources : nullptr;
     smf.sourceLines.setText(score);
     std::vector<uint8_t> file = smf.CompileToBytes();
+    if (extra == Extra::Music || extra == Extra::Timing) {
+      const auto music = zan::Music::build(smf, recordSources ? &sources : nullptr, &starts,
+                                           extra == Extra::Music ? zan::Music::Parts::Everything : zan::Music::Parts::Timing);
+      benchmark::DoNotOptimize(music.get());
+    }
+    smf.eventSources = nullptr;
+    smf.lineStarts = nullptr;
     fileSize = file.size();
     errors = smf.errorsReported;
     benchmark::DoNotOptimize(file.data());
@@ -60,7 +82,31 @@ void BM_MacroTracks(benchmark::State& state) { compileScore(state, macroTracksSc
 void BM_MacroLine(benchmark::State& state) { compileScore(state, macroLineScore(static_cast<int>(state.range(0)))); }
 void BM_LibraryHeavy(benchmark::State& state) { compileScore(state, libraryScore(static_cast<int>(state.range(0)))); }
 void BM_PlainMelodyLineStarts(benchmark::State& state) {
-  compileScore(state, plainScore(static_cast<int>(state.range(0))), true);
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::LineStarts);
+}
+void BM_PlainMelodySources(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::Sources);
+}
+void BM_PlainMelodyMusic(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::Music);
+}
+void BM_PlainMelodyTiming(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::Timing);
+}
+
+void BM_BuildMusic(benchmark::State& state) {
+  zan::TSmf smf;
+  smf.sourceLines.setText(plainScore(static_cast<int>(state.range(0))));
+  std::vector<zan::EventSource> sources;
+  std::vector<zan::LineStart> starts;
+  smf.eventSources = &sources;
+  smf.lineStarts = &starts;
+  smf.CompileToBytes();
+  smf.eventSources = nullptr;
+  smf.lineStarts = nullptr;
+  const bool withSources = state.range(1) != 0;
+  for (auto _ : state) benchmark::DoNotOptimize(zan::Music::build(smf, withSources ? &sources : nullptr, &starts).get());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 void BM_Lexer(benchmark::State& state) {
@@ -90,6 +136,10 @@ BENCHMARK(BM_MacroTracks)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(bench
 BENCHMARK(BM_MacroLine)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibraryHeavy)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainMelodyLineStarts)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodySources)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodyMusic)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodyTiming)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildMusic)->Args({1'000'000, 1})->Args({1'000'000, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lexer)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

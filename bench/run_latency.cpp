@@ -24,7 +24,7 @@
 #include "ext_memo.h"
 #include "frm_chk_unit.h"
 #include "frm_msg_unit.h"
-#include "player.h"
+#include "player/player.h"
 #include "player_settings.h"
 #include "scores.h"
 #include "zanpad_unit.h"

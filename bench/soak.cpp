@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "midi_output.h"
-#include "player.h"
+#include "player/player.h"
 #include "scheduler.h"
 #include "sequence.h"
 #include "zan/tsmf.h"

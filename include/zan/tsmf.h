@@ -226,6 +226,9 @@ class TSmf {
   // Compiles sourceLines and writes the file. Throws WriteError when the file
   // cannot be written (then no "ok" line is added and no partial file is left).
   void Compile(const std::string& outputPath);
+  // The same, handing back the bytes written as well (for a player that
+  // plays them from memory while the file stays for other programs).
+  void Compile(const std::string& outputPath, std::vector<uint8_t>& written);
   // Compiles sourceLines and hands back the file's bytes instead of writing it.
   std::vector<uint8_t> CompileToBytes();
   // The compile without the file: "Compile Start" and every line. The event
@@ -375,7 +378,8 @@ class TSmf {
   // Sorts the event lists and hands the file to `put` piece by piece: the
   // header, then one whole chunk at a time.
   void emitSmf(const std::function<void(const std::vector<uint8_t>&)>& put);
-  void WriteSmf(const std::string& outputPath);
+  // Writes the file; with `copy` set, appends every byte written to it too.
+  void WriteSmf(const std::string& outputPath, std::vector<uint8_t>* copy = nullptr);
   // After a compile: the track chunk of the file that holds track `number`
   // (0 = the first chunk), or -1 when the track has no events and so no chunk.
   int32_t chunkOfTrack(int32_t number) const;

@@ -123,6 +123,12 @@ void TSmf::Compile(const std::string& outputPath) {
   WriteSmf(outputPath);
 }
 
+void TSmf::Compile(const std::string& outputPath, std::vector<uint8_t>& written) {
+  written.clear();
+  CompileLines();
+  WriteSmf(outputPath, &written);
+}
+
 std::vector<uint8_t> TSmf::CompileToBytes() {
   CompileLines();
   std::vector<uint8_t> bytes = BuildSmf();

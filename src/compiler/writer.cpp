@@ -114,12 +114,13 @@ std::vector<uint8_t> TSmf::BuildSmf() {
   return file;
 }
 
-void TSmf::WriteSmf(const std::string& outputPath) {
+void TSmf::WriteSmf(const std::string& outputPath, std::vector<uint8_t>* copy) {
   OutputFile file;
   if (!file.open(outputPath)) throw WriteError(file.error());
   try {
     emitSmf([&](const std::vector<uint8_t>& bytes) {
       if (!file.write(bytes.data(), bytes.size())) throw WriteError(file.error());
+      if (copy) copy->insert(copy->end(), bytes.begin(), bytes.end());
     });
   } catch (const WriteError&) {
     throw;

@@ -15,6 +15,7 @@
 #include "syntax_highlighter.h"
 #include "track_view_model.h"
 #include "zan/cp932.h"
+#include "zan/music.h"
 #include "zan/reference.h"
 #include "zan/tsmf.h"
 
@@ -55,7 +56,7 @@ std::pair<int, int> placeOnLine(const QString& line, const std::string& source, 
 
 }  // namespace
 
-CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& scorePath) {
+CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& scorePath, bool notes) {
   QElapsedTimer clock;
   clock.start();
   CheckResult result;
@@ -86,19 +87,13 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
   };
   smf.lineStarts = &starts;
   std::vector<zan::EventSource> sources;  // for the track view's links to the text
-  smf.eventSources = &sources;
+  smf.eventSources = notes ? &sources : nullptr;
   smf.CompileLines();
   smf.lineStarts = nullptr;
   smf.errorObserver = nullptr;
   smf.messageSink = nullptr;
 
   const int lineCount = static_cast<int>(lines.size());
-  result.lines.assign(static_cast<size_t>(lineCount), LineTime{});
-  for (const zan::LineStart& s : starts) {
-    const int32_t line = smf.sourceLines.scoreLine(s.origin);
-    if (line < 0 || line >= lineCount || result.lines[static_cast<size_t>(line)].track >= 0) continue;
-    result.lines[static_cast<size_t>(line)] = LineTime{s.track, s.ptr};
-  }
   for (const Seen& e : seen) {
     CheckMark m;
     m.message = QString::fromStdString(zan::toUtf8(e.message));
@@ -129,16 +124,8 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
     result.marks.push_back(std::move(m));
   }
 
-  for (const zan::Tivent& list : smf.events)
-    for (const zan::Tivent::Entry& e : list.entries())
-      if (list.size(e) == 6 && list.bytes(e)[0] == 0xFF && list.bytes(e)[1] == 0x51) {
-        const uint8_t* b = list.bytes(e);
-        result.tempos.emplace_back(std::max(e.time, 0), (b[3] << 16) | (b[4] << 8) | b[5]);
-      }
-  std::stable_sort(result.tempos.begin(), result.tempos.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  result.timebase = smf.timebase;
-  result.tracks = std::make_shared<const TrackViewModel>(TrackViewModel::fromCompile(smf));
+  result.music = zan::Music::build(smf, &sources, &starts, notes ? zan::Music::Parts::Everything : zan::Music::Parts::Timing);
+  if (notes) result.tracks = std::make_shared<const TrackViewModel>(result.music);
   smf.eventSources = nullptr;
   result.milliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   return result;
@@ -151,10 +138,10 @@ class CheckWorker : public QObject {
  public:
   explicit CheckWorker(std::shared_ptr<std::atomic<quint64>> latest) : latest_(std::move(latest)) {}
 
-  void check(quint64 generation, const QString& text, const QString& scorePath) {
+  void check(quint64 generation, const QString& text, const QString& scorePath, bool notes) {
     CheckResult result;
     // A newer request is already queued: this text is outdated before it starts.
-    if (generation >= latest_->load()) result = checkScore(compiler_, text, scorePath);
+    if (generation >= latest_->load()) result = checkScore(compiler_, text, scorePath, notes);
     result.generation = generation;
     emit done(result);
   }
@@ -206,6 +193,13 @@ void BackgroundCheck::setEnabled(bool on) {
   }
 }
 
+void BackgroundCheck::setNotesWanted(bool on) {
+  if (on == notesWanted_) return;
+  notesWanted_ = on;
+  // A view that has just come to show the notes gets them at once.
+  if (on && enabled_) checkNow();
+}
+
 void BackgroundCheck::textChanged() {
   ++generation_;
   if (enabled_) timer_.start();
@@ -220,8 +214,10 @@ void BackgroundCheck::checkNow() {
   // splits it. Taking it is one copy, so typing never waits for a check.
   const QString text = editor_->document()->toRawText();
   const quint64 generation = generation_;
+  const bool notes = notesWanted_;
   QMetaObject::invokeMethod(
-      worker_, [w = worker_, generation, text, path = scorePath_] { w->check(generation, text, path); }, Qt::QueuedConnection);
+      worker_, [w = worker_, generation, text, path = scorePath_, notes] { w->check(generation, text, path, notes); },
+      Qt::QueuedConnection);
 }
 
 void BackgroundCheck::receive(const CheckResult& result) {

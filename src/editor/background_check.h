@@ -18,6 +18,7 @@ class QThread;
 class TrackViewModel;
 class QPlainTextEdit;
 namespace zan {
+class Music;
 class TSmf;
 }
 
@@ -31,27 +32,22 @@ struct CheckMark {
   QString explanation;      // what the error number means, in English
 };
 
-// Where the compile of an editor line began.
-struct LineTime {
-  int track = -1;  // -1: the line was not compiled (after #end, inside a comment, ...)
-  int tick = 0;
-};
-
 struct CheckResult {
   quint64 generation = 0;           // the text it was made from
   std::vector<CheckMark> marks;     // in the order the compiler reported them
-  std::vector<LineTime> lines;      // one per editor line
-  std::vector<std::pair<int, int>> tempos;  // (tick, microseconds a quarter note), by tick
-  int timebase = 96;
+  // The compile's music: its tempo map and where each line began, and its
+  // tracks and notes only when a view asked for them (setNotesWanted).
+  std::shared_ptr<const zan::Music> music;
   double milliseconds = 0;          // how long the compile took
-  std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it
+  std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it, when notes were wanted
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds
 // them) as Run would compile it, with `compiler`, in memory; `scorePath` is
 // the document's file ("" when never saved), beside which an #include
-// looks. REQUIRES: one thread at a time uses `compiler`.
-CheckResult checkScore(zan::TSmf& compiler, const QString& text, const QString& scorePath = {});
+// looks; with `notes`, the music's tracks and notes are built too.
+// REQUIRES: one thread at a time uses `compiler`.
+CheckResult checkScore(zan::TSmf& compiler, const QString& text, const QString& scorePath = {}, bool notes = true);
 
 class CheckWorker;
 
@@ -70,6 +66,10 @@ class BackgroundCheck : public QObject {
   // Starts a check of the text as it stands, without waiting.
   void checkNow();
   bool busy() const { return pending_ > 0; }
+  // Whether a view shows the notes (the track view): a check without them
+  // builds only the tempo map and the line starts. On by default.
+  void setNotesWanted(bool on);
+  bool notesWanted() const { return notesWanted_; }
   // The document's file, for #include; "" when it has none. The next check uses it.
   void setScorePath(const QString& path) { scorePath_ = path; }
 
@@ -83,6 +83,7 @@ class BackgroundCheck : public QObject {
   QPlainTextEdit* editor_;
   QString scorePath_;  // the document's file, "" when never saved
   bool enabled_ = true;
+  bool notesWanted_ = true;
   QTimer timer_;
   QThread* thread_;
   CheckWorker* worker_;

@@ -3,13 +3,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <cmath>
 
-namespace {
-
-constexpr int kDefaultTempo = 500000;  // microseconds a quarter note: 120 a minute
-
-}  // namespace
+#include "zan/music.h"
 
 CaretTime::CaretTime(QPlainTextEdit* editor, QObject* parent) : QObject(parent), editor_(editor), label_(new QLabel) {
   label_->setObjectName("CaretTime");
@@ -28,30 +25,18 @@ void CaretTime::setResult(const CheckResult& result) {
 }
 
 double CaretTime::secondsAt(int tick) const {
-  if (result_.timebase <= 0) return 0;
-  double micro = 0;
-  int at = 0;
-  int tempo = kDefaultTempo;
-  for (const auto& [when, value] : result_.tempos) {
-    if (when >= tick) break;
-    micro += static_cast<double>(when - at) * tempo / result_.timebase;
-    at = when;
-    tempo = value;
-  }
-  micro += static_cast<double>(std::max(tick, 0) - at) * tempo / result_.timebase;
-  return std::max(micro, 0.0) / 1e6;
+  return result_.music ? result_.music->tempo().msOfTick(std::max(tick, 0)) / 1000.0 : 0;
 }
 
 QString CaretTime::textFor(int line) const {
-  if (line < 0 || static_cast<size_t>(line) >= result_.lines.size()) return QString();
-  const LineTime& t = result_.lines[static_cast<size_t>(line)];
-  if (t.track < 0) return QString();
-  const double seconds = secondsAt(t.tick);
+  const zan::LineTime* t = result_.music && line >= 0 ? result_.music->lineStart(line) : nullptr;
+  if (!t) return QString();
+  const double seconds = secondsAt(t->tick);
   const int tenths = static_cast<int>(std::floor(seconds * 10));
   return QString("track %1  tick %2  beat %3  %4:%5.%6")
-      .arg(t.track)
-      .arg(t.tick)
-      .arg(result_.timebase > 0 ? t.tick / result_.timebase : 0)
+      .arg(t->track)
+      .arg(t->tick)
+      .arg(t->tick / result_.music->timebase())
       .arg(tenths / 600)
       .arg(tenths / 10 % 60, 2, 10, QLatin1Char('0'))
       .arg(tenths % 10);

@@ -1,7 +1,8 @@
 // CaretTime: where in the music the caret's line stands, from the last
 // background check: the track, the tick, the beat (counted as the error
 // lines count it) and the time in m:ss.s through the compile's tempo
-// changes. A line the check did not compile shows nothing.
+// changes, all read from the check's music model. A line the check did
+// not compile shows nothing.
 #pragma once
 
 #include <QLabel>

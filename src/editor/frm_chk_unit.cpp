@@ -14,7 +14,7 @@
 #include "editor_fonts.h"
 #include "ext_memo.h"
 #include "frm_msg_unit.h"
-#include "player.h"
+#include "player/player.h"
 #include "text_boxes.h"
 #include "zan/cp932.h"
 #include "zan/tsmf.h"

@@ -20,6 +20,7 @@
 #include "track_bar.h"
 #include "track_view.h"
 #include "tracks_panel.h"
+#include "zan/music.h"
 #include "zan/tsmf.h"
 
 using zan::player::Mode;
@@ -99,10 +100,16 @@ void PlaybackControl::follow(TrackView* trackView, TracksPanel* tracks, Playback
 
 void PlaybackControl::openPlayer() {
   // What another compile (the checker's) plays is not Run's score.
+  music_.reset();
+  openPlayer(nullptr);
+}
+
+void PlaybackControl::openPlayer(const std::vector<uint8_t>* bytes) {
   score_->clear();
   tracks_->scoreChanged();
   player_->configure(loadPlayerSettings().config);
-  player_->open(midPath().toStdString());
+  if (bytes) player_->open(*bytes, midPath().toStdString());
+  else player_->open(midPath().toStdString());
   tracks_->applyMutes(*host_.compiler);
 }
 
@@ -126,6 +133,7 @@ void PlaybackControl::forget() {
   loopA_ = loopB_ = 0;
   player_->close();
   player_->clearLoop();
+  music_.reset();
   score_->clear();
   tracks_->scoreChanged();
   slider_->setMaximum(0);
@@ -156,8 +164,7 @@ void PlaybackControl::loopSelection(bool on) {
 }
 
 void PlaybackControl::buildScore() {
-  if (const auto sequence = player_->sequence())
-    score_->build(*host_.compiler, *sequence, host_.editor->lines());
+  if (music_) score_->setMusic(music_, host_.editor->lines());
   tracks_->scoreChanged();
 }
 
@@ -207,10 +214,12 @@ bool PlaybackControl::compile() {
   host_.loadCompilerLines();
   messages->suspendUpdates(true);
   try {
-    PlaybackScore::Recording recording(*score_, compiler);
-    compiler.Compile(midPath().toStdString());
-    // While the recording lives the compiler still holds where each event came from.
-    trackView_->showCompile(compiler);
+    // The file is written for other programs; the player plays the bytes
+    // from memory, and every view reads the one model of the compile.
+    zan::MusicRecorder recorder(compiler);
+    compiler.Compile(midPath().toStdString(), written_);
+    music_ = recorder.music();
+    trackView_->setMusic(music_);
   } catch (...) {
     messages->suspendUpdates(false);
     throw;
@@ -251,7 +260,8 @@ void PlaybackControl::run(Start start) {
   try {
     if (!compile()) return;
     QApplication::processEvents();
-    openPlayer();
+    openPlayer(&written_);
+    written_.clear();
     const int length = clampToInt(player_->lengthMs());
     slider_->setMaximum(length);
     const bool looping = host_.loopAction->isChecked() && loopB_ > loopA_ && start != Start::Loop;

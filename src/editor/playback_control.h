@@ -9,8 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -25,6 +27,7 @@ class TracksPanel;
 class TTrackBar;
 
 namespace zan {
+class Music;
 class TSmf;
 namespace player {
 class Player;
@@ -99,9 +102,13 @@ class PlaybackControl : public QObject {
   void setLoop(int64_t a, int64_t b);
   void buildScore();
   void deleteMidFile();
+  // Opens the player on `bytes` (the file Run has just written), else on zan.mid.
+  void openPlayer(const std::vector<uint8_t>* bytes);
 
   RunHost host_;
   std::unique_ptr<zan::player::Player> player_;
+  std::vector<uint8_t> written_;  // the file Run's compile has just written, until the player has it
+  std::shared_ptr<const zan::Music> music_;  // the last Run's compile, as every view reads it; null when none
   std::unique_ptr<PlaybackScore> score_;  // the notes of the last Run, with their text and times
   PlaybackClock* clock_;
   TTrackBar* slider_;

@@ -11,7 +11,7 @@
 #include "ext_memo.h"
 #include "playback_score.h"
 #include "player_settings.h"
-#include "player.h"
+#include "player/player.h"
 
 namespace {
 

@@ -1,21 +1,18 @@
-// PlaybackScore: what the editor knows of the music it plays, built once
-// after each compile from the compiler's event sources and line starts and
-// the player's events: every note with its time and its text in the editor,
-// the tracks with their channel, first program and name, and the times of
-// places in the text. Plain data, read on the GUI thread only.
+// PlaybackScore: the notes of the music model (zan::Music) that Run plays,
+// as the editor lights them: each with its time in microseconds, its track
+// chunk and its characters in the editor's text, indexed by time so that
+// what sounds at a moment is found at once; and the times of places in the
+// text. Plain data, read on the GUI thread only.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "zan/tsmf.h"
-
-namespace zan::player {
-struct Sequence;
-}
+#include "zan/music.h"
 
 class PlaybackScore {
  public:
@@ -25,35 +22,16 @@ class PlaybackScore {
     int line = -1;                   // the editor's line of its text; -1 none
     int from = -1, to = -1;          // its characters [from, to) in that line; -1: the whole line
   };
-  struct Track {
-    int number = 0;      // as in _tr
-    int chunk = 0;       // the file's track chunk
-    int channel = -1;    // 1..16 of its first channel message; -1 none
-    int program = -1;    // its first program change; -1 none
-    QString name;        // its first track name (_TITLE), "" none
-  };
 
-  // While one lives, the compiler records what build() needs.
-  class Recording {
-   public:
-    Recording(PlaybackScore& score, zan::TSmf& compiler);
-    ~Recording();
-    Recording(const Recording&) = delete;
-    Recording& operator=(const Recording&) = delete;
-
-   private:
-    zan::TSmf& compiler_;
-  };
-
-  // After a compile made while a Recording lived: `lines` are the editor's
-  // lines it compiled, `sequence` the player's events of its file.
-  void build(const zan::TSmf& compiler, const zan::player::Sequence& sequence, const QStringList& lines);
+  // The music to light, whose notes' text is in the editor's `lines`.
+  void setMusic(std::shared_ptr<const zan::Music> music, const QStringList& lines);
   void clear();
-  bool empty() const { return notes_.empty() && tracks_.empty(); }
-  int generation() const { return generation_; }  // changes with every build() and clear()
+  bool empty() const { return !music_ || music_->tracks().empty(); }
+  int generation() const { return generation_; }  // changes with every setMusic() and clear()
+  // The music shown, null when none.
+  const std::shared_ptr<const zan::Music>& music() const { return music_; }
 
   const std::vector<Note>& notes() const { return notes_; }  // by start
-  const std::vector<Track>& tracks() const { return tracks_; }  // by number, those with events
   // Indexes into notes() of the notes sounding at `us`.
   std::vector<int> soundingAt(int64_t us) const;
   // The time, in ms, at which playing from (line, column) of the editor's
@@ -66,17 +44,10 @@ class PlaybackScore {
 
  private:
   static constexpr int64_t kBucketUs = 100'000;  // the sounding index's step
-  std::vector<zan::EventSource> sources_;  // what the compiler recorded
-  std::vector<zan::LineStart> lineStarts_;
   int generation_ = 0;
+  std::shared_ptr<const zan::Music> music_;
   std::vector<Note> notes_;
-  std::vector<Track> tracks_;
   std::vector<std::vector<int>> buckets_;  // notes sounding in each step of kBucketUs
-  struct LineTime {
-    int line;
-    int64_t us;
-  };
-  std::vector<LineTime> lineTimes_;  // first start of each score line, by line
 };
 
 // The character of `line` at which CP932 byte `byte` falls (a character

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QSettings>
 
-#include "player.h"
+#include "player/player.h"
 
 class QComboBox;
 class QDoubleSpinBox;

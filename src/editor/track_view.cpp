@@ -22,7 +22,8 @@
 
 #include "document_io.h"
 #include "ext_memo.h"
-#include "gm_names.h"
+#include "background_check.h"
+#include "player/gm_names.h"
 #include "player_settings.h"
 #include "syntax_highlighter.h"
 #include "track_colors.h"
@@ -301,7 +302,7 @@ QString TrackCanvas::describe(QPoint at) const {
   if (hit.note >= 0) {
     const RollNote& n = t.notes[static_cast<size_t>(hit.note)];
     s += QString("note %1 v%2 len %3").arg(keyName(n.key)).arg(n.velocity).arg(n.end - n.start);
-    if (n.source.line >= 0) s += QString(" line %1").arg(n.source.line + 1);
+    if (n.source.line >= 0) s += QString(" line %1").arg(n.source.line);  // as the gutter counts
     s += "  ";
   }
   return s + where;
@@ -812,8 +813,21 @@ void TrackView::writeSettings() const {
   q.setValue("trackView/rowHeight", canvas_->geometry().rowHeight);
 }
 
-void TrackView::showCompile(const zan::TSmf& compiler, const TrackViewModel::SourceOf& sourceOf) {
-  setModel(std::make_shared<const TrackViewModel>(TrackViewModel::fromCompile(compiler, sourceOf)));
+void TrackView::showCompile(const zan::TSmf& compiler) {
+  setModel(std::make_shared<const TrackViewModel>(TrackViewModel::fromCompile(compiler)));
+}
+
+void TrackView::setMusic(std::shared_ptr<const zan::Music> music) {
+  if (music && music->hasTracks()) setModel(std::make_shared<const TrackViewModel>(std::move(music)));
+}
+
+void TrackView::followChecks(BackgroundCheck* check) {
+  connect(check, &BackgroundCheck::resultReady, this, [this](const CheckResult& result) {
+    if (result.tracks) setModel(result.tracks);
+  });
+  // A hidden view needs no notes: the check then builds only the timing.
+  check->setNotesWanted(toggleViewAction()->isChecked());
+  connect(toggleViewAction(), &QAction::toggled, check, &BackgroundCheck::setNotesWanted);
 }
 
 void TrackView::setModel(std::shared_ptr<const TrackViewModel> model) {

@@ -19,6 +19,7 @@
 #include "track_view_geometry.h"
 #include "track_view_model.h"
 
+class BackgroundCheck;
 class QAction;
 class QLabel;
 class QScrollBar;
@@ -140,8 +141,13 @@ class TrackView : public QDockWidget {
   TrackCanvas* canvas() const { return canvas_; }
 
   // Draws the compile `compiler` has just made (its events, in memory).
-  void showCompile(const zan::TSmf& compiler, const TrackViewModel::SourceOf& sourceOf = {});
+  void showCompile(const zan::TSmf& compiler);
+  // Draws a compile's music (one built with its tracks; else nothing changes).
+  void setMusic(std::shared_ptr<const zan::Music> music);
   void setModel(std::shared_ptr<const TrackViewModel> model);
+  // Draws each result of `check`, and asks it for the notes only while the
+  // dock is shown.
+  void followChecks(BackgroundCheck* check);
   // Where playback stands, in milliseconds (below 0 when nothing is open):
   // the window's playback clock hands it over with each tick. A view on its
   // own may instead be given a source, polled while the dock shows.

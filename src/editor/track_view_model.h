@@ -1,50 +1,29 @@
-// TrackViewModel: the last compile as the track view draws it: per track
-// its notes (note-on paired with note-off) and the values its controllers and
-// pitch bend take over time, each list in time order so that the part of a
-// score a window shows is found by binary search, plus the tempo map that
-// turns ticks into milliseconds as the player counts them.
-//
-// It is built from the compiler's event lists in memory, never from the text.
+// TrackViewModel: the music of the last compile (zan::Music) as the track
+// view draws it: per track its notes and lanes, read from the model itself,
+// with the indexes a window needs to find its part of a score fast (long
+// notes, coarse summaries, the range of keys).
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "zan/music.h"
 
 namespace zan {
 class TSmf;
 }
 
 // Where an event came from in the score: its line (-1 when the compiler made
-// it) and, when known, the byte columns [column, end) of the text that made it
-// (-1 when only the line is known).
-struct ScoreSpan {
-  int32_t line = -1;
-  int32_t column = -1;
-  int32_t end = -1;
-};
-
-struct RollNote {
-  int32_t start;   // ticks, never below 0
-  int32_t end;     // ticks, after start: the note-off's time
-  ScoreSpan source;
-  uint8_t key;     // MIDI note number
-  uint8_t velocity;
-};
-
-// One step of a controller or of pitch bend: from `time` on it holds `value`.
-struct LanePoint {
-  int32_t time;
-  int32_t value;   // 0..127 for a controller, 0..16383 for pitch bend (8192 = centre)
-};
-
-struct Lane {
-  static constexpr int kPitchBend = 128;
-  int kind;  // controller number 0..127, or kPitchBend
-  std::vector<LanePoint> points;  // by time
-  int maxValue() const { return kind == kPitchBend ? 16383 : 127; }
-};
+// it; counted from 0, as the gutter and the error lines count) and, when
+// known, the byte columns [column, end) of the text that made it (-1 when
+// only the line is known).
+using ScoreSpan = zan::EventSource;
+using RollNote = zan::MusicNote;
+using LanePoint = zan::LanePoint;
+using Lane = zan::Lane;
 
 // The notes of a track at a coarse grain, for windows where a bucket of
 // ticks is a pixel or less: what sounds in each bucket, key by key, at the
@@ -61,12 +40,18 @@ struct NoteSummary {
   int buckets() const { return static_cast<int>(first.size()) - 1; }
 };
 
+// A track of the model with the view's indexes beside it. Its notes and
+// lanes are the model's own, which the TrackViewModel keeps alive.
 struct RollTrack {
+  explicit RollTrack(const zan::MusicTrack& track)
+      : number(track.number), channel(track.channel), program(track.program),
+        name(track.name.empty() ? track.instrument : track.name), notes(track.notes), lanes(track.lanes) {}
   int number;                  // 0..127
-  int channel = -1;            // of its first channel message
-  int program = -1;            // its first program change
-  std::string name;            // its first track or instrument name (CP932 bytes)
-  std::vector<RollNote> notes;  // by start
+  int channel;                 // 0..15 of its first channel message; -1 none
+  int program;                 // its first program change; -1 none
+  const std::string& name;     // its track name, else its instrument name (CP932 bytes)
+  const std::vector<RollNote>& notes;  // by start
+  const std::vector<Lane>& lanes;      // by kind
   // Notes longer than kLongNote ticks are also listed here: a query for a
   // window looks back only kLongNote ticks among the others.
   std::vector<int32_t> longNotes;  // indexes into notes, by start
@@ -75,7 +60,6 @@ struct RollTrack {
   // Notes spanning more buckets of the finest summary than kSummarySpan:
   // the summaries leave them out and a window draws them one by one.
   std::vector<int32_t> wideNotes;  // by start
-  std::vector<Lane> lanes;      // by kind
   int lowKey = 60, highKey = 72;  // the range of its notes (a default octave when none)
 };
 
@@ -88,19 +72,17 @@ class TrackViewModel {
   static constexpr int kSummaryBuckets[] = {2048, 16384};
   static constexpr int kSummarySpan = 64;
 
-  // How the source of event `i` of track `t` (after the compile's sort) is
-  // found; unset, the text the compile recorded for it (while the compiler's
-  // eventSources is set), else the line the event list names.
-  using SourceOf = std::function<ScoreSpan(int track, int index)>;
-
   TrackViewModel() = default;
-  // REQUIRES: the compiler has compiled (its event lists sorted by the file's
-  // writer, or left in the order the commands added them).
-  static TrackViewModel fromCompile(const zan::TSmf& compiler, const SourceOf& sourceOf = {});
+  // REQUIRES: `music` was built with its tracks (Music::Parts::Everything).
+  explicit TrackViewModel(std::shared_ptr<const zan::Music> music);
+  // The model of the compile `compiler` has just made, with the sources it
+  // recorded while its eventSources is set.
+  static TrackViewModel fromCompile(const zan::TSmf& compiler);
 
+  const zan::Music* music() const { return music_.get(); }
   bool empty() const { return tracks_.empty(); }
-  int timebase() const { return timebase_; }
-  int32_t endTick() const { return endTick_; }
+  int timebase() const { return music_ ? music_->timebase() : 96; }
+  int32_t endTick() const { return music_ ? music_->endTick() : 0; }
   const std::vector<RollTrack>& tracks() const { return tracks_; }
   int noteCount() const;
 
@@ -113,7 +95,7 @@ class TrackViewModel {
   // before `from` (or 0).
   static size_t firstPointFor(const Lane& lane, int32_t from);
 
-  // Ticks <-> milliseconds by the tempo map (tempo changes of any track).
+  // Ticks <-> milliseconds by the model's tempo map.
   double msOfTick(double tick) const;
   double tickOfMs(double ms) const;
 
@@ -123,15 +105,8 @@ class TrackViewModel {
   std::vector<std::pair<int, int>> notesOfSource(int32_t line, int32_t column = -1) const;
 
  private:
-  struct TempoStep {
-    int32_t tick;
-    double ms;           // at tick
-    double msPerTick;    // from tick on
-  };
+  std::shared_ptr<const zan::Music> music_;
   std::vector<RollTrack> tracks_;
-  std::vector<TempoStep> tempo_;  // by tick; the first at 0
-  int timebase_ = 96;
-  int32_t endTick_ = 0;
 };
 
 template <typename Visit>

@@ -9,11 +9,12 @@
 #include <QTableWidget>
 #include <QToolButton>
 
-#include "gm_names.h"
+#include "document_io.h"
 #include "playback_score.h"
+#include "player/gm_names.h"
+#include "player/player.h"
 #include "track_colors.h"
-#include "player.h"
-#include "scheduler.h"
+#include "zan/music.h"
 #include "zan/tsmf.h"
 
 namespace {
@@ -47,6 +48,11 @@ TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score
   setWidget(table_);
 }
 
+const std::vector<zan::MusicTrack>& TracksPanel::tracks() const {
+  static const std::vector<zan::MusicTrack> none;
+  return score_->music() ? score_->music()->tracks() : none;
+}
+
 int TracksPanel::rowOf(int trackNumber) const {
   for (int r = 0; r < table_->rowCount(); ++r)
     if (table_->item(r, kNumber)->data(Qt::UserRole).toInt() == trackNumber) return r;
@@ -55,13 +61,13 @@ int TracksPanel::rowOf(int trackNumber) const {
 
 std::vector<int> TracksPanel::trackNumbers() const {
   std::vector<int> out;
-  for (const PlaybackScore::Track& t : score_->tracks()) out.push_back(t.number);
+  for (const zan::MusicTrack& t : tracks()) out.push_back(t.number);
   return out;
 }
 
 void TracksPanel::scoreChanged() {
   table_->setRowCount(0);
-  for (const PlaybackScore::Track& t : score_->tracks()) {
+  for (const zan::MusicTrack& t : tracks()) {
     const int r = table_->rowCount();
     table_->insertRow(r);
     auto* number = new QTableWidgetItem(QString::number(t.number));
@@ -71,11 +77,11 @@ void TracksPanel::scoreChanged() {
     number->setIcon(QIcon(swatch));
     number->setData(Qt::UserRole, t.number);
     table_->setItem(r, kNumber, number);
-    table_->setItem(r, kChannel, new QTableWidgetItem(t.channel < 0 ? QString() : QString::number(t.channel)));
+    table_->setItem(r, kChannel, new QTableWidgetItem(t.channel < 0 ? QString() : QString::number(t.channel + 1)));
     const QString program =
         t.program < 0 ? QString() : QString("%1 %2").arg(t.program).arg(zan::player::generalMidiName(t.program));
     table_->setItem(r, kProgram, new QTableWidgetItem(program));
-    table_->setItem(r, kName, new QTableWidgetItem(t.name));
+    table_->setItem(r, kName, new QTableWidgetItem(fromCp932(t.name)));
     QToolButton* mute = toggle("M", "Mute: the track plays no notes", muted_.contains(t.number));
     QToolButton* solo = toggle("S", "Solo: only soloed tracks play notes", soloed_.contains(t.number));
     const int n = t.number;
@@ -132,9 +138,9 @@ void TracksPanel::applyMutes(const zan::TSmf& compiler) {
 void TracksPanel::applyScoreMutes() {
   // Only a score's own mapping: an empty one (another compile plays) leaves
   // the player as applyMutes() set it.
-  if (score_->tracks().empty()) return;
+  if (tracks().empty()) return;
   applyToPlayer([this](int number) {
-    for (const PlaybackScore::Track& t : score_->tracks())
+    for (const zan::MusicTrack& t : tracks())
       if (t.number == number) return t.chunk;
     return -1;
   });
@@ -148,7 +154,7 @@ int TracksPanel::level(int trackNumber) const {
 
 void TracksPanel::refreshLevels() {
   const bool playing = player_->mode() == zan::player::Mode::Playing;
-  std::vector<int> count(score_->tracks().size(), 0);
+  std::vector<int> count(tracks().size(), 0);
   if (playing) {
     for (int i : score_->soundingAt(player_->positionMs() * 1000)) {
       const PlaybackScore::Note& n = score_->notes()[static_cast<size_t>(i)];

@@ -1,5 +1,5 @@
-// TracksPanel: the "Tracks" dock. It lists the tracks of the last Run that
-// have events (number, channel, first program by its General MIDI name, the
+// TracksPanel: the "Tracks" dock. It lists the tracks of the last Run's
+// music model that have events (number, channel, first program by its General MIDI name, the
 // track's name), with a mute and a solo toggle that act on the player at
 // once, and a small bar of the notes each sounds now, read from the player's
 // position on the panel's own timer.
@@ -16,6 +16,7 @@ class QToolButton;
 class PlaybackScore;
 
 namespace zan {
+struct MusicTrack;
 class TSmf;
 namespace player {
 class Player;
@@ -50,6 +51,7 @@ class TracksPanel : public QDockWidget {
   void applyToPlayer(ChunkOf chunkOf);
   void applyScoreMutes();
   int rowOf(int trackNumber) const;
+  const std::vector<zan::MusicTrack>& tracks() const;  // the score's, from its music model
 
   zan::player::Player* player_;
   const PlaybackScore* score_;

@@ -75,6 +75,14 @@ bool restoreWindowGeometry(QWidget* window) {
   return !stored.isEmpty() && window->restoreGeometry(stored);
 }
 
+QRect firstWindowRect(const QRect& available) {
+  const QSize least(std::min(720, available.width()), std::min(520, available.height()));
+  const QSize size = QSize(available.width() * 2 / 3, available.height() * 2 / 3).expandedTo(least);
+  QRect r(QPoint(0, 0), size);
+  r.moveCenter(available.center());
+  return r;
+}
+
 void saveWindowGeometry(QWidget* window) {
   if (window && (window->isWindow() && (window->property(kPlaced).toBool() || window->isVisible())))
     userSettings().setValue(geometryKey(window), window->saveGeometry());

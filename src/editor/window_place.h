@@ -28,5 +28,10 @@ void placeBesideOnce(QWidget* window, const QWidget* mainWindow, const QList<Bes
 
 // The stored geometry of `window` (by its object name); false when none is.
 bool restoreWindowGeometry(QWidget* window);
+
+// Where the main window opens the first time, on a screen whose free area is
+// `available`: two thirds of it each way (never smaller than the window's
+// design size, 720x520, where the screen has room), centred.
+QRect firstWindowRect(const QRect& available);
 // Stores the geometry of `window` when it has been shown (or placed).
 void saveWindowGeometry(QWidget* window);

@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QTextDocument>
 #include <QStatusBar>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -138,7 +139,8 @@ TfrmMain::TfrmMain(QWidget* parent)
   // A stale compile result never survives a restart.
   playback_->forget();
   readSettings();
-  restoreWindowGeometry(this);
+  if (!restoreWindowGeometry(this))
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(firstWindowRect(screen->availableGeometry()));
   ShowCaretPos();
 }
 
@@ -196,10 +198,9 @@ void TfrmMain::createTrackView() {
   trackView->readSettings();
   viewMenu_->addAction(trackView->toggleAction());
   addAction(trackView->toggleAction());
-  // The score as it is typed: each check's compile, as well as Run's.
-  connect(liveScore_->check(), &BackgroundCheck::resultReady, trackView, [this](const CheckResult& result) {
-    if (result.tracks) trackView->setModel(result.tracks);
-  });
+  // The score as it is typed: each check's compile, as well as Run's (a
+  // hidden view asks the check for no notes).
+  trackView->followChecks(liveScore_->check());
 }
 
 void TfrmMain::createToolBar() {
@@ -243,7 +244,8 @@ void TfrmMain::createToolBar() {
 
 void TfrmMain::createStatusBar() {
   panel0_ = new QLabel(this);
-  panel0_->setFixedWidth(50);
+  // 50 px, and wider when a long score's line numbers need it.
+  panel0_->setMinimumWidth(50);
   panel1_ = new QLabel(this);
   panel1_->setFixedWidth(500);
   panel1_->setTextFormat(Qt::PlainText);

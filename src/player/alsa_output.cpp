@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "player.h"
+#include "player/player.h"
 
 #ifdef ZAN_HAVE_ALSA
 #include <alsa/asoundlib.h>

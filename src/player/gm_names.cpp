@@ -1,5 +1,5 @@
 // The General MIDI Level 1 sound set, by program number from 0.
-#include "gm_names.h"
+#include "player/gm_names.h"
 
 namespace zan::player {
 

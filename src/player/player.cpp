@@ -1,6 +1,6 @@
 // The player: an engine shared between the GUI thread and the thread that
 // drives the music, and the choice of what drives it.
-#include "player.h"
+#include "player/player.h"
 
 #include <fluidsynth.h>
 
@@ -402,7 +402,6 @@ void Player::restart() {
 
 bool Player::isOpen() const { return impl_->sequence != nullptr; }
 
-std::shared_ptr<const Sequence> Player::sequence() const { return impl_->sequence; }
 
 int64_t Player::lengthMs() const { return isOpen() ? impl_->rig->engine->lengthMs() : 0; }
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player.h"
+#include "player/player.h"
 #include "zan/output_file.h"
 #include "scheduler.h"
 #include "synth_output.h"

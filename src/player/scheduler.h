@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "midi_output.h"
+#include "player/player.h"
 #include "sequence.h"
 
 namespace zan::player {
 
-// Tracks (file chunks 0..127) as bits: bit t of word t / 64. Chunks beyond
-// 127 are never muted.
-inline constexpr int kMutableTracks = 128;
+// Tracks (file chunks 0..kMutableTracks - 1) as bits: bit t of word t / 64.
 using TrackMask = std::array<uint64_t, kMutableTracks / 64>;
 inline bool inMask(const TrackMask& m, uint32_t track) {
   return track < kMutableTracks && (m[track / 64] >> (track % 64) & 1) != 0;

@@ -10,7 +10,6 @@ namespace zan::player {
 
 namespace {
 
-constexpr int64_t kDefaultTempo = 500000;  // microseconds per quarter note until the first tempo event
 // Bytes of a MIDI file read to play it: a name that never ends (a character
 // device, a pipe) must not take all memory. The compiler makes at most
 // Limits::events events of a few bytes each (about 110 MB); texts of
@@ -47,26 +46,15 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
   // that order among events of one tick.
   std::stable_sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) { return a.tick < b.tick; });
 
-  // Time is kept as microseconds times the division, which stays exact.
-  const int64_t division = file.division;
-  int64_t scaled = 0;
-  int64_t tempo = kDefaultTempo;
   out.division = file.division;
-  out.tempos.push_back(TempoChange{0, 0, kDefaultTempo});
-  uint32_t lastTick = 0;
+  out.tempo = TempoMap(file.division);
+  size_t at = 0;  // the tempo change the walk stands in
   for (const Ref& r : refs) {
     const std::vector<uint8_t>& b = file.tracks[r.track].events[r.index].bytes;
-    scaled += static_cast<int64_t>(r.tick - lastTick) * tempo;
-    lastTick = r.tick;
-    const int64_t us = (scaled + division / 2) / division;
+    if (isTempo(b)) out.tempo.add(r.tick, (int64_t{b[3]} << 16) | (int64_t{b[4]} << 8) | b[5]);
+    const int64_t us = out.tempo.usAtTick(r.tick, at);
     out.lengthUs = std::max(out.lengthUs, us);
-    if (b.empty()) continue;
-    if (isTempo(b)) {
-      tempo = (int64_t{b[3]} << 16) | (int64_t{b[4]} << 8) | b[5];
-      if (out.tempos.back().tick == r.tick) out.tempos.pop_back();
-      out.tempos.push_back(TempoChange{r.tick, scaled, tempo});
-      continue;
-    }
+    if (b.empty() || isTempo(b)) continue;
     const uint8_t status = b[0];
     TimedEvent e;
     e.us = us;
@@ -89,15 +77,6 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     out.events.push_back(e);
   }
   return true;
-}
-
-int64_t Sequence::usAtTick(int64_t tick) const {
-  if (tempos.empty() || division <= 0) return 0;
-  tick = std::max<int64_t>(tick, 0);
-  auto it = std::upper_bound(tempos.begin(), tempos.end(), tick,
-                             [](int64_t t, const TempoChange& c) { return t < static_cast<int64_t>(c.tick); });
-  const TempoChange& c = *(it == tempos.begin() ? it : it - 1);
-  return (c.scaledUs + (tick - c.tick) * c.tempo + division / 2) / division;
 }
 
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {

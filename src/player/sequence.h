@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "zan/music.h"
 #include "zan/smf_format.h"
 
 namespace zan::player {
@@ -20,13 +21,6 @@ struct TimedEvent {
   uint32_t trackEvent = 0; // its place among that chunk's events (meta events counted)
 };
 
-// Where the tempo changes: from `tick` on, a quarter note lasts `tempo` µs.
-struct TempoChange {
-  uint32_t tick = 0;
-  int64_t scaledUs = 0;  // the time of `tick` in µs times the division
-  int64_t tempo = 500000;
-};
-
 struct Sequence {
   // Time order. Events on the same tick keep file order: a lower track first,
   // then the order within the track.
@@ -34,11 +28,11 @@ struct Sequence {
   std::vector<uint8_t> bytes;  // the messages, back to back
   int64_t lengthUs = 0;        // time of the last event of any track (end of track included)
   int division = 96;           // ticks per quarter note
-  std::vector<TempoChange> tempos;  // in tick order; the first at tick 0
+  TempoMap tempo;              // the tempo changes of every track; the compiler's music model times by the same
 
   // The time of a tick by the tempo map, µs from the start, rounded as the
   // events' times are.
-  int64_t usAtTick(int64_t tick) const;
+  int64_t usAtTick(int64_t tick) const { return tempo.usAtTick(tick); }
 
   const uint8_t* data(const TimedEvent& e) const { return bytes.data() + e.offset; }
 };

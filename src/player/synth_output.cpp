@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "player.h"
+#include "player/player.h"
 
 namespace zan::player {
 

@@ -10,7 +10,7 @@
 #include "editor_fixture.h"
 #include "playback_highlighter.h"
 #include "playback_score.h"
-#include "player.h"
+#include "player/player.h"
 #include "track_bar.h"
 #include "tracks_panel.h"
 

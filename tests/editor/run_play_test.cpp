@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "editor_fixture.h"
-#include "player.h"
+#include "player/player.h"
 #include "player_settings.h"
 #include "track_bar.h"
 

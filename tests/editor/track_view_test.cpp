@@ -8,8 +8,11 @@
 #include <QPainter>
 #include <QtTest>
 
+#include "background_check.h"
 #include "editor_fixture.h"
-#include "player.h"
+#include "caret_time.h"
+#include "live_score.h"
+#include "player/player.h"
 #include "track_view.h"
 #include "zan/tsmf.h"
 
@@ -246,6 +249,40 @@ class TrackViewTest : public QObject {
     t.editor.setCaret(t.editor.lineStart(1) + 2);
     QCOMPARE(c->highlighted().size(), size_t{4});
     QVERIFY(shown() > 0);
+  }
+
+  void theInfoBarCountsLinesAsTheGutterDoes() {
+    // Lines count from 0 in the gutter and in the error lines: a note of
+    // line 2 is named "line 2" when the pointer rests on it.
+    ViewUnderTest t("c\n\nd e\nf");
+    TrackCanvas* c = t.view.canvas();
+    c->fitToWindow();
+    struct Row {
+      int note;
+      const char* line;
+    } rows[] = {{0, " line 0 "}, {1, " line 2 "}, {2, " line 2 "}, {3, " line 3 "}};
+    for (const Row& r : rows) {
+      const QString info = c->describe(c->noteRect(0, r.note).center());
+      QVERIFY2(info.contains(r.line), qPrintable(info));
+    }
+  }
+
+  void aHiddenViewAsksTheCheckForNoNotes() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    TrackView view(&editor);
+    view.hide();
+    view.followChecks(live.check());
+    editor.setPlainText("t60 c d e");
+    QSignalSpy results(live.check(), &BackgroundCheck::resultReady);
+    live.check()->checkNow();
+    QVERIFY(results.wait(5000));
+    const CheckResult r = results.last().at(0).value<CheckResult>();
+    QVERIFY(r.music && !r.music->hasTracks() && !r.tracks);
+    QCOMPARE(live.caretTime()->textFor(0), QString("track 0  tick 0  beat 0  0:00.0"));  // the timing is there
+    QVERIFY(!view.canvas()->model());
+    view.show();  // asks again, for the notes
+    QTRY_VERIFY(view.canvas()->model() && view.canvas()->model()->noteCount() == 3);
   }
 
   void lanesHoldACurvesValues() {

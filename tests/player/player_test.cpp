@@ -1,7 +1,7 @@
 // The player on the silent driver (the build machines have no sound card):
 // its states, seeks and start positions, the end of the music, and the
 // failures of open.
-#include "player.h"
+#include "player/player.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "player.h"
+#include "player/player.h"
 #include "zan/cp932.h"
 #include "zan/smf_format.h"
 #include "zan/tsmf.h"

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "player.h"
+#include "player/player.h"
 #include "player_test_support.h"
 
 namespace zan::player {

@@ -23,7 +23,9 @@
 
 namespace zan::player {
 
-struct Sequence;
+// Track chunks 0..kMutableTracks - 1 can be muted and soloed; chunks
+// beyond are never muted.
+inline constexpr int kMutableTracks = 128;
 
 enum class Mode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
 
@@ -65,9 +67,6 @@ class Player {
   // Releases the synthesizer, the SoundFont and the driver, and sets them up
   // again for the file that is open (if any), Stopped at 0. Throws as open().
   void restart();
-  // The events of the open file (null when none): what the GUI reads to show
-  // what sounds at positionMs(). They stay valid while it holds them.
-  std::shared_ptr<const Sequence> sequence() const;
 
   int64_t lengthMs() const;    // 0 when not open
   int64_t positionMs() const;
