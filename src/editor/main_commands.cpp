@@ -31,7 +31,7 @@ QAction* TfrmMain::action(const QString& handlerName) const { return actions_.va
 
 void TfrmMain::createActions() {
   static const Command commands[] = {
-      {"&File", "&New", {}, "New1Click", &TfrmMain::New1Click, false},
+      {"&File", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), "New1Click", &TfrmMain::New1Click, false},
       {"&File", "-", {}, nullptr, nullptr, false},
       {"&File", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), "Open1Click", &TfrmMain::Open1Click, false},
       {"&File", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), "Save1Click", nullptr, false},
@@ -61,6 +61,8 @@ void TfrmMain::createActions() {
       {"&View", "&Error Beep", {}, "ErrorBeep1Click", &TfrmMain::ErrorBeep1Click, true},
       {"&Run", "&Run (Compile+Play)", QKeySequence(Qt::Key_F9), "RunCompilePlay1Click", &TfrmMain::RunCompilePlay1Click, false},
       {"&Run", "Stop && Re&Play", QKeySequence(Qt::CTRL | Qt::Key_P), "RePlay1Click", &TfrmMain::RePlay1Click, false},
+      {"&Run", "P&ause", QKeySequence(Qt::CTRL | Qt::Key_Space), "Pause1Click", &TfrmMain::Pause1Click, false},
+      {"&Run", "S&top", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space), "Stop1Click", &TfrmMain::Stop1Click, false},
       {"&Run", "-", {}, nullptr, nullptr, false},
       {"&Run", "Re&set Player", QKeySequence(Qt::CTRL | Qt::Key_R), "ResetPlayer1Click", &TfrmMain::ResetPlayer1Click, false},
       {"&Run", "-", {}, nullptr, nullptr, false},
@@ -77,6 +79,7 @@ void TfrmMain::createActions() {
       {"Editer Mark", "&Edit Mark", {}, "EditMark1Click", &TfrmMain::EditMark1Click, true},
       {"Editer Mark", "Edit Mark C&olor", {}, "ColorEditMark1Click", &TfrmMain::ColorEditMark1Click, false},
       {"&Help", "&Help", QKeySequence(Qt::Key_F1), "Help2Click", &TfrmMain::Help2Click, false},
+      {"&Help", "&About zanpad", {}, "About1Click", &TfrmMain::About1Click, false},
   };
   QHash<QString, QMenu*> menus;
   for (const Command& c : commands) {
@@ -109,7 +112,8 @@ void TfrmMain::createActions() {
   // Find and Find Next come first in their menu.
   QMenu* find = menus["&Find"];
   const QList<QAction*> first = find->actions();
-  for (QAction* a : {search_->findAction(), search_->findNextAction()}) {
+  for (QAction* a : {search_->findAction(), search_->findNextAction(), search_->replaceAction(),
+                     search_->goToLineAction()}) {
     find->insertAction(first.isEmpty() ? nullptr : first.front(), a);
     addAction(a);
     actions_.insert(a->objectName(), a);

@@ -77,14 +77,17 @@ void PlaybackControl::follow(TrackView* trackView, TracksPanel* tracks, Playback
   // A drag on the ruler loops playback over its range, as Loop Selection
   // does (and is the range Loop Selection takes when no text is selected).
   connect(trackView_, &TrackView::loopRequested, this, [this](qint64 from, qint64 to) {
-    const int a = static_cast<int>(std::min<qint64>(from, slider_->maximum()));
-    const int b = static_cast<int>(std::min<qint64>(to, slider_->maximum()));
+    // Before the first Run the slider has no length yet: the range stands.
+    const qint64 end = slider_->maximum() > 0 ? slider_->maximum() : INT32_MAX;
+    const int a = static_cast<int>(std::min<qint64>(from, end));
+    const int b = static_cast<int>(std::min<qint64>(to, end));
     slider_->setSelStart(a);
     slider_->setSelEnd(b);
-    if (!player_->isOpen() || b <= a) return;
-    player_->setLoopMs(a, b);
-    slider_->setLoopMarks(a, b);
+    if (b <= a) return;
+    // Set while stopped too: the next Run plays it.
+    setLoop(a, b);
     host_.loopAction->setChecked(true);
+    if (!player_->isOpen()) return;
     // Heard at once: playback outside the range goes to its start.
     const int64_t at = player_->positionMs();
     if (player_->mode() == Mode::Playing && (at < a || at >= b)) {
@@ -119,6 +122,8 @@ void PlaybackControl::deleteMidFile() {
 
 void PlaybackControl::forget() {
   deleteMidFile();
+  paused_ = false;
+  loopA_ = loopB_ = 0;
   player_->close();
   player_->clearLoop();
   score_->clear();
@@ -133,10 +138,18 @@ void PlaybackControl::forget() {
   clock_->tickNow();
 }
 
+void PlaybackControl::setLoop(int64_t a, int64_t b) {
+  loopA_ = a;
+  loopB_ = b;
+  if (player_->isOpen()) player_->setLoopMs(a, b);
+  slider_->setLoopMarks(clampToInt(a), clampToInt(b));
+}
+
 void PlaybackControl::loopSelection(bool on) {
   if (on) {
     run(Start::Loop);
   } else {
+    loopA_ = loopB_ = 0;
     player_->clearLoop();
     slider_->setLoopMarks(0, 0);
   }
@@ -177,66 +190,90 @@ bool PlaybackControl::startAt(Start start) {
     host_.setStatus("Loop Selection: select the notes to loop (or a range of the slider)");
     return false;
   }
-  player_->setLoopMs(a, b);
-  slider_->setLoopMarks(clampToInt(a), clampToInt(b));
+  setLoop(a, b);
   player_->setStartPositionMs(a);
   return true;
 }
 
-void PlaybackControl::run(Start start) {
+bool PlaybackControl::compile() {
   TfrmMsg* messages = host_.messages;
   zan::TSmf& compiler = *host_.compiler;
-  bool suspended = false;
+  host_.setStatus("Compile Start");
+  QApplication::processEvents();
+  player_->close();
+  if (host_.autoSave()) host_.save();
+  messages->ClearMessages();
+  compiler.Reset();
+  host_.loadCompilerLines();
+  messages->suspendUpdates(true);
   try {
-    host_.setStatus("Compile Start");
-    QApplication::processEvents();
-    player_->close();
-    if (host_.autoSave()) host_.save();
-    messages->ClearMessages();
-    compiler.Reset();
-    host_.loadCompilerLines();
-    messages->suspendUpdates(true);
-    suspended = true;
-    {
-      PlaybackScore::Recording recording(*score_, compiler);
-      compiler.Compile(midPath().toStdString());
-      // While the recording lives the compiler still holds where each event came from.
-      trackView_->showCompile(compiler);
-    }
-    host_.compileDone();
-    midHoldsText_ = true;
-    // The compile's own count: a _print text holding the letters "err" is
-    // no error.
-    midClean_ = compiler.errorsReported == 0;
-    QApplication::processEvents();
+    PlaybackScore::Recording recording(*score_, compiler);
+    compiler.Compile(midPath().toStdString());
+    // While the recording lives the compiler still holds where each event came from.
+    trackView_->showCompile(compiler);
+  } catch (...) {
     messages->suspendUpdates(false);
-    suspended = false;
-    messages->hideDebugPage();
-    if (host_.showMessages()) host_.messageView();
-    if (!midClean_) {
-      host_.setStatus("Error");
-      if (host_.errorBeep()) {
-        messages->focusMessageList();
-        QApplication::beep();
-      }
-      return;
+    throw;
+  }
+  host_.compileDone();
+  midHoldsText_ = true;
+  // The compile's own count: a _print text holding the letters "err" is
+  // no error.
+  midClean_ = compiler.errorsReported == 0;
+  QApplication::processEvents();
+  messages->suspendUpdates(false);
+  messages->hideDebugPage();
+  if (host_.showMessages()) host_.messageView();
+  if (!midClean_) {
+    host_.setStatus("Error");
+    if (host_.errorBeep()) {
+      messages->focusMessageList();
+      QApplication::beep();
     }
-    host_.setStatus("ok");
+    return false;
+  }
+  host_.setStatus("ok");
+  return true;
+}
+
+bool PlaybackControl::compileOnly() {
+  try {
+    return compile();
+  } catch (const std::exception&) {
+    host_.compileDone();
+    host_.setStatus("Could not compile ...");
+    return false;
+  }
+}
+
+void PlaybackControl::run(Start start) {
+  paused_ = false;
+  try {
+    if (!compile()) return;
     QApplication::processEvents();
     openPlayer();
     const int length = clampToInt(player_->lengthMs());
     slider_->setMaximum(length);
-    if (start != Start::Loop) {
+    const bool looping = host_.loopAction->isChecked() && loopB_ > loopA_ && start != Start::Loop;
+    if (start != Start::Loop && !looping) {
       host_.loopAction->setChecked(false);
       slider_->setLoopMarks(0, 0);
     }
-    if (start != Start::ReplayPoint) {
+    if (start == Start::Loop || start == Start::Caret) {
       if (!startAt(start)) return;
     } else if (length > slider_->selStart()) {
       player_->setStartPositionMs(slider_->selStart());
     } else {
       slider_->setSelStart(0);
       slider_->setSelEnd(0);
+    }
+    // A loop that is on stays on across Run, Play From Caret and Replay:
+    // the music starts inside it.
+    if (looping) {
+      setLoop(loopA_, loopB_);
+      const int64_t from = start == Start::Caret ? score_->timeAtMs(host_.editor->caretLine(), host_.editor->caretColumn())
+                                                 : slider_->selStart();
+      player_->setStartPositionMs(from >= loopA_ && from < loopB_ ? from : loopA_);
     }
     player_->play();
     host_.setStatus("playing");
@@ -245,13 +282,35 @@ void PlaybackControl::run(Start start) {
     if (start == Start::ReplayPoint) buildScore();
   } catch (const std::exception&) {
     host_.compileDone();
-    if (suspended) messages->suspendUpdates(false);
     host_.setStatus("Could not compile ...");
     showPlayerNote();  // what the player could not do: no SoundFont, say
   }
 }
 
+void PlaybackControl::pause() {
+  const Mode mode = player_->mode();
+  if (mode == Mode::Playing) {
+    player_->stop();
+    paused_ = true;
+    slider_->setValue(clampToInt(player_->positionMs()));
+    host_.setStatus("Paused");
+  } else if (paused_ && mode == Mode::Stopped) {
+    paused_ = false;
+    player_->play();
+    host_.setStatus("playing");
+  }
+  clock_->tickNow();
+}
+
+void PlaybackControl::stop() {
+  paused_ = false;
+  if (player_->mode() == Mode::Playing) player_->stop();
+  if (player_->isOpen()) player_->setPositionMs(slider_->selStart());
+  clock_->tickNow();
+}
+
 void PlaybackControl::replay() {
+  paused_ = false;
   const Mode mode = player_->mode();
   if (mode == Mode::Stopped) {
     player_->setPositionMs(slider_->selStart());
@@ -301,6 +360,8 @@ void PlaybackControl::secondTick() {
   } else if (stopButton->isEnabled()) {
     stopButton->setEnabled(false);
     if (mode == Mode::Stopped) replayButton->setEnabled(true);
+    // Paused, the slider stays where the music stands.
+    if (paused_) return;
     host_.setStatus("ok");
     slider_->setValue(0);
     clock_->tickNow();

@@ -68,6 +68,11 @@ class PlaybackControl : public QObject {
   // Run's steps; playing starts at the replay point (Run), the caret's time,
   // or the selection's A with the loop set.
   void run(Start start);
+  // Run's compile alone: zan.mid and the message view, nothing played. True
+  // when the compile reported no error.
+  bool compileOnly();
+  void pause();        // pauses, or resumes where it paused
+  void stop();         // stops; the next play starts at the replay point
   void loopSelection(bool on);
   void replay();       // Stop & RePlay
   void resetPlayer();
@@ -90,6 +95,8 @@ class PlaybackControl : public QObject {
 
  private:
   bool startAt(Start start);  // false: no loop to play (said in the status)
+  bool compile();             // Run's compile; true when it reported no error
+  void setLoop(int64_t a, int64_t b);
   void buildScore();
   void deleteMidFile();
 
@@ -103,6 +110,8 @@ class PlaybackControl : public QObject {
   TrackView* trackView_ = nullptr;
   TracksPanel* tracks_ = nullptr;
   int playLineIndex_ = 0;       // next message line the play-time scroller shows
+  bool paused_ = false;         // stopped by Pause: Pause again resumes there
+  int64_t loopA_ = 0, loopB_ = 0;  // the A-B loop while Loop Selection is checked, in ms
   bool midHoldsText_ = false;
   bool midClean_ = false;
 };

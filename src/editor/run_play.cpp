@@ -50,6 +50,8 @@ void TfrmMain::RunCompilePlay1Click() { playback_->run(PlaybackControl::Start::R
 void TfrmMain::PlayFromCaret1Click() { playback_->run(PlaybackControl::Start::Caret); }
 void TfrmMain::LoopSelection1Click() { playback_->loopSelection(action("LoopSelection1Click")->isChecked()); }
 void TfrmMain::RePlay1Click() { playback_->replay(); }
+void TfrmMain::Pause1Click() { playback_->pause(); }
+void TfrmMain::Stop1Click() { playback_->stop(); }
 void TfrmMain::ResetPlayer1Click() { playback_->resetPlayer(); }
 void TfrmMain::scrMPChange(int position) { playback_->sliderMoved(position); }
 void TfrmMain::Timer1Timer() { playback_->secondTick(); }
@@ -63,6 +65,8 @@ void TfrmMain::ExportSMF1Click() {
                      "(*.mid) (*.mid);;(*.*) (*);;(*.zan) (*.zan)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("mid");
+  // The score's own name, with .mid.
+  if (!fileName.isEmpty()) dialog.selectFile(QFileInfo(fileName).completeBaseName() + ".mid");
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   exportTo(dialog.selectedFiles().front());
 }
@@ -70,7 +74,8 @@ void TfrmMain::ExportSMF1Click() {
 bool TfrmMain::exportTo(const QString& path) {
   // What goes out is the text as it stands: an edit since the last Run, or a
   // check, which leaves the fragment in zan.mid, means compiling first.
-  if (!playback_->compiledText() || !QFile::exists(midPath())) RunCompilePlay1Click();
+  // Compiled only: exporting never starts the music.
+  if (!playback_->compiledText() || !QFile::exists(midPath())) playback_->compileOnly();
   if (!playback_->compiledText() || !QFile::exists(midPath())) {
     setStatus("Not exported: the score could not be compiled");
     return false;

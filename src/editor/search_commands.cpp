@@ -1,7 +1,11 @@
-// The macro commands that name the macro at the caret: Find Macro jumps to its definition, Check Macro
+// Help > About, and the macro commands that name the macro at the caret: Find Macro jumps to its definition, Check Macro
 // shows its body, Help looks it up in the reference. The macro commands read
 // the macro table the last Run or check left in the compiler.
 #include <QApplication>
+#include <QMessageBox>
+
+#include "app_paths.h"
+#include "player_settings.h"
 
 #include "editor_text.h"
 #include "ext_memo.h"
@@ -91,4 +95,17 @@ void TfrmMain::Help2Click() {
   help_->show();
   help_->raise();
   help_->activateWindow();
+}
+
+void TfrmMain::About1Click() {
+  const QString soundFont = QString::fromStdString(mp->soundFontPath());
+  QMessageBox::about(this, "About zanpad",
+                     QString("<p><b>zanpad %1</b>, the MML score editor, with the zan compiler.</p>"
+                             "<p>Released under the MIT licence.</p>"
+                             "<p>SoundFont in use: %2</p>"
+                             "<p>Editor settings: %3<br>Player settings: %4<br>Compiled file: %5</p>")
+                         .arg(ZAN_VERSION,
+                              soundFont.isEmpty() ? QString("none yet (Tool &gt; MIDI DEVICE)") : soundFont.toHtmlEscaped(),
+                              settingsPath().toHtmlEscaped(), userSettings().fileName().toHtmlEscaped(),
+                              midPath().toHtmlEscaped()));
 }

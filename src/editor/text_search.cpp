@@ -1,13 +1,30 @@
 #include "text_search.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "editor_text.h"
 #include "ext_memo.h"
 #include "text_boxes.h"
 
 TextSearch::TextSearch(QObject* parent)
-    : QObject(parent), find_(new QAction("&Find", this)), findNext_(new QAction("Find &Next", this)) {
+    : QObject(parent), find_(new QAction("&Find", this)), findNext_(new QAction("Find &Next", this)),
+      replace_(new QAction("&Replace...", this)), goToLine_(new QAction("&Go to Line...", this)) {
+  replace_->setObjectName("Replace1Click");
+  // Ctrl+H is Check Macro's.
+  replace_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+  goToLine_->setObjectName("GoToLine1Click");
+  goToLine_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  for (QAction* a : {replace_, goToLine_}) a->setShortcutContext(Qt::WindowShortcut);
+  connect(replace_, &QAction::triggered, this, &TextSearch::askReplace);
+  connect(goToLine_, &QAction::triggered, this, &TextSearch::askLine);
   find_->setObjectName("Find2Click");
   find_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   findNext_->setObjectName("FindNext1Click");
@@ -31,10 +48,80 @@ void TextSearch::findNext() {
 }
 
 void TextSearch::search() {
-  const int p = FindFrom(editor_->toPlainText(), text, editor_->selStart());
+  const int from = editor_->selStart();
+  const int p = FindFrom(editor_->toPlainText(), text, from);
   if (p < 0) {
+    emit status("No match for \"" + text + "\"");
     WarnBox("文字列が見つかりません。");
     return;
   }
   editor_->setSelection(p, static_cast<int>(text.size()));
+  if (p <= from) emit status("Found \"" + text + "\" after going on from the top");
+}
+
+void TextSearch::replaceNext(const QString& with) {
+  if (text.isEmpty()) return;
+  QTextCursor c = editor_->textCursor();
+  if (c.hasSelection() && c.selectedText() == text) {
+    c.insertText(with);
+    editor_->setTextCursor(c);
+  }
+  search();
+}
+
+int TextSearch::replaceAll(const QString& with) {
+  if (text.isEmpty()) return 0;
+  QTextDocument* doc = editor_->document();
+  QTextCursor edit(doc);
+  edit.beginEditBlock();  // one undo step for all of them
+  int count = 0;
+  QTextCursor at(doc);
+  while (!(at = doc->find(text, at, QTextDocument::FindCaseSensitively)).isNull()) {
+    at.insertText(with);
+    ++count;
+  }
+  edit.endEditBlock();
+  emit status(QString("Replaced %1 of \"%2\"").arg(count).arg(text));
+  return count;
+}
+
+bool TextSearch::goTo(int line) {
+  if (line < 0 || line >= editor_->lineCount()) return false;
+  editor_->setCaret(editor_->lineStart(line));
+  editor_->centerCursor();
+  return true;
+}
+
+void TextSearch::askReplace() {
+  QDialog dialog(editor_);
+  dialog.setWindowTitle("Replace");
+  auto* what = new QLineEdit(editor_->selLength() > 0 ? editor_->selText() : text);
+  auto* with = new QLineEdit;
+  auto* form = new QFormLayout(&dialog);
+  form->addRow("Find &what:", what);
+  form->addRow("Replace wit&h:", with);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  QPushButton* one = buttons->addButton("&Replace", QDialogButtonBox::ActionRole);
+  QPushButton* all = buttons->addButton("Replace &All", QDialogButtonBox::ActionRole);
+  one->setDefault(true);
+  form->addRow(buttons);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  connect(one, &QPushButton::clicked, this, [this, what, with] {
+    text = what->text();
+    replaceNext(with->text());
+  });
+  connect(all, &QPushButton::clicked, this, [this, what, with, &dialog] {
+    text = what->text();
+    replaceAll(with->text());
+    dialog.accept();
+  });
+  dialog.exec();
+}
+
+void TextSearch::askLine() {
+  bool ok = false;
+  const int last = editor_->lineCount() - 1;
+  const int line = QInputDialog::getInt(editor_, "Go to Line", QString("Line (0 to %1):").arg(last),
+                                        editor_->caretLine(), 0, last, 1, &ok);
+  if (ok) goTo(line);
 }

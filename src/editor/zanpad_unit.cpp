@@ -79,6 +79,7 @@ TfrmMain::TfrmMain(QWidget* parent)
   setCentralWidget(reMain);
   bookmarks_ = new Bookmarks(reMain);
   search_->attach(reMain);
+  connect(search_, &TextSearch::status, this, &TfrmMain::setStatus);
 
   compiler = std::make_unique<zan::TSmf>();
   compiler->messageSink = [this](const std::string& line) {
@@ -225,6 +226,9 @@ void TfrmMain::createToolBar() {
   button(QStyle::SP_MediaPlay, "Run", {}, &TfrmMain::RunCompilePlay1Click);
   button(QStyle::SP_MediaSeekBackward, "Replay", "Replay(P)", &TfrmMain::RePlay1Click)->setEnabled(false);
   button(QStyle::SP_MediaStop, "Stop", "Stop(P)", &TfrmMain::RePlay1Click)->setEnabled(false);
+  button(QStyle::SP_MediaPause, "Pause", "Pause: again to go on (Ctrl+Space)", &TfrmMain::Pause1Click);
+  button(QStyle::SP_MediaSkipBackward, "StopAtReplayPoint", "Stop at the replay point (Ctrl+Shift+Space)",
+         &TfrmMain::Stop1Click);
   ToolBar1->addSeparator();
   button(QStyle::SP_ArrowRight, "InsertLine", "Insert Line (L)", &TfrmMain::InsertLineClick);
   button(QStyle::SP_FileDialogDetailedView, "CommentList", "Comment List", &TfrmMain::CommentList1Click);

@@ -147,6 +147,8 @@ class TfrmMain : public QMainWindow {
   // Run menu.
   void RunCompilePlay1Click();
   void RePlay1Click();
+  void Pause1Click();  // pauses; again, plays on from there
+  void Stop1Click();   // stops; the next play starts at the replay point
   void ResetPlayer1Click();
   void PlayFromCaret1Click();  // compiles as Run does, then plays from the time of the caret
   void LoopSelection1Click();  // checked: compiles and plays the selection's A-B loop; unchecked: no loop
@@ -163,6 +165,7 @@ class TfrmMain : public QMainWindow {
   void ColorEditMark1Click();
   // Help.
   void Help2Click();
+  void About1Click();  // version, licence, the SoundFont in use, where settings live
   // Bookmarks.
   void BookMark91Click(int digit);
   void BookMark92Click(int digit);

@@ -1,0 +1,77 @@
+// Pause and Stop beside Stop & RePlay, an A-B loop that stays on across
+// Run, and an Export that never starts the music.
+#include <QLabel>
+
+#include "editor_fixture.h"
+#include "player/player.h"
+#include "track_bar.h"
+#include "track_view.h"
+
+using zan::player::Mode;
+
+class TransportTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void pauseKeepsThePlaceAndPlaysOnFromIt() {
+    Windows w;
+    w.setText("t120 l4 c d e f g a b > c d e f g");
+    w.main->RunCompilePlay1Click();
+    QTRY_VERIFY(w.main->mp->positionMs() > 300);
+    QAction* pause = w.main->action("Pause1Click");
+    QCOMPARE(pause->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Space));
+    pause->trigger();
+    QCOMPARE(w.main->mp->mode(), Mode::Stopped);
+    const int64_t at = w.main->mp->positionMs();
+    QCOMPARE(w.main->statusText(), QString("Paused"));
+    w.main->Timer1Timer();  // the once-a-second step leaves a paused slider alone
+    QCOMPARE(int64_t(w.main->scrMP->value()), at);
+    pause->trigger();
+    QCOMPARE(w.main->mp->mode(), Mode::Playing);
+    QVERIFY(w.main->mp->positionMs() >= at);
+    QVERIFY(w.main->mp->positionMs() < at + 300);
+  }
+
+  void stopGoesBackToTheReplayPoint() {
+    Windows w;
+    w.setText("t120 l4 c d e f g a b > c d e f g");
+    w.main->RunCompilePlay1Click();
+    w.main->scrMP->setSelStart(1000);
+    QTRY_VERIFY(w.main->mp->positionMs() > 300);
+    w.main->action("Stop1Click")->trigger();
+    QCOMPARE(w.main->mp->mode(), Mode::Stopped);
+    QCOMPARE(w.main->mp->positionMs(), int64_t(1000));
+    // Stop & RePlay keeps its own meaning: from the replay point again.
+    w.main->RePlay1Click();
+    QCOMPARE(w.main->mp->mode(), Mode::Playing);
+  }
+
+  void aRulerLoopSetWhileStoppedSurvivesRun() {
+    Windows w;
+    w.setText("t120 l4 c d e f g a b > c d e f g");
+    emit w.main->trackView->loopRequested(500, 1500);
+    QVERIFY(w.main->action("LoopSelection1Click")->isChecked());
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{500, 1500}));
+    QVERIFY(w.main->mp->positionMs() >= 500 && w.main->mp->positionMs() < 1500);
+    w.main->RunCompilePlay1Click();  // and the next one
+    QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{500, 1500}));
+    // Switched off, it goes.
+    w.main->action("LoopSelection1Click")->trigger();
+    w.main->RunCompilePlay1Click();
+    QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{0, 0}));
+  }
+
+  void exportCompilesButNeverPlays() {
+    Windows w;
+    w.setText("t120 l4 c d e");
+    const QString out = testDataDir() + "exported.mid";
+    QVERIFY(w.main->exportTo(out));
+    QVERIFY(QFile::exists(out));
+    QVERIFY(w.main->mp->mode() != Mode::Playing);
+    QCOMPARE(w.main->statusText(), QString("ok"));
+  }
+};
+
+QTEST_MAIN(TransportTest)
+#include "transport_test.moc"
