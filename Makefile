@@ -16,10 +16,11 @@ all: build
 # file type, AppStream data and manual pages with the tools a desktop uses.
 # The crash-recovery test drives the editor on a virtual display.
 # nlohmann-json is zan's JSON (--diagnostics=json, zan lsp), and Neovim a
-# client that zan lsp is tested with.
+# client that zan lsp is tested with. gettext's xgettext checks that the
+# message catalogs (po/) hold every text of the sources.
 PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3 \
   librsvg2-bin dpkg-dev desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl \
-  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim
+  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim gettext
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)

@@ -8,8 +8,21 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace zan::test {
+namespace {
+
+// The tests expect the texts as written, here and in the programs they run,
+// whatever the locale of the one running them; those that want another
+// language ask for it.
+const bool kTextsAsWritten = [] {
+  ::setenv("LC_ALL", "C", 1);
+  ::unsetenv("LANGUAGE");
+  return true;
+}();
+
+}  // namespace
 
 std::string hex(const uint8_t* bytes, size_t n) {
   std::string s;

@@ -41,9 +41,11 @@ std::string displayName(const CompileReport& report, int32_t file) {
 
 std::string errorMessage(const Diagnostic& d) {
   std::string m = toUtf8(errorText(d.errorNumber));
-  m += " \"" + toUtf8(d.detail) + "\"";
   const std::string_view explanation = errorExplanation(d.errorNumber);
-  if (!explanation.empty()) m += " \u2014 " + std::string(explanation);
+  // In English the message is the explanation already.
+  const bool explained = !explanation.empty() && explanation != m;
+  m += " \"" + toUtf8(d.detail) + "\"";
+  if (explained) m += " \u2014 " + std::string(explanation);
   m += " (track " + std::to_string(d.track) + ", tick " + std::to_string(d.tick) + ")";
   return m;
 }

@@ -24,6 +24,7 @@
 #include "zan/cp932.h"
 #include "zan/output_file.h"
 #include "zan/text_helpers.h"
+#include "zan/translate.h"
 #include "zan/tsmf.h"
 
 #ifndef ZAN_VERSION
@@ -38,7 +39,7 @@ constexpr int kExitFailure = 2;
 
 constexpr const char* kUsage =
     "Usage: zan [options] SCORE\n"
-    "       zan lsp [--stdio]\n"
+    "       zan lsp [--stdio] [--lang LANG]\n"
     "Compile an MML score into a Standard MIDI File; or serve editors as a\n"
     "language server on standard input and output (zan lsp).\n"
     "\n"
@@ -85,6 +86,9 @@ constexpr const char* kUsage =
     "  --solo TRACKS\n"
     "              --play and --wav: only these tracks play notes (a muted\n"
     "              one stays silent)\n"
+    "  --lang LANG the language of the messages: ja (the originals, mostly\n"
+    "              Japanese) or en (English); by default the locale's, from\n"
+    "              LANGUAGE, LC_ALL, LC_MESSAGES or LANG (C and POSIX: ja)\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -234,6 +238,15 @@ int handOverPlayback(char** argv) {
 }
 #endif
 
+// --lang's value, for the rest of the run; false (said) when not spoken.
+bool chooseLanguage(const std::string& name) {
+  if (zan::setLanguage(name)) return true;
+  std::string spoken;
+  for (std::string_view l : zan::languages()) spoken += (spoken.empty() ? "" : ", ") + std::string(l);
+  fail("--lang " + name + ": the languages are " + spoken + " (see zan --help)");
+  return false;
+}
+
 // Parses the command line into `opt`; returns an exit status when the run
 // ends here (help, version, a usage error), else -1. An option's value
 // follows it as the next argument or after "=" ("-oOUT" too); "--" ends
@@ -280,7 +293,8 @@ int parseArguments(int argc, char** argv, Options& opt) {
       return true;
     };
     const bool takesValue = a == "-o" || a == "--wav" || a == "--soundfont" || a == "--diagnostics" ||
-                            a == "--gain" || a == "--rate" || a == "--tail" || a == "--mute" || a == "--solo";
+                            a == "--gain" || a == "--rate" || a == "--tail" || a == "--mute" || a == "--solo" ||
+                            a == "--lang";
     if (attached && !takesValue) {
       if (a == "--help" || a == "--version" || a == "--listing" || a == "--check" || a == "--play")
         return fail(a + " takes no value (see zan --help)");
@@ -294,7 +308,11 @@ int parseArguments(int argc, char** argv, Options& opt) {
       std::cout << "zan " << ZAN_VERSION << "\n";
       return kExitOk;
     }
-    if (a == "--listing") {
+    if (a == "--lang") {
+      const std::optional<std::string> v = value("a language");
+      if (!v) return kExitFailure;
+      if (!chooseLanguage(*v)) return kExitFailure;
+    } else if (a == "--listing") {
       opt.listing = true;
     } else if (a == "--check") {
       opt.check = true;
@@ -382,8 +400,14 @@ int main(int argc, char** argv) {
   // "zan lsp" serves an editor (a score named lsp compiles as ./lsp); clients
   // that start every server with --stdio get what they ask for.
   if (argc >= 2 && std::string(argv[1]) == "lsp") {
-    for (int i = 2; i < argc; ++i)
-      if (std::string(argv[i]) != "--stdio") return fail(std::string("lsp: unknown option ") + argv[i] + " (see zan --help)");
+    for (int i = 2; i < argc; ++i) {
+      const std::string arg = argv[i];
+      if (arg.rfind("--lang=", 0) == 0 || (arg == "--lang" && i + 1 < argc)) {
+        if (!chooseLanguage(arg == "--lang" ? argv[++i] : arg.substr(7))) return kExitFailure;
+      } else if (arg != "--stdio") {
+        return fail("lsp: unknown option " + arg + " (see zan --help)");
+      }
+    }
     return zan::lsp::runServer();
   }
   Options opt;

@@ -1,9 +1,12 @@
-// The compiler's fixed texts, one row each, converted to CP932 once.
+// The compiler's fixed texts, one row each, converted to CP932 once for
+// each language the program speaks.
 #include "texts.h"
 
 #include <array>
+#include <vector>
 
 #include "zan/cp932.h"
+#include "zan/translate.h"
 
 namespace zan {
 namespace {
@@ -71,12 +74,22 @@ static_assert(std::size(kTexts) == static_cast<size_t>(Text::kCount), "one row p
 }  // namespace
 
 const std::string& text(Text id) {
-  static const auto table = [] {
-    std::array<std::string, static_cast<size_t>(Text::kCount)> t;
-    for (const Row& r : kTexts) t[static_cast<size_t>(r.id)] = toCp932(r.utf8);
-    return t;
+  using Table = std::array<std::string, static_cast<size_t>(Text::kCount)>;
+  // Every language's at once: a compile on another thread may read one
+  // while the language changes.
+  static const auto tables = [] {
+    std::vector<std::pair<std::string_view, Table>> all;
+    for (std::string_view name : languages()) {
+      Table t;
+      for (const Row& r : kTexts) t[static_cast<size_t>(r.id)] = toCp932(trIn(name, r.utf8));
+      all.emplace_back(name, std::move(t));
+    }
+    return all;
   }();
-  return table[static_cast<size_t>(id)];
+  const std::string_view now = language();
+  for (const auto& [name, table] : tables)
+    if (name == now) return table[static_cast<size_t>(id)];
+  return tables.front().second[static_cast<size_t>(id)];
 }
 
 }  // namespace zan

@@ -211,7 +211,7 @@ void TfrmList::jump() {
   const QString entry = ListBox1->item(row)->text();
   const qsizetype p = reMain_->toPlainText().indexOf(entry);
   if (p < 0) {
-    WarnBox(QStringLiteral("選択されたコメントが見つかりません。"));
+    WarnBox(UiText("選択されたコメントが見つかりません。"));
     delete ListBox1->takeItem(row);
     ListBox1->clearSelection();
     ListBox1->setCurrentRow(-1);

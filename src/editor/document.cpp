@@ -50,7 +50,7 @@ void Document::clear() {
   // A modified document gets the close prompt instead of New's own question.
   if (modified()) {
     if (!maySaveChanges()) return;
-  } else if (!ConfirmBox("初期化しても良いですか？")) {
+  } else if (!ConfirmBox(UiText("初期化しても良いですか？"))) {
     return;
   }
   editor_->clear();
@@ -143,7 +143,7 @@ bool Document::saveTo(const QString& path) {
 
 bool Document::maySaveChanges() {
   if (!modified()) return true;
-  QMessageBox box(QMessageBox::NoIcon, "zanpad の終了", "テキストが変更されています。保存しますか？",
+  QMessageBox box(QMessageBox::NoIcon, UiText("zanpad の終了"), UiText("テキストが変更されています。保存しますか？"),
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, window_);
   const int answer = messageBoxHooks().closePrompt ? messageBoxHooks().closePrompt() : box.exec();
   if (answer == QMessageBox::Cancel) return false;

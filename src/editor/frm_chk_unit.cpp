@@ -17,6 +17,7 @@
 #include "player/player.h"
 #include "text_boxes.h"
 #include "zan/cp932.h"
+#include "zan/translate.h"
 #include "zan/tsmf.h"
 #include "zanpad_unit.h"
 
@@ -24,11 +25,12 @@
 // then the fragment runs on track 127.
 const char* const kCheckPrefix = "_tr(0-127)PTR=0V=100E=127B=64_tr(127)|";
 // Every track to the latest time, back to track 0, and the prints: the time
-// pointer, the timebase, and quarter notes plus remaining ticks.
+// pointer, the timebase, and quarter notes plus remaining ticks (a sentence
+// of the user's language).
 const char* const kCheckSuffix =
     "|LAST_PTR|_tr(0)|~1=ptr _print(TimePointer=,~1)"
-    "~2=bas ~3=~1/~2 ~5=~3*~2 ~4=~1-~5 _print(#timebase=,~2)"
-    "_print(４分音符[,~3,]個分+あまり[,~4,]ステップです。)";
+    "~2=bas ~3=~1/~2 ~5=~3*~2 ~4=~1-~5 _print(#timebase=,~2)";
+const char* const kCheckSentence = "_print(４分音符[,~3,]個分+あまり[,~4,]ステップです。)";
 
 TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent), main_(main) {
   setObjectName("frmChecker");
@@ -91,7 +93,7 @@ bool TfrmChecker::check() {
   TfrmMsg* msg = main_->frmMsg;
   QString fragment = re1->toPlainText();
   fragment.replace('\n', "\r\n");
-  QString wrapped = kCheckPrefix + fragment + kCheckSuffix;
+  QString wrapped = kCheckPrefix + fragment + kCheckSuffix + QString::fromUtf8(zan::tr(kCheckSentence));
 
   try {
     // The document first, skipped: only definitions, directives, comments

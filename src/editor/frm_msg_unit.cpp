@@ -258,7 +258,7 @@ void TfrmMsg::Debug2Click() {
 void TfrmMsg::Copy1Click() { reDebug->copy(); }
 
 void TfrmMsg::Find1Click() {
-  msgFindText = InputBox("検索文字列を入力してください。", "検索", msgFindText);
+  msgFindText = InputBox(UiText("検索文字列を入力してください。"), UiText("検索"), msgFindText);
   if (!msgFindText.isEmpty()) FindNext1Click();
 }
 
@@ -266,7 +266,7 @@ void TfrmMsg::FindNext1Click() {
   if (msgFindText.isEmpty()) return Find1Click();
   QString text = reDebug->toPlainText();
   if (!text.contains(msgFindText)) {
-    WarnBox("検索文字列\"" + msgFindText + "\"はありません。");
+    WarnBox(UiText("検索文字列\"") + msgFindText + UiText("\"はありません。"));
     return;
   }
   // The search starts one character after the caret (the selection's start),
@@ -286,7 +286,7 @@ void TfrmMsg::FindNext1Click() {
 void TfrmMsg::FindinSorce1Click() {
   QString selected = reDebug->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n');
   if (selected.isEmpty()) {
-    WarnBox("キーワード部分を選択して（反転させて）ください。");
+    WarnBox(UiText("キーワード部分を選択して（反転させて）ください。"));
     return;
   }
   if (host_.findInSource) host_.findInSource(selected);

@@ -10,6 +10,7 @@
 #include "comment_list.h"
 #include "frm_chk_unit.h"
 #include "frm_msg_unit.h"
+#include "language_setting.h"
 #include "zanpad_unit.h"
 
 #ifndef ZAN_VERSION
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon::fromTheme("zanpad"));
   // Closing the main window ends the program, whatever else is open.
   QApplication::setQuitOnLastWindowClosed(false);
+  LanguageSetting::applySaved();
 
   TfrmMain frmMain;
   TfrmMsg frmMsg(frmMain.messageHost());

@@ -6,6 +6,7 @@
 
 #include "bookmarks.h"
 #include "ext_memo.h"
+#include "language_setting.h"
 #include "playback_highlighter.h"
 #include "recent_files.h"
 #include "text_search.h"
@@ -136,6 +137,7 @@ void TfrmMain::createActions() {
   QAction* tracks = tracksPanel->toggleViewAction();
   tracks->setObjectName("Tracks1Click");
   menus["&View"]->addAction(tracks);
+  (new LanguageSetting(this))->addMenuTo(menus["&Tool"]);
 }
 
 void TfrmMain::createMenus() {

@@ -56,11 +56,11 @@ void TfrmMain::FindMacro1Click() {
   QString b = findMacroBody(*compiler, w);
   QString notice;
   if (!b.isEmpty())
-    notice = "\"" + w + "\"=\"" + b + "\" は、ファイル外で定義されています。";
+    notice = "\"" + w + "\"=\"" + b + UiText("\" は、ファイル外で定義されています。");
   else if (!mp->isOpen() || mp->mode() == zan::player::Mode::NotReady)
-    notice = "\"" + w + "\" 失敗。コンパイル後に再び試してください。";
+    notice = "\"" + w + UiText("\" 失敗。コンパイル後に再び試してください。");
   else
-    notice = "\"" + w + "\" 失敗。一般ｺﾏﾝﾄﾞは、ﾍﾙﾌﾟ(F1)をご利用ください。";
+    notice = "\"" + w + UiText("\" 失敗。一般ｺﾏﾝﾄﾞは、ﾍﾙﾌﾟ(F1)をご利用ください。");
   setStatus(notice);
   beepIfWanted();
   if (frmMsg) frmMsg->AddMessage(notice);
@@ -69,7 +69,7 @@ void TfrmMain::FindMacro1Click() {
 void TfrmMain::CHeckMacro1Click() {
   QString w = WordAtCaret();
   QString b = findMacroBody(*compiler, w);
-  if (b.isEmpty()) b = "見つかりません。ｺﾝﾊﾟｲﾙ後再試行してください。";
+  if (b.isEmpty()) b = UiText("見つかりません。ｺﾝﾊﾟｲﾙ後再試行してください。");
   setStatus(w + " = " + b);
 }
 

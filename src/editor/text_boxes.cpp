@@ -4,6 +4,10 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "zan/translate.h"
+
+QString UiText(const char* original) { return QString::fromUtf8(zan::tr(original)); }
+
 MessageBoxHooks& messageBoxHooks() {
   static MessageBoxHooks hooks;
   return hooks;
@@ -11,14 +15,14 @@ MessageBoxHooks& messageBoxHooks() {
 
 void WarnBox(const QString& message) {
   if (messageBoxHooks().warn) return messageBoxHooks().warn(message);
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), message, QMessageBox::Ok,
+  QMessageBox box(QMessageBox::Warning, UiText("警告"), message, QMessageBox::Ok,
                   QApplication::activeWindow());
   box.exec();
 }
 
 bool ConfirmBox(const QString& question) {
   if (messageBoxHooks().confirm) return messageBoxHooks().confirm(question);
-  QMessageBox box(QMessageBox::Question, QStringLiteral("本当に良いですか？"), question,
+  QMessageBox box(QMessageBox::Question, UiText("本当に良いですか？"), question,
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   return box.exec() == QMessageBox::Yes;
 }

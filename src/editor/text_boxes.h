@@ -8,6 +8,9 @@
 
 class QWidget;
 
+// The text of `original` (UTF-8, as written) in the user's language (zan::tr).
+QString UiText(const char* original);
+
 // A modal warning with the caption "警告" and an OK button.
 void WarnBox(const QString& message);
 

@@ -38,7 +38,7 @@ void TextSearch::find() {
   if (editor_->selLength() > 0)
     text = editor_->selText();
   else
-    text = InputBox("検索文字列を入力してください。", "検索", text);
+    text = InputBox(UiText("検索文字列を入力してください。"), UiText("検索"), text);
   search();
 }
 
@@ -52,7 +52,7 @@ void TextSearch::search() {
   const int p = FindFrom(editor_->toPlainText(), text, from);
   if (p < 0) {
     emit status("No match for \"" + text + "\"");
-    WarnBox("文字列が見つかりません。");
+    WarnBox(UiText("文字列が見つかりません。"));
     return;
   }
   editor_->setSelection(p, static_cast<int>(text.size()));

@@ -262,11 +262,15 @@ void Server::publishDiagnostics(const Document& doc) {
     if (list.size() >= kMaxPublished) break;
     if (d.kind == DiagnosticKind::Progress || d.inclusion) continue;
     json item = {{"source", "zan"}, {"severity", d.kind == DiagnosticKind::Error ? 1 : d.kind == DiagnosticKind::Warning ? 2 : 3}};
-    std::string message = d.kind == DiagnosticKind::Error && d.errorNumber >= 0
-                              ? toUtf8(errorText(d.errorNumber)) + " \"" + toUtf8(d.detail) + "\" \u2014 " +
-                                    std::string(errorExplanation(d.errorNumber)) + " (track " + std::to_string(d.track) +
-                                    ", tick " + std::to_string(d.tick) + ")"
-                              : toUtf8(d.text);
+    std::string message = toUtf8(d.text);
+    if (d.kind == DiagnosticKind::Error && d.errorNumber >= 0) {
+      // In English the message is the explanation already.
+      const std::string text = toUtf8(errorText(d.errorNumber));
+      const std::string_view explanation = errorExplanation(d.errorNumber);
+      message = text + " \"" + toUtf8(d.detail) + "\"" +
+                (explanation != text ? " \u2014 " + std::string(explanation) : std::string()) + " (track " +
+                std::to_string(d.track) + ", tick " + std::to_string(d.tick) + ")";
+    }
     if (d.kind == DiagnosticKind::Error && d.errorNumber >= 0) item["code"] = "e" + std::to_string(d.errorNumber);
     if (d.file <= 0) {
       const int32_t line = d.file == 0 ? d.line : 0;

@@ -1,0 +1,32 @@
+// Tool > Language: the language of the texts the program shows (prompts,
+// warnings, the compiler's messages, the checker's sentence). Automatic
+// follows the locale as zan does; English and Japanese override it. Kept
+// in the user's settings and applied at once: every text shown from then
+// on is in the language chosen (the menus and captions are English in
+// either, and Qt's own buttons follow its installed translations).
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QActionGroup;
+class QMenu;
+
+class LanguageSetting : public QObject {
+  Q_OBJECT
+ public:
+  explicit LanguageSetting(QObject* parent);
+
+  // The Language submenu, at the end of `menu`.
+  void addMenuTo(QMenu* menu);
+
+  // The choice kept: "" for Automatic, else a language ("en", "ja").
+  static QString saved();
+  // Applies the choice kept; the program calls it once at start-up.
+  static void applySaved();
+  // Applies and keeps `choice` ("" for Automatic).
+  static void choose(const QString& choice);
+
+ private:
+  QActionGroup* group_;
+};
