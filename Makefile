@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
 
 all: build
 
@@ -72,6 +72,11 @@ tsan: bootstrap
 	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	    $(TSAN_DIR)/bin/$$t >$(TSAN_DIR)/$$t.log 2>&1 || { cat $(TSAN_DIR)/$$t.log; echo "$$t failed under ThreadSanitizer"; exit 1; }; \
 	done
+
+# The translators' template, po/zan.pot: every text of the sources, made
+# with xgettext (README.md says how a language is added from it).
+pot:
+	@python3 tests/check_catalog.py --source-dir . --write-template
 
 # Installs under PREFIX (inside DESTDIR when set) and remembers what it
 # installed, for make uninstall; refreshes the desktop's file-type and

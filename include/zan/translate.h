@@ -16,8 +16,14 @@ inline constexpr std::string_view kOriginalLanguage = "ja";
 
 // The text of `original` (UTF-8, as the source writes it and the catalogs
 // name it) in the chosen language: the catalog's, else the original itself.
-// The pointer stays valid for the life of the program.
-const char* tr(const char* original);
+// The pointer stays valid for the life of the program. A printf format
+// stays one: the compiler checks the arguments against the original.
+[[gnu::format_arg(1)]] const char* tr(const char* original);
+
+// Marks a text that a table holds and a later tr() translates: the
+// catalog's extraction finds it here, the program reads it unchanged
+// (gettext's gettext_noop).
+constexpr const char* N_(const char* original) { return original; }
 
 // The text of `original` in `language` (one of languages()).
 const char* trIn(std::string_view language, const char* original);

@@ -5,6 +5,7 @@
 
 #include "zan/cp932.h"
 #include "zan/reference.h"
+#include "zan/translate.h"
 
 namespace zan::cli {
 namespace {
@@ -46,7 +47,7 @@ std::string errorMessage(const Diagnostic& d) {
   const bool explained = !explanation.empty() && explanation != m;
   m += " \"" + toUtf8(d.detail) + "\"";
   if (explained) m += " \u2014 " + std::string(explanation);
-  m += " (track " + std::to_string(d.track) + ", tick " + std::to_string(d.tick) + ")";
+  m += zan::tr(" (track ") + std::to_string(d.track) + zan::tr(", tick ") + std::to_string(d.tick) + ")";
   return m;
 }
 
@@ -61,7 +62,7 @@ void addLostCharacterWarnings(CompileReport& report, std::string_view utf8Score)
     const std::string& text = static_cast<size_t>(lost.line) < lines.size() ? lines[static_cast<size_t>(lost.line)] : "";
     d.column = byteColumn(text, lost.column);
     d.endColumn = d.column + 1;
-    d.text = toCp932(std::to_string(lost.count) + " character(s) have no CP932 form and read as '?'");
+    d.text = toCp932(std::to_string(lost.count) + zan::tr(" character(s) have no CP932 form and read as '?'"));
     warnings.push_back(std::move(d));
   }
   report.diagnostics.insert(report.diagnostics.begin(), warnings.begin(), warnings.end());

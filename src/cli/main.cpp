@@ -37,7 +37,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitCompileErrors = 1;
 constexpr int kExitFailure = 2;
 
-constexpr const char* kUsage =
+constexpr const char* kUsage = zan::N_(
     "Usage: zan [options] SCORE\n"
     "       zan lsp [--stdio] [--lang LANG]\n"
     "Compile an MML score into a Standard MIDI File; or serve editors as a\n"
@@ -95,7 +95,7 @@ constexpr const char* kUsage =
     "Exit status: 0 compiled without errors, 1 compiled with errors (the file\n"
     "is still written; nothing is played or rendered), 2 usage error, input\n"
     "that is not a score, a file that cannot be read or written, or playback\n"
-    "that cannot start; 130 --play stopped by Ctrl+C.\n";
+    "that cannot start; 130 --play stopped by Ctrl+C.\n");
 
 struct Options {
   std::string score;
@@ -131,12 +131,12 @@ std::string defaultOutput(const std::string& score) {
 // is refused as soon as its first chunk shows NUL bytes, or at the bound.
 bool readAll(const std::string& path, std::string& out, std::string& error) {
   const size_t bound = zan::Limits{}.sourceBytes;
-  const std::string name = path == "-" ? "standard input" : path;
+  const std::string name = path == "-" ? zan::tr("standard input") : path;
   const zan::ReadStatus status = path == "-" ? zan::ReadFd(STDIN_FILENO, name, bound, zan::ReadAs::Score, out, error)
                                              : zan::ReadFile(path, bound, zan::ReadAs::Score, out, error);
-  if (status == zan::ReadStatus::NotScore) error = name + " is " + error + ", not a score";
-  if (status == zan::ReadStatus::TooLarge) error += ", the most a score may hold";
-  if (status == zan::ReadStatus::Failed && path == "-") error = "cannot read standard input";
+  if (status == zan::ReadStatus::NotScore) error = name + zan::tr(" is ") + error + zan::tr(", not a score");
+  if (status == zan::ReadStatus::TooLarge) error += zan::tr(", the most a score may hold");
+  if (status == zan::ReadStatus::Failed && path == "-") error = zan::tr("cannot read standard input");
   return status == zan::ReadStatus::Ok;
 }
 
@@ -208,7 +208,7 @@ bool chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, const char* 
   for (int t : tracks) {
     const int chunk = smf.chunkOfTrack(t);
     if (chunk < 0) {
-      error = std::string(option) + " " + std::to_string(t) + ": track " + std::to_string(t) + " has no events";
+      error = std::string(option) + " " + std::to_string(t) + zan::tr(": track ") + std::to_string(t) + zan::tr(" has no events");
       return false;
     }
     chunks.push_back(chunk);
@@ -233,7 +233,7 @@ int handOverPlayback(char** argv) {
   }
   ::setenv(zan::cli::kHandedOverVariable, ZAN_VERSION, 1);
   ::execv(path.c_str(), argv);
-  return fail("--play and --wav need the player program " + path + ", which cannot be started: " +
+  return fail(zan::tr("--play and --wav need the player program ") + path + zan::tr(", which cannot be started: ") +
               std::strerror(errno));
 }
 #endif
@@ -243,7 +243,7 @@ bool chooseLanguage(const std::string& name) {
   if (zan::setLanguage(name)) return true;
   std::string spoken;
   for (std::string_view l : zan::languages()) spoken += (spoken.empty() ? "" : ", ") + std::string(l);
-  fail("--lang " + name + ": the languages are " + spoken + " (see zan --help)");
+  fail("--lang " + name + zan::tr(": the languages are ") + spoken + zan::tr(" (see zan --help)"));
   return false;
 }
 
@@ -261,7 +261,7 @@ int parseArguments(int argc, char** argv, Options& opt) {
       continue;
     }
     if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      if (haveScore) return fail("only one score can be compiled at a time (see zan --help)");
+      if (haveScore) return fail(zan::tr("only one score can be compiled at a time (see zan --help)"));
       opt.score = arg;
       haveScore = true;
       continue;
@@ -278,16 +278,16 @@ int parseArguments(int argc, char** argv, Options& opt) {
     auto value = [&](const char* what) -> std::optional<std::string> {
       if (attached) return attached;
       if (i + 1 >= argc) {
-        fail(a + " needs " + what + " (see zan --help)");
+        fail(a + zan::tr(" needs ") + what + zan::tr(" (see zan --help)"));
         return std::nullopt;
       }
       return std::string(argv[++i]);
     };
     auto number = [&](double& out, auto valid, const char* range) {
-      const std::optional<std::string> v = value("a number");
+      const std::optional<std::string> v = value(zan::tr("a number"));
       if (!v) return false;
       if (!parseNumber(v->c_str(), out) || !valid(out)) {
-        fail(a + " " + *v + ": " + range + " (see zan --help)");
+        fail(a + " " + *v + ": " + range + zan::tr(" (see zan --help)"));
         return false;
       }
       return true;
@@ -297,11 +297,11 @@ int parseArguments(int argc, char** argv, Options& opt) {
                             a == "--lang";
     if (attached && !takesValue) {
       if (a == "--help" || a == "--version" || a == "--listing" || a == "--check" || a == "--play")
-        return fail(a + " takes no value (see zan --help)");
-      return fail("unknown option " + a + " (see zan --help)");
+        return fail(a + zan::tr(" takes no value (see zan --help)"));
+      return fail(zan::tr("unknown option ") + a + zan::tr(" (see zan --help)"));
     }
     if (a == "--help" || a == "-h") {
-      std::cout << kUsage;
+      std::cout << zan::tr(kUsage);
       return kExitOk;
     }
     if (a == "--version") {
@@ -309,7 +309,7 @@ int parseArguments(int argc, char** argv, Options& opt) {
       return kExitOk;
     }
     if (a == "--lang") {
-      const std::optional<std::string> v = value("a language");
+      const std::optional<std::string> v = value(zan::tr("a language"));
       if (!v) return kExitFailure;
       if (!chooseLanguage(*v)) return kExitFailure;
     } else if (a == "--listing") {
@@ -317,48 +317,48 @@ int parseArguments(int argc, char** argv, Options& opt) {
     } else if (a == "--check") {
       opt.check = true;
     } else if (a == "--diagnostics") {
-      const std::optional<std::string> v = value("a form, gcc or json");
+      const std::optional<std::string> v = value(zan::tr("a form, gcc or json"));
       if (!v) return kExitFailure;
       opt.diagnostics = *v;
       if (opt.diagnostics != "gcc" && opt.diagnostics != "json")
-        return fail(a + " " + *v + ": the forms are --diagnostics=gcc and --diagnostics=json (see zan --help)");
+        return fail(a + " " + *v + zan::tr(": the forms are --diagnostics=gcc and --diagnostics=json (see zan --help)"));
     } else if (a == "--play") {
       opt.play = true;
     } else if (a == "--wav" || a == "--soundfont" || a == "-o") {
-      const std::optional<std::string> v = value("a file name");
+      const std::optional<std::string> v = value(zan::tr("a file name"));
       if (!v) return kExitFailure;
-      if (v->empty()) return fail(a + " needs a file name (see zan --help)");
+      if (v->empty()) return fail(a + zan::tr(" needs a file name (see zan --help)"));
       (a == "--wav" ? opt.wav : a == "--soundfont" ? opt.soundFont : opt.output) = *v;
       if (a == "-o") opt.outputGiven = true;
     } else if (a == "--gain") {
-      if (!number(opt.gain, [](double g) { return g >= 0 && g <= 10; }, "the gain is 0 to 10")) return kExitFailure;
+      if (!number(opt.gain, [](double g) { return g >= 0 && g <= 10; }, zan::tr("the gain is 0 to 10"))) return kExitFailure;
     } else if (a == "--rate") {
       if (!number(opt.rate, [](double r) { return r == 22050 || r == 44100 || r == 48000 || r == 96000; },
-                  "the rate is 22050, 44100, 48000 or 96000"))
+                  zan::tr("the rate is 22050, 44100, 48000 or 96000")))
         return kExitFailure;
     } else if (a == "--tail") {
-      if (!number(opt.tail, [](double t) { return t >= 0 && t <= 600; }, "the tail is 0 to 600 seconds"))
+      if (!number(opt.tail, [](double t) { return t >= 0 && t <= 600; }, zan::tr("the tail is 0 to 600 seconds")))
         return kExitFailure;
     } else if (a == "--mute" || a == "--solo") {
-      const std::optional<std::string> v = value("track numbers");
+      const std::optional<std::string> v = value(zan::tr("track numbers"));
       if (!v) return kExitFailure;
       if (!parseTracks(*v, a == "--mute" ? opt.mute : opt.solo))
-        return fail(a + " " + *v + ": track numbers 0 to 127 joined with commas (see zan --help)");
+        return fail(a + " " + *v + zan::tr(": track numbers 0 to 127 joined with commas (see zan --help)"));
     } else {
-      return fail("unknown option " + a + " (see zan --help)");
+      return fail(zan::tr("unknown option ") + a + zan::tr(" (see zan --help)"));
     }
   }
-  if (!haveScore) return fail("no score given (see zan --help)");
+  if (!haveScore) return fail(zan::tr("no score given (see zan --help)"));
   // Standard output by another name is standard output, with the messages
   // moved out of the file's way.
   for (std::string* out : {&opt.output, &opt.wav})
     if (*out == "/dev/stdout" || *out == "/dev/fd/1" || *out == "/proc/self/fd/1") *out = "-";
   if (opt.check && (opt.outputGiven || opt.play || !opt.wav.empty()))
-    return fail("--check writes and plays nothing: it cannot be given with -o, --wav or --play (see zan --help)");
+    return fail(zan::tr("--check writes and plays nothing: it cannot be given with -o, --wav or --play (see zan --help)"));
   if (opt.outputGiven && opt.output == "-" && opt.wav == "-")
-    return fail("-o - and --wav - cannot both write to standard output (see zan --help)");
+    return fail(zan::tr("-o - and --wav - cannot both write to standard output (see zan --help)"));
   if (opt.outputGiven && opt.output != "-" && !opt.wav.empty() && opt.wav != "-" && zan::SameFile(opt.output, opt.wav))
-    return fail("-o " + opt.output + " and --wav " + opt.wav + " name the same file: choose two (see zan --help)");
+    return fail("-o " + opt.output + zan::tr(" and --wav ") + opt.wav + zan::tr(" name the same file: choose two (see zan --help)"));
   return -1;
 }
 
@@ -405,7 +405,7 @@ int main(int argc, char** argv) {
       if (arg.rfind("--lang=", 0) == 0 || (arg == "--lang" && i + 1 < argc)) {
         if (!chooseLanguage(arg == "--lang" ? argv[++i] : arg.substr(7))) return kExitFailure;
       } else if (arg != "--stdio") {
-        return fail("lsp: unknown option " + arg + " (see zan --help)");
+        return fail(zan::tr("lsp: unknown option ") + arg + zan::tr(" (see zan --help)"));
       }
     }
     return zan::lsp::runServer();
@@ -415,7 +415,7 @@ int main(int argc, char** argv) {
 #ifdef ZAN_PLAYBACK_LINKED
   // The player program runs what zan hands over, from the same build only.
   if (const char* from = std::getenv(zan::cli::kHandedOverVariable); from && std::string(from) != ZAN_VERSION)
-    return fail(std::string("the player program is version ") + ZAN_VERSION + ", zan is " + from);
+    return fail(std::string(zan::tr("the player program is version ")) + ZAN_VERSION + zan::tr(", zan is ") + from);
   ::unsetenv(zan::cli::kHandedOverVariable);
 #else
   // Before anything is read: standard input is the player program's to read.
@@ -432,15 +432,15 @@ int main(int argc, char** argv) {
   // What is not a score is refused before anything is written: "zan
   // song.mid" would otherwise replace the MIDI file with a compile of it.
   if (const std::string_view kind = zan::nonScoreKind(bytes); !kind.empty())
-    return fail((opt.score == "-" ? std::string("standard input") : opt.score) + " is " + std::string(kind) +
-                ", not a score");
+    return fail((opt.score == "-" ? std::string(zan::tr("standard input")) : opt.score) + zan::tr(" is ") + std::string(kind) +
+                zan::tr(", not a score"));
   for (const std::string* out : {&opt.output, &opt.wav})
     if ((out != &opt.output || writeFile) && sameFile(opt.score, *out))
-      return fail(*out + " is the score itself: choose another output file");
+      return fail(*out + zan::tr(" is the score itself: choose another output file"));
   // A SoundFont named on the command line is meant: never replace it quietly
   // by another one found on the machine.
   if (!opt.soundFont.empty() && ::access(opt.soundFont.c_str(), R_OK) != 0)
-    return fail("cannot read the SoundFont " + opt.soundFont);
+    return fail(zan::tr("cannot read the SoundFont ") + opt.soundFont);
 
   zan::TSmf smf;
   std::string lostFrom;  // --diagnostics: the score as read, when characters were lost to CP932
@@ -449,7 +449,7 @@ int main(int argc, char** argv) {
     if (score.lost > 0 && !opt.diagnostics.empty())
       lostFrom = std::move(bytes);
     else if (score.lost > 0)
-      std::cerr << "zan: warning: " << score.lost << " character(s) have no CP932 form and read as '?' (first on line "
+      std::cerr << "zan: warning: " << score.lost << zan::tr(" character(s) have no CP932 form and read as '?' (first on line ")
                 << score.firstLostLine << ")\n";
     smf.sourceLines.setText(score.cp932);
     if (opt.score != "-") smf.scorePath = opt.score;
@@ -499,7 +499,7 @@ int main(int argc, char** argv) {
     }
   }
   messages << std::flush;
-  if (toStdout && !writeStdout(midi)) return fail(std::string("cannot write standard output: ") + std::strerror(errno));
+  if (toStdout && !writeStdout(midi)) return fail(std::string(zan::tr("cannot write standard output: ")) + std::strerror(errno));
   if (smf.errorsReported > 0) return exitNow(kExitCompileErrors);
   if (opt.wav.empty() && !opt.play) return exitNow(kExitOk);
 

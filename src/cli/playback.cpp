@@ -10,6 +10,7 @@
 
 #include "playback.h"
 #include "player/player.h"
+#include "zan/translate.h"
 
 
 namespace zan::cli {
@@ -73,7 +74,7 @@ class SynthPlayback final : public Playback {
     } catch (const player::PlayerError& e) {
       return fail(e.what());
     }
-    if (!player.audioDeviceFound()) std::fprintf(stderr, "zan: no audio device found: playing silently\n");
+    if (!player.audioDeviceFound()) std::fprintf(stderr, zan::tr("zan: no audio device found: playing silently\n"));
     interrupted = 0;
     struct sigaction action {};
     action.sa_handler = onInterrupt;

@@ -94,7 +94,7 @@ void TSmf::readCurveArguments(Curve& c, int first, int32_t maxRepeat) {
 void TSmf::runCurve(const Curve& c) {
   if (c.trace) AddMessage(c.pitchBend ? "--ACTIVE_PB--" : "--ACTIVE_CC = " + std::to_string(c.controller) + "--");
   if (c.shape < 0 || c.shape > 6) {
-    ReportError(4, c.pitchBend ? std::string("Active B Mode No") : text(Text::ActiveCcModeBad));
+    ReportError(4, text(c.pitchBend ? Text::ActivePbModeBad : Text::ActiveCcModeBad));
     return;
   }
   const bool pb = c.pitchBend;

@@ -143,7 +143,7 @@ void TSmf::ParameterNumberCommand() {
   const bool registered = backslashNumber == 2;
   readArgList(lineText, column);
   if (argCount < 2 || argCount > 4) {
-    ReportError(4, "RPN or NRPN");
+    ReportError(4, text(Text::RpnArgumentsBad));
     return;
   }
   const int32_t p1 = readNumber(args[0], 1).value;
@@ -151,7 +151,7 @@ void TSmf::ParameterNumberCommand() {
   const int32_t d1 = argCount >= 3 ? clampTo(readNumber(args[2], 1).value, 0, 127) : 0;
   const int32_t d2 = argCount >= 4 ? clampTo(readNumber(args[3], 1).value, 0, 127) : 0;
   if (p1 == -1 || p2 == -1) {
-    ReportError(4, "NRPN or RPN");
+    ReportError(4, text(Text::RpnNumbersBad));
     return;
   }
   int32_t t = ptr[curTrack];

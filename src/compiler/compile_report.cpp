@@ -8,6 +8,7 @@
 
 #include "texts.h"
 #include "zan/cp932.h"
+#include "zan/translate.h"
 
 namespace zan {
 namespace {
@@ -81,7 +82,7 @@ DiagnosticCollector::~DiagnosticCollector() {
 CompileReport DiagnosticCollector::take() {
   if (notesDropped_ > 0) {
     Diagnostic d;
-    d.text = toCp932(std::to_string(notesDropped_) + " more message lines not shown");
+    d.text = toCp932(std::to_string(notesDropped_) + zan::tr(" more message lines not shown"));
     report_.diagnostics.push_back(std::move(d));
     notesDropped_ = 0;
   }

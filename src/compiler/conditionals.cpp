@@ -58,7 +58,7 @@ void TSmf::SelectCommand() {
     closeInsertedRegion(selStack);
     return;
   }
-  constexpr const char* kDetail = "SWITCH or SEL";
+  const char* const kDetail = text(Text::SwitchChoiceBad).c_str();
   if (argCount < 2) {
     ReportError(4, kDetail);
     return;

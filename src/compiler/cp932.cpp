@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "zan/translate.h"
+
 namespace zan {
 
 namespace cp932_tables {
@@ -175,8 +177,8 @@ DecodedScore decodeScore(std::string file) {
 }
 
 std::string_view nonScoreKind(std::string_view bytes) {
-  if (bytes.substr(0, 4) == "MThd") return "a MIDI file";
-  if (bytes.find('\0') != std::string_view::npos) return "a binary file";
+  if (bytes.substr(0, 4) == "MThd") return zan::tr("a MIDI file");
+  if (bytes.find('\0') != std::string_view::npos) return zan::tr("a binary file");
   return {};
 }
 

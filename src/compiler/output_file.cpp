@@ -14,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "zan/translate.h"
+
 namespace zan {
 namespace {
 
@@ -139,7 +141,7 @@ void OutputFile::abandon() {
 bool OutputFile::fail(const char* what, int err) {
   abandon();
   reason_ = std::strerror(err);
-  error_ = std::string("cannot ") + what + " " + path_ + ": " + reason_;
+  error_ = std::string(tr(what)) + " " + path_ + ": " + reason_;
   return false;
 }
 
@@ -158,14 +160,14 @@ bool OutputFile::open(const std::string& path) {
                           path == "/dev/stdout" || path == "/dev/stderr";
   if (stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (!S_ISREG(st.st_mode) || descriptor)) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | (S_ISREG(st.st_mode) ? O_TRUNC : 0));
-    if (fd_ < 0) return fail("write", errno);
+    if (fd_ < 0) return fail(N_("cannot write"), errno);
     mode_ = Mode::InPlace;
     return true;
   }
   target_ = FollowLinks(path);
   if (lstat(target_.c_str(), &st) == 0) {
-    if (S_ISLNK(st.st_mode)) return fail("create", ELOOP);
-    if (S_ISDIR(st.st_mode)) return fail("write", EISDIR);
+    if (S_ISLNK(st.st_mode)) return fail(N_("cannot create"), ELOOP);
+    if (S_ISDIR(st.st_mode)) return fail(N_("cannot write"), EISDIR);
     if (S_ISREG(st.st_mode)) {
       existed_ = true;
       mode_bits_ = st.st_mode & 07777;
@@ -192,7 +194,7 @@ bool OutputFile::open(const std::string& path) {
   }
   const int err = errno;
   temp_.clear();
-  return fail("create", err);
+  return fail(N_("cannot create"), err);
 }
 
 bool OutputFile::write(const void* data, size_t size) {
@@ -200,7 +202,7 @@ bool OutputFile::write(const void* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd_, p, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail("write", n < 0 ? errno : EIO);
+    if (n <= 0) return fail(N_("cannot write"), n < 0 ? errno : EIO);
     p += n;
     size -= static_cast<size_t>(n);
   }
@@ -212,7 +214,7 @@ bool OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail("write", n < 0 ? errno : EIO);
+    if (n <= 0) return fail(N_("cannot write"), n < 0 ? errno : EIO);
     p += n;
     size -= static_cast<size_t>(n);
     offset += static_cast<uint64_t>(n);
@@ -252,27 +254,27 @@ bool OutputFile::commit(bool sync) {
     const int fd = fd_;
     fd_ = -1;
     mode_ = Mode::Closed;
-    if (close(fd) != 0) return fail("write", errno);
+    if (close(fd) != 0) return fail(N_("cannot write"), errno);
     return true;
   }
-  if (sync && fsync(fd_) != 0) return fail("write", errno);
+  if (sync && fsync(fd_) != 0) return fail(N_("cannot write"), errno);
   if (existed_) {
     // The owner first: a change of owner clears the set-user-ID bits.
     if (fchown(fd_, uid_, gid_) != 0) (void)fchown(fd_, static_cast<uid_t>(-1), gid_);
-    if (fchmod(fd_, mode_bits_) != 0) return fail("write", errno);
+    if (fchmod(fd_, mode_bits_) != 0) return fail(N_("cannot write"), errno);
   }
   if (mode_ == Mode::Unnamed) {
-    if (!link()) return fail("write", errno);
+    if (!link()) return fail(N_("cannot write"), errno);
     temp_.clear();  // now the earlier file's name, or the target's
   } else {
     const int fd = fd_;
     fd_ = -1;
-    if (close(fd) != 0 || !replaceWith(temp_, target_)) return fail("write", errno);
+    if (close(fd) != 0 || !replaceWith(temp_, target_)) return fail(N_("cannot write"), errno);
     temp_.clear();
   }
   if (fd_ >= 0 && close(fd_) != 0) {
     fd_ = -1;
-    return fail("write", errno);
+    return fail(N_("cannot write"), errno);
   }
   fd_ = -1;
   releaseSlot(slot_);

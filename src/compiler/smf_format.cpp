@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "zan/translate.h"
+
 namespace zan::smf {
 
 void putVarLen(std::vector<uint8_t>& out, uint32_t value) {
@@ -55,12 +57,12 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
   out = File{};
   Reader r{data};
   if (!r.has(kHeaderSize) || std::memcmp(&data[0], kHeaderId, 4) != 0) {
-    error = "no MThd header";
+    error = zan::tr("no MThd header");
     return false;
   }
   r.pos = 4;
   if (r.be(4) != kHeaderLength) {
-    error = "header length is not 6";
+    error = zan::tr("header length is not 6");
     return false;
   }
   out.format = static_cast<int>(r.be(2));
@@ -68,13 +70,13 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
   out.division = static_cast<int>(r.be(2));
   for (uint32_t t = 0; t < trackCount; ++t) {
     if (!r.has(8) || std::memcmp(&data[r.pos], kTrackId, 4) != 0) {
-      error = "track " + std::to_string(t) + ": no MTrk chunk";
+      error = zan::tr("track ") + std::to_string(t) + zan::tr(": no MTrk chunk");
       return false;
     }
     r.pos += 4;
     uint32_t length = r.be(4);
     if (!r.has(length)) {
-      error = "track " + std::to_string(t) + ": chunk runs past the end of the file";
+      error = zan::tr("track ") + std::to_string(t) + zan::tr(": chunk runs past the end of the file");
       return false;
     }
     size_t end = r.pos + length;
@@ -83,30 +85,30 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
     bool ended = false;
     while (r.pos < end) {
       if (ended) {
-        error = "track " + std::to_string(t) + ": bytes after end of track";
+        error = zan::tr("track ") + std::to_string(t) + zan::tr(": bytes after end of track");
         return false;
       }
       uint32_t delta;
       if (!r.varLen(delta, end)) {
-        error = "track " + std::to_string(t) + ": bad delta time";
+        error = zan::tr("track ") + std::to_string(t) + zan::tr(": bad delta time");
         return false;
       }
       tick += delta;
       if (r.pos >= end) {
-        error = "track " + std::to_string(t) + ": event missing after delta";
+        error = zan::tr("track ") + std::to_string(t) + zan::tr(": event missing after delta");
         return false;
       }
       size_t start = r.pos;
       uint8_t status = data[r.pos++];
       if (status == 0xFF) {
         if (r.pos + 2 > end) {
-          error = "track " + std::to_string(t) + ": meta event cut short";
+          error = zan::tr("track ") + std::to_string(t) + zan::tr(": meta event cut short");
           return false;
         }
         uint8_t type = data[r.pos++];
         uint32_t len;
         if (!r.varLen(len, end) || r.pos + len > end) {
-          error = "track " + std::to_string(t) + ": meta event cut short";
+          error = zan::tr("track ") + std::to_string(t) + zan::tr(": meta event cut short");
           return false;
         }
         r.pos += len;
@@ -114,32 +116,32 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
       } else if (status == 0xF0 || status == 0xF7) {
         uint32_t len;
         if (!r.varLen(len, end) || r.pos + len > end) {
-          error = "track " + std::to_string(t) + ": system exclusive cut short";
+          error = zan::tr("track ") + std::to_string(t) + zan::tr(": system exclusive cut short");
           return false;
         }
         r.pos += len;
       } else if (status >= 0x80 && status < 0xF0) {
         int n = channelDataBytes(status);
         if (r.pos + static_cast<size_t>(n) > end) {
-          error = "track " + std::to_string(t) + ": channel message cut short";
+          error = zan::tr("track ") + std::to_string(t) + zan::tr(": channel message cut short");
           return false;
         }
         r.pos += static_cast<size_t>(n);
       } else {
-        error = "track " + std::to_string(t) + ": running status or bad status byte";
+        error = zan::tr("track ") + std::to_string(t) + zan::tr(": running status or bad status byte");
         return false;
       }
       track.events.push_back(Event{tick, std::vector<uint8_t>(data.begin() + static_cast<long>(start),
                                                               data.begin() + static_cast<long>(r.pos))});
     }
     if (!ended) {
-      error = "track " + std::to_string(t) + ": no end of track";
+      error = zan::tr("track ") + std::to_string(t) + zan::tr(": no end of track");
       return false;
     }
     out.tracks.push_back(std::move(track));
   }
   if (r.pos != data.size()) {
-    error = "bytes after the last chunk";
+    error = zan::tr("bytes after the last chunk");
     return false;
   }
   return true;

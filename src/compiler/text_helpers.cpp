@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "zan/cp932.h"
+#include "zan/translate.h"
 
 namespace zan {
 
@@ -25,7 +26,7 @@ namespace {
 constexpr size_t kChunkBytes = 64u << 10;
 
 std::string tooLarge(const std::string& name, size_t maxBytes) {
-  return name + " holds more than " + std::to_string(maxBytes) + " bytes";
+  return name + zan::tr(" holds more than ") + std::to_string(maxBytes) + zan::tr(" bytes");
 }
 
 }  // namespace
@@ -51,7 +52,7 @@ ReadStatus ReadFd(int fd, const std::string& name, size_t maxBytes, ReadAs as, s
       continue;
     }
     if (n < 0) {
-      error = "cannot read " + name + ": " + std::strerror(errno);
+      error = zan::tr("cannot read ") + name + ": " + std::strerror(errno);
       return ReadStatus::Failed;
     }
     data.resize(before + static_cast<size_t>(n));
@@ -80,7 +81,7 @@ ReadStatus ReadFd(int fd, const std::string& name, size_t maxBytes, ReadAs as, s
 ReadStatus ReadFile(const std::string& path, size_t maxBytes, ReadAs as, std::string& contents, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
+    error = zan::tr("cannot open ") + path + ": " + std::strerror(errno);
     return ReadStatus::Failed;
   }
   const ReadStatus status = ReadFd(fd, path, maxBytes, as, contents, error);

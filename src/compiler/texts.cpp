@@ -56,6 +56,11 @@ constexpr Row kTexts[] = {
     {Text::IfLeftBad,            "IF条件式左辺"},
     {Text::IfOperatorMissing,    "IF条件式の演算子がない"},
     {Text::IfRightBad,           "IF条件式右辺"},
+    {Text::ActivePbModeBad,      N_("Active B Mode No")},
+    {Text::RpnArgumentsBad,      N_("RPN or NRPN")},
+    {Text::RpnNumbersBad,        N_("NRPN or RPN")},
+    {Text::SwitchChoiceBad,      N_("SWITCH or SEL")},
+    {Text::CdDelayBad,           N_("CD_DELAY or DLY")},
     {Text::LimitDispatches,        "処理するコマンド数の上限"},
     {Text::LimitEvents,            "イベント数の上限"},
     {Text::LimitLineBytes,         "展開された行の長さ(バイト)の上限"},
@@ -64,8 +69,8 @@ constexpr Row kTexts[] = {
     {Text::LimitIncludeDepth,      "#include の入れ子の上限"},
     {Text::LimitIncludes,          "#include するファイル数の上限"},
     {Text::LimitTail,              "を超えたので、コンパイルを中止します"},
-    {Text::LimitSourceBytes,       "#include file larger than the bound of "},
-    {Text::LimitSourceBytesTail,   " bytes, compile stopped"},
+    {Text::LimitSourceBytes,       N_("#include file larger than the bound of ")},
+    {Text::LimitSourceBytesTail,   N_(" bytes, compile stopped")},
 };
 // clang-format on
 

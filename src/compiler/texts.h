@@ -42,6 +42,12 @@ enum class Text {
   IfLeftBad,
   IfOperatorMissing,
   IfRightBad,
+  // Details in English words around command names.
+  ActivePbModeBad,
+  RpnArgumentsBad,
+  RpnNumbersBad,
+  SwitchChoiceBad,
+  CdDelayBad,
   // Limits: what is limited, then "(" limit ")" and LimitTail.
   LimitDispatches,
   LimitEvents,

@@ -106,7 +106,7 @@ void TSmf::ChordDelayCommand() {
   const TermRead t = readTerm(lineText, column);
   if (mode == '(' && cur() == ')') ++column;
   if (!t.ok) {
-    ReportError(4, "CD_DELAY or DLY");
+    ReportError(4, text(Text::CdDelayBad));
     return;
   }
   int32_t& delay = track[curTrack].chordDelay;

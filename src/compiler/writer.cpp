@@ -10,6 +10,7 @@
 #include "texts.h"
 #include "zan/output_file.h"
 #include "zan/smf_format.h"
+#include "zan/translate.h"
 #include "zan/tsmf.h"
 
 namespace zan {
@@ -28,7 +29,7 @@ void TSmf::addEvent(int32_t time, const uint8_t* bytes, int32_t size) {
     line = recordSource(bytes, size);
   }
   if (!events[curTrack].Add(time, bytes, size, line) && warningSink)
-    warningSink("Tivent write error! Out Of Memory");
+    warningSink(zan::tr("Tivent write error! Out Of Memory"));
 }
 
 int32_t TSmf::chunkOfTrack(int32_t number) const {
@@ -125,7 +126,7 @@ void TSmf::WriteSmf(const std::string& outputPath, std::vector<uint8_t>* copy) {
   } catch (const WriteError&) {
     throw;
   } catch (const std::exception&) {
-    throw WriteError("cannot write " + outputPath + ": " + std::strerror(ENOMEM));
+    throw WriteError(zan::tr("cannot write ") + outputPath + ": " + std::strerror(ENOMEM));
   }
   if (!file.commit()) throw WriteError(file.error());
   AddMessage("ok");

@@ -13,6 +13,7 @@
 
 #include "document_io.h"
 #include "syntax_highlighter.h"
+#include "text_boxes.h"
 #include "track_view_model.h"
 #include "zan/cp932.h"
 #include "zan/music.h"
@@ -107,7 +108,7 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
       m.line = line;
       m.elsewhere = true;
       const QString name = QString::fromStdString(zan::toUtf8(smf.sourceLines.includeFiles()[static_cast<size_t>(e.origin.file - 1)]));
-      m.message = QString("In \"%1\" line %2: %3").arg(name).arg(e.origin.line).arg(m.message);
+      m.message = UiText("In \"%1\" line %2: %3").arg(name).arg(e.origin.line).arg(m.message);
       const size_t at = source[static_cast<size_t>(line)].find("#include");
       if (at != std::string::npos) {
         const size_t close = source[static_cast<size_t>(line)].find('"', source[static_cast<size_t>(line)].find('"', at) + 1);

@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "ext_memo.h"
+#include "text_boxes.h"
 #include "zanpad_unit.h"
 
 QString bookmarkMarker(int digit) { return QString("{#%1}").arg(digit); }
@@ -84,13 +85,13 @@ void Bookmarks::go(int digit) {
 }
 
 void Bookmarks::addMenusTo(QMenu* popup) {
-  QMenu* toggles = popup->addMenu("&Toggle BookMark");
-  QMenu* goes = popup->addMenu("&Goto BookMark");
+  QMenu* toggles = popup->addMenu(UiText("&Toggle BookMark"));
+  QMenu* goes = popup->addMenu(UiText("&Goto BookMark"));
   for (int digit = 0; digit <= 9; ++digit) {
-    QAction* t = toggles->addAction(QString("BookMark &%1").arg(digit));
+    QAction* t = toggles->addAction(UiText("BookMark &%1").arg(digit));
     t->setData(digit);
     connect(t, &QAction::triggered, this, [this, digit] { toggle(digit); });
-    QAction* g = goes->addAction(QString("BookMark &%1").arg(digit));
+    QAction* g = goes->addAction(UiText("BookMark &%1").arg(digit));
     g->setData(digit);
     connect(g, &QAction::triggered, this, [this, digit] { go(digit); });
   }

@@ -6,12 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "text_boxes.h"
 #include "zan/music.h"
 
 CaretTime::CaretTime(QPlainTextEdit* editor, QObject* parent) : QObject(parent), editor_(editor), label_(new QLabel) {
   label_->setObjectName("CaretTime");
   label_->setTextFormat(Qt::PlainText);
-  label_->setToolTip("Where the caret's line begins in the music (from the last check)");
+  label_->setToolTip(UiText("Where the caret's line begins in the music (from the last check)"));
   connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, &CaretTime::update);
 }
 
@@ -33,7 +34,7 @@ QString CaretTime::textFor(int line) const {
   if (!t) return QString();
   const double seconds = secondsAt(t->tick);
   const int tenths = static_cast<int>(std::floor(seconds * 10));
-  return QString("track %1  tick %2  beat %3  %4:%5.%6")
+  return UiText("track %1  tick %2  beat %3  %4:%5.%6")
       .arg(t->track)
       .arg(t->tick)
       .arg(t->tick / result_.music->timebase())

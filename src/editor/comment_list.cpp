@@ -98,16 +98,16 @@ bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 TfrmList::TfrmList(TExtMemo* reMain, QWidget* parent) : QMainWindow(parent), reMain_(reMain) {
   setObjectName(QStringLiteral("frmList"));
-  setWindowTitle(QStringLiteral("Comment List"));
+  setWindowTitle(UiText("Comment List"));
   resize(kDesignWidth, kDesignHeight);
 
-  Clear2 = new QAction(QStringLiteral("&Clear"), this);
-  Update1 = new QAction(QStringLiteral("&Update"), this);
-  Name1 = new QAction(QStringLiteral("&Name"), this);
-  Place1 = new QAction(QStringLiteral("&Place"), this);
-  menuBar()->addMenu(QStringLiteral("&Clear"))->addAction(Clear2);
+  Clear2 = new QAction(UiText("&Clear"), this);
+  Update1 = new QAction(UiText("&Update"), this);
+  Name1 = new QAction(UiText("&Name"), this);
+  Place1 = new QAction(UiText("&Place"), this);
+  menuBar()->addMenu(UiText("&Clear"))->addAction(Clear2);
   menuBar()->addAction(Update1);
-  QMenu* sort = menuBar()->addMenu(QStringLiteral("&Sort"));
+  QMenu* sort = menuBar()->addMenu(UiText("&Sort"));
   sort->addAction(Name1);
   sort->addAction(Place1);
   connect(Clear2, &QAction::triggered, this, &TfrmList::Clear2Click);

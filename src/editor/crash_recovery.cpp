@@ -1,6 +1,7 @@
 #include "crash_recovery.h"
 #include "app_paths.h"
 #include "document_io.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -64,7 +65,7 @@ void CrashRecovery::writeCopy() {
   QString text = editor_->toPlainText();
   QByteArray bytes = QByteArray(kMagic) + '\n' + name.toUtf8() + '\n' + text.toUtf8();
   if (QString error; !saveBytes(path, bytes, error)) {
-    emit writeFailed(QString("Cannot keep a recovery copy in %1: %2").arg(folder(), error));
+    emit writeFailed(UiText("Cannot keep a recovery copy in %1: %2").arg(folder(), error));
     return;
   }
   // The document was renamed since the last copy: that copy is stale.
@@ -115,10 +116,10 @@ std::vector<CrashRecovery::Copy> CrashRecovery::leftBehind() {
 bool CrashRecovery::offerRestore(const std::function<void(const Copy&)>& open, std::function<bool(const Copy&)> ask) {
   if (!ask) {
     ask = [](const Copy& copy) {
-      const QString name = copy.document.isEmpty() ? QStringLiteral("an unnamed score") : copy.document;
+      const QString name = copy.document.isEmpty() ? UiText("an unnamed score") : copy.document;
       const QString when = QLocale().toString(copy.written, QLocale::LongFormat);
-      QMessageBox box(QMessageBox::Question, QStringLiteral("Restore unsaved changes"),
-                      QString("zanpad did not close properly last time.\n\n"
+      QMessageBox box(QMessageBox::Question, UiText("Restore unsaved changes"),
+                      UiText("zanpad did not close properly last time.\n\n"
                               "Restore the unsaved changes to %1, kept at %2?\n\n"
                               "No discards them.")
                           .arg(name, when),

@@ -66,13 +66,13 @@ bool Document::open(const QString& path) {
   if (!loadDocument(path, doc, error)) {
     // The document, its name and caption stay as they were, so a later Save
     // cannot write this text over the file that failed to load.
-    ErrorBox(QString("Cannot open \"%1\": %2").arg(path, error));
+    ErrorBox(UiText("Cannot open \"%1\": %2").arg(path, error));
     return false;
   }
   if (!doc.notScore.isEmpty()) {
     // Opened as text, a MIDI file would be garbage, and Save would then
     // overwrite it.
-    WarnBox(QString("%1 is %2, not a score").arg(QFileInfo(path).fileName(), doc.notScore));
+    WarnBox(UiText("%1 is %2, not a score").arg(QFileInfo(path).fileName(), doc.notScore));
     return false;
   }
   if (!maySaveChanges()) return false;
@@ -83,7 +83,7 @@ bool Document::open(const QString& path) {
   markClean();
   emit reset();
   if (doc.undecodable > 0)
-    WarnBox(QString("\"%1\" holds %2 byte sequence(s) that are not CP932 (Shift-JIS) text.\n"
+    WarnBox(UiText("\"%1\" holds %2 byte sequence(s) that are not CP932 (Shift-JIS) text.\n"
                     "They show as \uFFFD and cannot be saved back as they were.")
                 .arg(path)
                 .arg(doc.undecodable));
@@ -115,11 +115,11 @@ bool Document::confirmUnencodable() {
   const QString ch = firstUnencodable(editor_->toPlainText());
   if (ch.isEmpty()) return true;
   QMessageBox box(QMessageBox::Warning, "zan",
-                  QString("The text holds characters that CP932 (Shift-JIS) cannot store, such as \"%1\".\n"
+                  UiText("The text holds characters that CP932 (Shift-JIS) cannot store, such as \"%1\".\n"
                           "Save the file as UTF-8 instead?")
                       .arg(ch),
                   QMessageBox::NoButton, window_);
-  QPushButton* utf8 = box.addButton("Save as UTF-8", QMessageBox::AcceptRole);
+  QPushButton* utf8 = box.addButton(UiText("Save as UTF-8"), QMessageBox::AcceptRole);
   box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(utf8);
   box.exec();
@@ -132,7 +132,7 @@ bool Document::saveTo(const QString& path) {
   if (!confirmUnencodable()) return false;
   QString error;
   if (!saveDocument(path, editor_->lines(), encoding, error)) {
-    ErrorBox(QString("Cannot save \"%1\": %2").arg(path, error));
+    ErrorBox(UiText("Cannot save \"%1\": %2").arg(path, error));
     return false;
   }
   name = QFileInfo(path).absoluteFilePath();

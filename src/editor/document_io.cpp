@@ -7,6 +7,7 @@
 #include "zan/cp932.h"
 #include "zan/output_file.h"
 #include "zan/text_helpers.h"
+#include "zan/translate.h"
 #include "zan/tsmf.h"
 
 namespace {
@@ -36,7 +37,7 @@ bool loadDocument(const QString& path, LoadedDocument& doc, QString& error) {
   std::string raw, why;
   const zan::ReadStatus read =
       zan::ReadFd(file.handle(), path.toStdString(), zan::Limits{}.sourceBytes, zan::ReadAs::Score, raw, why);
-  if (read == zan::ReadStatus::TooLarge) why += ", the most a score may hold";
+  if (read == zan::ReadStatus::TooLarge) why += zan::tr(", the most a score may hold");
   if (read == zan::ReadStatus::Failed || read == zan::ReadStatus::TooLarge) {
     error = QString::fromStdString(why);
     return false;

@@ -34,7 +34,7 @@ const char* const kCheckSentence = "_print(４分音符[,~3,]個分+あまり[,~
 
 TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent), main_(main) {
   setObjectName("frmChecker");
-  setWindowTitle("MML Checker");
+  setWindowTitle(UiText("MML Checker"));
   resize(337, 177);
 
   re1 = new QPlainTextEdit(this);
@@ -49,13 +49,13 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
   keepSelectionVisible(re1);
   setCentralWidget(re1);
 
-  QMenu* check = menuBar()->addMenu("&Check");
-  QAction* a = check->addAction("&Check", this, &TfrmChecker::Check2Click);
+  QMenu* check = menuBar()->addMenu(UiText("&Check"));
+  QAction* a = check->addAction(UiText("&Check"), this, &TfrmChecker::Check2Click);
   a->setShortcut(QKeySequence(Qt::Key_F11));
-  a = check->addAction("&Play", this, &TfrmChecker::Play1Click);
+  a = check->addAction(UiText("&Play"), this, &TfrmChecker::Play1Click);
   a->setShortcut(QKeySequence(Qt::Key_F9));
   check->addSeparator();
-  check->addAction("&Clear", this, &TfrmChecker::Clear1Click);
+  check->addAction(UiText("&Clear"), this, &TfrmChecker::Clear1Click);
 
   re1->setContextMenuPolicy(Qt::CustomContextMenu);
   auto* popup = new QMenu(this);
@@ -65,11 +65,11 @@ TfrmChecker::TfrmChecker(TfrmMain* main, QWidget* parent) : QMainWindow(parent),
     item->setShortcutContext(Qt::WidgetShortcut);
     connect(item, &QAction::triggered, re1, slot);
   };
-  add("&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), &QPlainTextEdit::undo);
+  add(UiText("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), &QPlainTextEdit::undo);
   popup->addSeparator();
-  add("Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X), &QPlainTextEdit::cut);
-  add("&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), &QPlainTextEdit::copy);
-  add("&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &QPlainTextEdit::paste);
+  add(UiText("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X), &QPlainTextEdit::cut);
+  add(UiText("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &QPlainTextEdit::copy);
+  add(UiText("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &QPlainTextEdit::paste);
   connect(re1, &QWidget::customContextMenuRequested, this,
           [this, popup](const QPoint& at) { popup->popup(re1->viewport()->mapToGlobal(at)); });
 }

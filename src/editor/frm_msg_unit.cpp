@@ -79,7 +79,7 @@ QString QuotedDetailOf(const QString& messageLine) {
 
 TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std::move(host)) {
   setObjectName("frmMsg");
-  setWindowTitle("Message View");
+  setWindowTitle(UiText("Message View"));
   resize(384, 229);
 
   PageControl1 = new QTabWidget(this);
@@ -88,13 +88,13 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
   RichEdit1->everyButtonPlacesCaret = true;
   reDebug = new TMessagePane(PageControl1);
   reDebug->setObjectName("reDebug");
-  PageControl1->addTab(RichEdit1, "&Message");
-  PageControl1->addTab(reDebug, "&Debug");
+  PageControl1->addTab(RichEdit1, UiText("&Message"));
+  PageControl1->addTab(reDebug, UiText("&Debug"));
   PageControl1->setTabVisible(1, false);
   setCentralWidget(PageControl1);
 
-  QMenu* debugMenu = menuBar()->addMenu("&Debug");
-  debugAction_ = debugMenu->addAction("&Debug");
+  QMenu* debugMenu = menuBar()->addMenu(UiText("&Debug"));
+  debugAction_ = debugMenu->addAction(UiText("&Debug"));
   debugAction_->setCheckable(true);
   debugAction_->setShortcut(QKeySequence(Qt::Key_F10));
   connect(debugAction_, &QAction::triggered, this, [this] {
@@ -117,11 +117,11 @@ TfrmMsg::TfrmMsg(MsgHost host, QWidget* parent) : QMainWindow(parent), host_(std
     reDebug->addAction(a);
     connect(a, &QAction::triggered, this, slot);
   };
-  addDebugItem("&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), &TfrmMsg::Copy1Click);
-  addDebugItem("&Find", QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmMsg::Find1Click);
-  addDebugItem("Find &Next", QKeySequence(Qt::Key_F3), &TfrmMsg::FindNext1Click);
+  addDebugItem(UiText("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &TfrmMsg::Copy1Click);
+  addDebugItem(UiText("&Find"), QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmMsg::Find1Click);
+  addDebugItem(UiText("Find &Next"), QKeySequence(Qt::Key_F3), &TfrmMsg::FindNext1Click);
   debugPopup->addSeparator();
-  addDebugItem("&Find in Sorce &Text ", QKeySequence(Qt::CTRL | Qt::Key_T), &TfrmMsg::FindinSorce1Click);
+  addDebugItem(UiText("&Find in Sorce &Text "), QKeySequence(Qt::CTRL | Qt::Key_T), &TfrmMsg::FindinSorce1Click);
   connect(reDebug, &QWidget::customContextMenuRequested, this,
           [this, debugPopup](const QPoint& at) { debugPopup->popup(reDebug->viewport()->mapToGlobal(at)); });
 
@@ -216,7 +216,7 @@ void TfrmMsg::RichEdit1MouseDown() {
   const QString detail = QuotedDetailOf(line);
   const qsizetype at = detail.isEmpty() ? -1 : host_.editor->line(n).indexOf(detail);
   if (at >= 0) host_.editor->setSelection(host_.editor->lineStart(n) + static_cast<int>(at), static_cast<int>(detail.size()));
-  if (host_.setStatus) host_.setStatus(line + " ... click me!");
+  if (host_.setStatus) host_.setStatus(line + UiText(" ... click me!"));
 }
 
 void TfrmMsg::Debug2Click() {

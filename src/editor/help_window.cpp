@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "editor_text.h"
+#include "text_boxes.h"
 #include "zan/reference.h"
 
 // The reference lives in the static library, whose resource initialiser the
@@ -110,14 +111,14 @@ class HelpBrowser : public QTextBrowser {
 
  private:
   QString listPage(const QString& keyword) const {
-    QString html = QStringLiteral("<h2>Topics for <code>%1</code></h2>\n<ul>\n").arg(keyword.toHtmlEscaped());
+    QString html = UiText("<h2>Topics for <code>%1</code></h2>\n<ul>\n").arg(keyword.toHtmlEscaped());
     for (int i : MatchTopics(topics_, keyword)) {
       const HelpTopic& t = topics_[i];
       html += QStringLiteral("<li><a href=\"%1\">%2</a> &nbsp;(%3)</li>\n")
                   .arg(t.url().toString(QUrl::FullyEncoded).toHtmlEscaped(), t.title.toHtmlEscaped(),
                        t.pageTitle.toHtmlEscaped());
     }
-    html += QStringLiteral("</ul>\n<p><a href=\"%1\">All topics</a></p>\n")
+    html += UiText("</ul>\n<p><a href=\"%1\">All topics</a></p>\n")
                 .arg(THelpWindow::kContentsUrl.toString().toHtmlEscaped());
     return html;
   }
@@ -222,18 +223,18 @@ QList<int> MatchTopics(const QList<HelpTopic>& topics, const QString& keyword) {
 const QUrl THelpWindow::kContentsUrl(kPagesUrl + QStringLiteral("index.md"));
 
 THelpWindow::THelpWindow(QWidget* parent) : QMainWindow(parent), topics_(LoadHelpIndex()) {
-  setWindowTitle(QStringLiteral("zan Help"));
+  setWindowTitle(UiText("zan Help"));
   resize(720, 560);
 
   browser_ = new HelpBrowser(topics_, this);
   browser_->setOpenExternalLinks(true);  // web links go to the desktop browser; the pages stay here
   setCentralWidget(browser_);
 
-  QToolBar* bar = addToolBar(QStringLiteral("Navigation"));
+  QToolBar* bar = addToolBar(UiText("Navigation"));
   bar->setMovable(false);
-  QAction* back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Back"));
-  QAction* forward = bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"));
-  QAction* contents = bar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Contents"));
+  QAction* back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), UiText("Back"));
+  QAction* forward = bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), UiText("Forward"));
+  QAction* contents = bar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), UiText("Contents"));
   back->setShortcut(QKeySequence::Back);
   forward->setShortcut(QKeySequence::Forward);
   back->setEnabled(false);
@@ -245,7 +246,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QMainWindow(parent), topics_(LoadHel
   connect(browser_, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
   bar->addSeparator();
   keywordBox_ = new QLineEdit(bar);
-  keywordBox_->setPlaceholderText(QStringLiteral("Keyword"));
+  keywordBox_->setPlaceholderText(UiText("Keyword"));
   keywordBox_->setMaximumWidth(200);
   bar->addWidget(keywordBox_);
   connect(keywordBox_, &QLineEdit::returnPressed, this, &THelpWindow::lookUpTyped);

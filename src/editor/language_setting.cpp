@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QTranslator>
 
+#include <vector>
+
 #include "player_settings.h"
 #include "text_boxes.h"
 #include "zan/translate.h"
@@ -42,10 +44,16 @@ void apply(const QString& choice) {
 LanguageSetting::LanguageSetting(QObject* parent) : QObject(parent), group_(new QActionGroup(this)) {}
 
 void LanguageSetting::addMenuTo(QMenu* menu) {
-  QMenu* sub = menu->addMenu("&Language");
+  QMenu* sub = menu->addMenu(UiText("&Language"));
   const QString current = saved();
-  const std::pair<QString, QString> choices[] = {
-      {"", "&Automatic (from the locale)"}, {"en", "&English"}, {"ja", UiText("日本語")}};
+  // One entry a catalog, the originals last: a language added as a file is
+  // offered too, by its name.
+  std::vector<std::pair<QString, QString>> choices{{"", UiText("&Automatic (from the locale)")}};
+  for (std::string_view language : zan::languages()) {
+    const QString name = QString::fromUtf8(language.data(), qsizetype(language.size()));
+    if (language != zan::kOriginalLanguage) choices.emplace_back(name, name == "en" ? UiText("&English") : name);
+  }
+  choices.emplace_back("ja", UiText("日本語"));
   for (const auto& [choice, caption] : choices) {
     QAction* a = sub->addAction(caption);
     a->setObjectName("Language_" + (choice.isEmpty() ? QString("auto") : choice));
@@ -58,7 +66,9 @@ void LanguageSetting::addMenuTo(QMenu* menu) {
 
 QString LanguageSetting::saved() {
   const QString value = userSettings().value(kKey).toString();
-  return value == "en" || value == "ja" ? value : QString();
+  for (std::string_view language : zan::languages())
+    if (value == QString::fromUtf8(language.data(), qsizetype(language.size()))) return value;
+  return QString();
 }
 
 void LanguageSetting::applySaved() { apply(saved()); }

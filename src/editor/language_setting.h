@@ -1,9 +1,11 @@
 // Tool > Language: the language of the texts the program shows (prompts,
 // warnings, the compiler's messages, the checker's sentence). Automatic
-// follows the locale as zan does; English and Japanese override it. Kept
-// in the user's settings and applied at once: every text shown from then
-// on is in the language chosen (the menus and captions are English in
-// either, and Qt's own buttons follow its installed translations).
+// follows the locale as zan does; each language the program speaks (one per
+// catalog) overrides it. Kept in the user's settings and applied at once:
+// every text shown from then on is in the language chosen; the menus,
+// captions and tool tips made when a window opens take it at the next
+// start (in English and Japanese alike they are the English originals), and
+// Qt's own buttons follow its installed translations.
 #pragma once
 
 #include <QObject>
@@ -20,7 +22,7 @@ class LanguageSetting : public QObject {
   // The Language submenu, at the end of `menu`.
   void addMenuTo(QMenu* menu);
 
-  // The choice kept: "" for Automatic, else a language ("en", "ja").
+  // The choice kept: "" for Automatic, else a language spoken ("en", "ja").
   static QString saved();
   // Applies the choice kept; the program calls it once at start-up.
   static void applySaved();

@@ -13,6 +13,8 @@
 #include "ext_memo.h"
 #include "line_number_area.h"
 #include "syntax_highlighter.h"
+#include "text_boxes.h"
+#include "zan/translate.h"
 
 LiveScore::LiveScore(TExtMemo* editor, QObject* parent)
     : QObject(parent), editor_(editor), settings_(loadLiveScoreSettings()) {
@@ -28,16 +30,16 @@ LiveScore::LiveScore(TExtMemo* editor, QObject* parent)
   connect(marks_, &ErrorMarks::statusMessageGone, this, &LiveScore::statusMessageGone);
 
   auto toggle = [this](const char* caption, const char* name, bool on) {
-    auto* a = new QAction(caption, this);
+    auto* a = new QAction(UiText(caption), this);
     a->setObjectName(name);
     a->setCheckable(true);
     a->setChecked(on);
     connect(a, &QAction::toggled, this, &LiveScore::apply);
     return a;
   };
-  highlighting_ = toggle("Syntax Highlighting", "SyntaxHighlighting", settings_.syntaxHighlighting);
-  lineNumbers_ = toggle("Line Numbers", "LineNumbers", settings_.lineNumbers);
-  checking_ = toggle("Check While Typing", "CheckWhileTyping", settings_.checkWhileTyping);
+  highlighting_ = toggle(zan::N_("Syntax Highlighting"), "SyntaxHighlighting", settings_.syntaxHighlighting);
+  lineNumbers_ = toggle(zan::N_("Line Numbers"), "LineNumbers", settings_.lineNumbers);
+  checking_ = toggle(zan::N_("Check While Typing"), "CheckWhileTyping", settings_.checkWhileTyping);
   apply();
   // "Editer Color" changes the background: the colours follow it.
   editor_->installEventFilter(this);

@@ -11,6 +11,7 @@
 #include "frm_chk_unit.h"
 #include "frm_msg_unit.h"
 #include "language_setting.h"
+#include "zan/translate.h"
 #include "zanpad_unit.h"
 
 #ifndef ZAN_VERSION
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kUsage = zan::N_(
     "Usage: zanpad [Qt options] [SCORE]\n"
     "The MML score editor: F9 compiles the score and plays it.\n"
     "\n"
@@ -27,7 +28,7 @@ constexpr const char* kUsage =
     "  --version   show the version and exit\n"
     "\n"
     "The options every Qt program takes, such as -platform NAME and\n"
-    "-style STYLE, are accepted too. See zanpad(1).\n";
+    "-style STYLE, are accepted too. See zanpad(1).\n");
 
 }  // namespace
 
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
   // Answered before Qt is started: they need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
+      std::fputs(zan::tr(kUsage), stdout);
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0) {

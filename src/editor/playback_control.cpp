@@ -17,6 +17,7 @@
 #include "playback_score.h"
 #include "player/player.h"
 #include "player_settings.h"
+#include "text_boxes.h"
 #include "track_bar.h"
 #include "track_view.h"
 #include "tracks_panel.h"
@@ -194,7 +195,7 @@ bool PlaybackControl::startAt(Start start) {
   }
   if (a < 0 || b <= a) {
     host_.loopAction->setChecked(false);
-    host_.setStatus("Loop Selection: select the notes to loop (or a range of the slider)");
+    host_.setStatus(UiText("Loop Selection: select the notes to loop (or a range of the slider)"));
     return false;
   }
   setLoop(a, b);
@@ -234,14 +235,14 @@ bool PlaybackControl::compile() {
   messages->hideDebugPage();
   if (host_.showMessages()) host_.messageView();
   if (!midClean_) {
-    host_.setStatus("Error");
+    host_.setStatus(UiText("Error"));
     if (host_.errorBeep()) {
       messages->focusMessageList();
       QApplication::beep();
     }
     return false;
   }
-  host_.setStatus("ok");
+  host_.setStatus(UiText("ok"));
   return true;
 }
 
@@ -250,7 +251,7 @@ bool PlaybackControl::compileOnly() {
     return compile();
   } catch (const std::exception&) {
     host_.compileDone();
-    host_.setStatus("Could not compile ...");
+    host_.setStatus(UiText("Could not compile ..."));
     return false;
   }
 }
@@ -286,13 +287,13 @@ void PlaybackControl::run(Start start) {
       player_->setStartPositionMs(from >= loopA_ && from < loopB_ ? from : loopA_);
     }
     player_->play();
-    host_.setStatus("playing");
+    host_.setStatus(UiText("playing"));
     showPlayerNote();
     // The notes' text and times: read while the music already sounds.
     if (start == Start::ReplayPoint) buildScore();
   } catch (const std::exception&) {
     host_.compileDone();
-    host_.setStatus("Could not compile ...");
+    host_.setStatus(UiText("Could not compile ..."));
     showPlayerNote();  // what the player could not do: no SoundFont, say
   }
 }
@@ -303,11 +304,11 @@ void PlaybackControl::pause() {
     player_->stop();
     paused_ = true;
     slider_->setValue(clampToInt(player_->positionMs()));
-    host_.setStatus("Paused");
+    host_.setStatus(UiText("Paused"));
   } else if (paused_ && mode == Mode::Stopped) {
     paused_ = false;
     player_->play();
-    host_.setStatus("playing");
+    host_.setStatus(UiText("playing"));
   }
   clock_->tickNow();
 }
@@ -361,11 +362,11 @@ void PlaybackControl::secondTick() {
       replayButton->setEnabled(false);
     }
     if (messages && playLineIndex_ < messages->messageLineCount()) {
-      host_.setStatus("playing (" + QString::number(playLineIndex_) + ") " + messages->messageLine(playLineIndex_));
+      host_.setStatus(UiText("playing (") + QString::number(playLineIndex_) + ") " + messages->messageLine(playLineIndex_));
       ++playLineIndex_;
     } else {
       playLineIndex_ = 0;
-      host_.setStatus("status & Message View");
+      host_.setStatus(UiText("status & Message View"));
     }
   } else if (stopButton->isEnabled()) {
     stopButton->setEnabled(false);

@@ -12,6 +12,7 @@
 #include "playback_score.h"
 #include "player_settings.h"
 #include "player/player.h"
+#include "text_boxes.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ constexpr const char* kFollowKey = "playback/follow";
 PlaybackHighlighter::PlaybackHighlighter(TExtMemo* editor, zan::player::Player* player, const PlaybackScore* score,
                                          QObject* parent)
     : QObject(parent), editor_(editor), player_(player), score_(score),
-      follow_(new QAction("Follow Playback", this)) {
+      follow_(new QAction(UiText("Follow Playback"), this)) {
   follow_->setObjectName("FollowPlayback1Click");
   follow_->setCheckable(true);
   follow_->setChecked(userSettings().value(kFollowKey, false).toBool());

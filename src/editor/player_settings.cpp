@@ -63,26 +63,26 @@ void saveLiveScoreSettings(const LiveScoreSettings& s) {
 
 TfrmDevice::TfrmDevice(const PlayerSettings& settings, QWidget* parent) : QDialog(parent) {
   setObjectName("frmDevice");
-  setWindowTitle("MIDI DEVICE");
+  setWindowTitle(UiText("MIDI DEVICE"));
   auto* form = new QFormLayout(this);
 
   output_ = new QComboBox(this);
-  output_->addItem("Built-in synthesizer", QString());
+  output_->addItem(UiText("Built-in synthesizer"), QString());
   for (const auto& port : zan::player::alsaOutputPorts())
     output_->addItem(QString::fromStdString(port.name + " (" + port.id + ")"), QString::fromStdString(port.id));
   int at = output_->findData(QString::fromStdString(settings.config.output));
   output_->setCurrentIndex(at < 0 ? 0 : at);
-  form->addRow("&Output:", output_);
+  form->addRow(UiText("&Output:"), output_);
 
   soundFont_ = new QLineEdit(QString::fromStdString(settings.config.soundFont), this);
-  soundFont_->setPlaceholderText("automatic");
-  auto* browse = new QPushButton("&Browse...", this);
+  soundFont_->setPlaceholderText(UiText("automatic"));
+  auto* browse = new QPushButton(UiText("&Browse..."), this);
   auto* row = new QHBoxLayout;
   row->addWidget(soundFont_, 1);
   row->addWidget(browse);
   // A row whose field is a layout gets no buddy from the form: without one
   // the label would show its "&".
-  auto* soundFontLabel = new QLabel("&SoundFont:", this);
+  auto* soundFontLabel = new QLabel(UiText("&SoundFont:"), this);
   soundFontLabel->setBuddy(soundFont_);
   form->addRow(soundFontLabel, row);
   soundFontNote_ = new QLabel(this);
@@ -90,19 +90,19 @@ TfrmDevice::TfrmDevice(const PlayerSettings& settings, QWidget* parent) : QDialo
   form->addRow(QString(), soundFontNote_);
 
   driver_ = new QComboBox(this);
-  driver_->addItem("Automatic", QString());
+  driver_->addItem(UiText("Automatic"), QString());
   for (const auto& d : zan::player::audioDrivers())
     driver_->addItem(QString::fromStdString(d), QString::fromStdString(d));
   at = driver_->findData(QString::fromStdString(settings.config.audioDriver));
   driver_->setCurrentIndex(at < 0 ? 0 : at);
-  form->addRow("Audio &driver:", driver_);
+  form->addRow(UiText("Audio &driver:"), driver_);
 
   gain_ = new QDoubleSpinBox(this);
   gain_->setRange(0.0, 10.0);
   gain_->setSingleStep(0.1);
   gain_->setDecimals(2);
   gain_->setValue(settings.config.gain);
-  form->addRow("Master &gain:", gain_);
+  form->addRow(UiText("Master &gain:"), gain_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   form->addRow(buttons);
@@ -115,17 +115,17 @@ TfrmDevice::TfrmDevice(const PlayerSettings& settings, QWidget* parent) : QDialo
 
 void TfrmDevice::browseSoundFont() {
   QString start = soundFont_->text().isEmpty() ? "/usr/share/sounds/sf2" : QFileInfo(soundFont_->text()).absolutePath();
-  QString path = QFileDialog::getOpenFileName(this, "SoundFont", start, "SoundFont (*.sf2 *.sf3);;(*.*) (*)");
+  QString path = QFileDialog::getOpenFileName(this, UiText("SoundFont"), start, "SoundFont (*.sf2 *.sf3);;(*.*) (*)");
   if (!path.isEmpty()) soundFont_->setText(path);
 }
 
 void TfrmDevice::updateSoundFontNote() {
   std::string found = zan::player::findSoundFont(soundFont_->text().toStdString());
   if (found.empty())
-    soundFontNote_->setText("No SoundFont found. Install one (Debian: timgm6mb-soundfont or fluid-soundfont-gm) "
-                            "or choose a .sf2 file.");
+    soundFontNote_->setText(UiText("No SoundFont found. Install one (Debian: timgm6mb-soundfont or fluid-soundfont-gm) "
+                            "or choose a .sf2 file."));
   else
-    soundFontNote_->setText("In use: " + QString::fromStdString(found));
+    soundFontNote_->setText(UiText("In use: ") + QString::fromStdString(found));
 }
 
 PlayerSettings TfrmDevice::settings() const {
@@ -141,7 +141,7 @@ void TfrmMain::MIDIDEVICE1Click() {
   TfrmDevice dialog(loadPlayerSettings(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   if (!savePlayerSettings(dialog.settings()))
-    ErrorBox(QString("Cannot save the player settings in \"%1\"").arg(userSettings().fileName()));
+    ErrorBox(UiText("Cannot save the player settings in \"%1\"").arg(userSettings().fileName()));
   applyPlayerSettings();
   // The device chosen anew starts afresh, whatever changed.
   try {

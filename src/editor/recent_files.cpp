@@ -39,7 +39,7 @@ void TRecentFiles::choose(int i) {
   files_.removeAt(i);
   store();
   rebuild();
-  WarnBox(QString("%1 no longer exists; it has been taken off the recent files.").arg(QDir::toNativeSeparators(path)));
+  WarnBox(UiText("%1 no longer exists; it has been taken off the recent files.").arg(QDir::toNativeSeparators(path)));
 }
 
 void TRecentFiles::store() { userSettings().setValue(kKey, files_); }

@@ -30,10 +30,10 @@ QString unencodableNote(const CompilerLines& converted) {
   // The line index in parentheses, as in the compiler's own lines, so a
   // click jumps there. Never the letters of the error test: the compile and
   // the playback go on, as the command-line compiler's do.
-  QString note = QString("note(%1)\"%2\": no CP932 (Shift-JIS) form, read as \"?\"")
+  QString note = UiText("note(%1)\"%2\": no CP932 (Shift-JIS) form, read as \"?\"")
                      .arg(first)
                      .arg(converted.unencodable[static_cast<size_t>(first)]);
-  if (lines > 1) note += QString(" (%1 lines hold such characters)").arg(lines);
+  if (lines > 1) note += UiText(" (%1 lines hold such characters)").arg(lines);
   return note;
 }
 
@@ -61,7 +61,7 @@ QString TfrmMain::playerNote() const { return playback_->playerNote(); }
 void TfrmMain::forgetCompiledText() { playback_->forgetCompiledText(); }
 
 void TfrmMain::ExportSMF1Click() {
-  QFileDialog dialog(this, "Export ->SMF", QFileInfo(fileName).absolutePath(),
+  QFileDialog dialog(this, UiText("Export ->SMF"), QFileInfo(fileName).absolutePath(),
                      "(*.mid) (*.mid);;(*.*) (*);;(*.zan) (*.zan)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("mid");
@@ -77,22 +77,22 @@ bool TfrmMain::exportTo(const QString& path) {
   // Compiled only: exporting never starts the music.
   if (!playback_->compiledText() || !QFile::exists(midPath())) playback_->compileOnly();
   if (!playback_->compiledText() || !QFile::exists(midPath())) {
-    setStatus("Not exported: the score could not be compiled");
+    setStatus(UiText("Not exported: the score could not be compiled"));
     return false;
   }
   if (!playback_->compiledClean()) {
-    setStatus("Not exported: the compile reported errors (see the message view)");
+    setStatus(UiText("Not exported: the compile reported errors (see the message view)"));
     return false;
   }
   QFile source(midPath());
   if (!source.open(QIODevice::ReadOnly)) {
-    setStatus("Not exported: " + source.errorString());
+    setStatus(UiText("Not exported: ") + source.errorString());
     return false;
   }
   const QByteArray bytes = source.readAll();
   if (QString error; !saveBytes(path, bytes, error)) {
-    setStatus("Not exported: " + error);
-    ErrorBox(QString("Cannot export \"%1\": %2").arg(path, error));
+    setStatus(UiText("Not exported: ") + error);
+    ErrorBox(UiText("Cannot export \"%1\": %2").arg(path, error));
     return false;
   }
   return true;

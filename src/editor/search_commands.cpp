@@ -44,13 +44,13 @@ void TfrmMain::FindMacro1Click() {
   int p = text.indexOf("_m(" + w + ",");
   if (p >= 0) {
     reMain->setSelection(p + 3, static_cast<int>(w.size()));
-    setStatus("ok");
+    setStatus(UiText("ok"));
     return;
   }
   p = text.indexOf("_m(\"" + w + "\",");
   if (p >= 0) {
     reMain->setSelection(p + 4, static_cast<int>(w.size()));
-    setStatus("ok");
+    setStatus(UiText("ok"));
     return;
   }
   QString b = findMacroBody(*compiler, w);
@@ -99,13 +99,13 @@ void TfrmMain::Help2Click() {
 
 void TfrmMain::About1Click() {
   const QString soundFont = QString::fromStdString(mp->soundFontPath());
-  QMessageBox::about(this, "About zanpad",
-                     QString("<p><b>zanpad %1</b>, the MML score editor, with the zan compiler.</p>"
+  QMessageBox::about(this, UiText("About zanpad"),
+                     UiText("<p><b>zanpad %1</b>, the MML score editor, with the zan compiler.</p>"
                              "<p>Released under the MIT licence.</p>"
                              "<p>SoundFont in use: %2</p>"
                              "<p>Editor settings: %3<br>Player settings: %4<br>Compiled file: %5</p>")
                          .arg(ZAN_VERSION,
-                              soundFont.isEmpty() ? QString("none yet (Tool &gt; MIDI DEVICE)") : soundFont.toHtmlEscaped(),
+                              soundFont.isEmpty() ? UiText("none yet (Tool &gt; MIDI DEVICE)") : soundFont.toHtmlEscaped(),
                               settingsPath().toHtmlEscaped(), userSettings().fileName().toHtmlEscaped(),
                               midPath().toHtmlEscaped()));
 }

@@ -8,6 +8,8 @@
 
 QString UiText(const char* original) { return QString::fromUtf8(zan::tr(original)); }
 
+QString UiText(const QString& original) { return UiText(original.toUtf8().constData()); }
+
 MessageBoxHooks& messageBoxHooks() {
   static MessageBoxHooks hooks;
   return hooks;

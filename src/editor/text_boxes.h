@@ -10,6 +10,8 @@ class QWidget;
 
 // The text of `original` (UTF-8, as written) in the user's language (zan::tr).
 QString UiText(const char* original);
+// The same for a text a table marked (zan::N_) and handed on as a QString.
+QString UiText(const QString& original);
 
 // A modal warning with the caption "警告" and an OK button.
 void WarnBox(const QString& message);

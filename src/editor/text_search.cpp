@@ -15,8 +15,8 @@
 #include "text_boxes.h"
 
 TextSearch::TextSearch(QObject* parent)
-    : QObject(parent), find_(new QAction("&Find", this)), findNext_(new QAction("Find &Next", this)),
-      replace_(new QAction("&Replace...", this)), goToLine_(new QAction("&Go to Line...", this)) {
+    : QObject(parent), find_(new QAction(UiText("&Find"), this)), findNext_(new QAction(UiText("Find &Next"), this)),
+      replace_(new QAction(UiText("&Replace..."), this)), goToLine_(new QAction(UiText("&Go to Line..."), this)) {
   replace_->setObjectName("Replace1Click");
   // Ctrl+H is Check Macro's.
   replace_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
@@ -51,12 +51,12 @@ void TextSearch::search() {
   const int from = editor_->selStart();
   const int p = FindFrom(editor_->toPlainText(), text, from);
   if (p < 0) {
-    emit status("No match for \"" + text + "\"");
+    emit status(UiText("No match for \"") + text + "\"");
     WarnBox(UiText("文字列が見つかりません。"));
     return;
   }
   editor_->setSelection(p, static_cast<int>(text.size()));
-  if (p <= from) emit status("Found \"" + text + "\" after going on from the top");
+  if (p <= from) emit status(UiText("Found \"") + text + UiText("\" after going on from the top"));
 }
 
 void TextSearch::replaceNext(const QString& with) {
@@ -81,7 +81,7 @@ int TextSearch::replaceAll(const QString& with) {
     ++count;
   }
   edit.endEditBlock();
-  emit status(QString("Replaced %1 of \"%2\"").arg(count).arg(text));
+  emit status(UiText("Replaced %1 of \"%2\"").arg(count).arg(text));
   return count;
 }
 
@@ -94,15 +94,15 @@ bool TextSearch::goTo(int line) {
 
 void TextSearch::askReplace() {
   QDialog dialog(editor_);
-  dialog.setWindowTitle("Replace");
+  dialog.setWindowTitle(UiText("Replace"));
   auto* what = new QLineEdit(editor_->selLength() > 0 ? editor_->selText() : text);
   auto* with = new QLineEdit;
   auto* form = new QFormLayout(&dialog);
-  form->addRow("Find &what:", what);
-  form->addRow("Replace wit&h:", with);
+  form->addRow(UiText("Find &what:"), what);
+  form->addRow(UiText("Replace wit&h:"), with);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-  QPushButton* one = buttons->addButton("&Replace", QDialogButtonBox::ActionRole);
-  QPushButton* all = buttons->addButton("Replace &All", QDialogButtonBox::ActionRole);
+  QPushButton* one = buttons->addButton(UiText("&Replace"), QDialogButtonBox::ActionRole);
+  QPushButton* all = buttons->addButton(UiText("Replace &All"), QDialogButtonBox::ActionRole);
   one->setDefault(true);
   form->addRow(buttons);
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -121,7 +121,7 @@ void TextSearch::askReplace() {
 void TextSearch::askLine() {
   bool ok = false;
   const int last = editor_->lineCount() - 1;
-  const int line = QInputDialog::getInt(editor_, "Go to Line", QString("Line (0 to %1):").arg(last),
+  const int line = QInputDialog::getInt(editor_, UiText("Go to Line"), UiText("Line (0 to %1):").arg(last),
                                         editor_->caretLine(), 0, last, 1, &ok);
   if (ok) goTo(line);
 }

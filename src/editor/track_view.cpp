@@ -26,6 +26,7 @@
 #include "player/gm_names.h"
 #include "player_settings.h"
 #include "syntax_highlighter.h"
+#include "text_boxes.h"
 #include "track_colors.h"
 #include "zan/tsmf.h"
 
@@ -62,14 +63,14 @@ QString keyName(int key) {
 
 QString laneName(int kind) {
   switch (kind) {
-    case Lane::kPitchBend: return "Pitch bend";
-    case 1: return "CC1 Mod";
-    case 7: return "CC7 Volume";
-    case 10: return "CC10 Pan";
-    case 11: return "CC11 Expr";
-    case 64: return "CC64 Hold";
-    case 91: return "CC91 Reverb";
-    case 93: return "CC93 Chorus";
+    case Lane::kPitchBend: return UiText("Pitch bend");
+    case 1: return UiText("CC1 Mod");
+    case 7: return UiText("CC7 Volume");
+    case 10: return UiText("CC10 Pan");
+    case 11: return UiText("CC11 Expr");
+    case 64: return UiText("CC64 Hold");
+    case 91: return UiText("CC91 Reverb");
+    case 93: return UiText("CC93 Chorus");
     default: return QString("CC%1").arg(kind);
   }
 }
@@ -281,14 +282,14 @@ QString TrackCanvas::describe(QPoint at) const {
   if (!model_) return {};
   const double tick = geo_.tickAtX(at.x());
   const double tb = model_->timebase();
-  QString where = QString("tick %1  beat %2  %3").arg(static_cast<int64_t>(std::floor(tick))).arg(tick / tb, 0, 'f', 2).arg(formatTime(model_->msOfTick(tick), 10));
+  QString where = UiText("tick %1  beat %2  %3").arg(static_cast<int64_t>(std::floor(tick))).arg(tick / tb, 0, 'f', 2).arg(formatTime(model_->msOfTick(tick), 10));
   if (at.y() < G::kRulerHeight) return where;
   const int cy = geo_.contentY(at.y());
   const int bi = bandAtY(bands_, cy);
   if (bi < 0) return where;
   const TrackBand& band = bands_[static_cast<size_t>(bi)];
   const RollTrack& t = model_->tracks()[static_cast<size_t>(band.trackIndex)];
-  QString s = QString("track %1  ").arg(t.number);
+  QString s = UiText("track %1  ").arg(t.number);
   const int lane = band.laneAtY(cy);
   if (lane >= 0) {
     const Lane& l = t.lanes[static_cast<size_t>(lane)];
@@ -301,8 +302,8 @@ QString TrackCanvas::describe(QPoint at) const {
   const NoteHit hit = noteAt(at);
   if (hit.note >= 0) {
     const RollNote& n = t.notes[static_cast<size_t>(hit.note)];
-    s += QString("note %1 v%2 len %3").arg(keyName(n.key)).arg(n.velocity).arg(n.end - n.start);
-    if (n.source.line >= 0) s += QString(" line %1").arg(n.source.line);  // as the gutter counts
+    s += UiText("note %1 v%2 len %3").arg(keyName(n.key)).arg(n.velocity).arg(n.end - n.start);
+    if (n.source.line >= 0) s += UiText(" line %1").arg(n.source.line);  // as the gutter counts
     s += "  ";
   }
   return s + where;
@@ -322,7 +323,7 @@ void TrackCanvas::paint(QPainter& p) {
   if (!model_ || model_->empty()) {
     p.setPen(kText);
     p.drawText(QRect(0, G::kRulerHeight, w, h - G::kRulerHeight), Qt::AlignCenter,
-               model_ ? "The last compile made no events" : "Run (F9) to see the score here");
+               model_ ? UiText("The last compile made no events") : UiText("Run (F9) to see the score here"));
     paintRuler(p, 0, 0);
     return;
   }
@@ -362,8 +363,8 @@ void TrackCanvas::paintRuler(QPainter& p, double t0, double t1) {
   small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
   p.setFont(small);
   p.setPen(kText);
-  p.drawText(QRect(4, 0, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, "beat");
-  p.drawText(QRect(4, G::kRulerHeight / 2, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, "m:s");
+  p.drawText(QRect(4, 0, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, UiText("beat"));
+  p.drawText(QRect(4, G::kRulerHeight / 2, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, UiText("m:s"));
   if (!model_ || model_->empty()) return;
   p.save();
   p.setClipRect(G::kKeysWidth, 0, w - G::kKeysWidth, G::kRulerHeight);
@@ -428,12 +429,12 @@ void TrackCanvas::paintBand(QPainter& p, const TrackBand& band, double t0, doubl
   p.fillRect(header, blend(kBackground, colour, 0.35));
   p.fillRect(QRect(header.left(), header.top(), 5, header.height()), colour);
   p.setPen(kText);
-  QString title = QString("%1 Track %2").arg(band.folded ? QChar(0x25B8) : QChar(0x25BE)).arg(t.number);
-  if (t.channel >= 0) title += QString("   ch %1").arg(t.channel + 1);
+  QString title = UiText("%1 Track %2").arg(band.folded ? QChar(0x25B8) : QChar(0x25BE)).arg(t.number);
+  if (t.channel >= 0) title += UiText("   ch %1").arg(t.channel + 1);
   if (t.program >= 0) title += QString("   @%1 %2").arg(t.program).arg(zan::player::generalMidiName(t.program));
   if (!t.name.empty()) title += "   " + fromCp932(t.name);
-  title += QString(t.notes.size() == 1 ? "   %1 note" : "   %1 notes").arg(t.notes.size());
-  if (!t.lanes.empty()) title += QString(t.lanes.size() == 1 ? ", %1 lane" : ", %1 lanes").arg(t.lanes.size());
+  title += QString(t.notes.size() == 1 ? UiText("   %1 note") : UiText("   %1 notes")).arg(t.notes.size());
+  if (!t.lanes.empty()) title += QString(t.lanes.size() == 1 ? UiText(", %1 lane") : UiText(", %1 lanes")).arg(t.lanes.size());
   p.drawText(header.adjusted(10, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, title);
   if (band.folded) return;
 
@@ -730,11 +731,11 @@ void TrackCanvas::resizeEvent(QResizeEvent*) {
 // ---- TrackView ------------------------------------------------------------------
 
 TrackView::TrackView(TExtMemo* editor, QWidget* parent)
-    : QDockWidget("Track View", parent), editor_(editor), canvas_(new TrackCanvas), hbar_(new QScrollBar(Qt::Horizontal)),
+    : QDockWidget(UiText("Track View"), parent), editor_(editor), canvas_(new TrackCanvas), hbar_(new QScrollBar(Qt::Horizontal)),
       vbar_(new QScrollBar(Qt::Vertical)), info_(new QLabel), poll_(new QTimer(this)) {
   setObjectName("TrackView");
   QAction* toggle = toggleViewAction();
-  toggle->setText("&Track View");
+  toggle->setText(UiText("&Track View"));
   toggle->setShortcut(QKeySequence(Qt::Key_F6));
   toggle->setShortcutContext(Qt::ApplicationShortcut);
 
@@ -753,11 +754,11 @@ TrackView::TrackView(TExtMemo* editor, QWidget* parent)
     bar->addWidget(b);
     return b;
   };
-  button("Fit", "Fit the whole score to the window", [this] { canvas_->fitToWindow(); })->setObjectName("TrackViewFit");
-  button("+", "Zoom in (Ctrl+wheel)", [this] { canvas_->zoomBy(1.5, TrackViewGeometry::kKeysWidth); });
-  button("-", "Zoom out (Ctrl+wheel)", [this] { canvas_->zoomBy(1 / 1.5, TrackViewGeometry::kKeysWidth); });
-  button("Keys +", "Taller key rows (Ctrl+Shift+wheel)", [this] { canvas_->setRowHeight(canvas_->geometry().rowHeight + 2); });
-  button("Keys -", "Lower key rows (Ctrl+Shift+wheel)", [this] { canvas_->setRowHeight(canvas_->geometry().rowHeight - 2); });
+  button(UiText("Fit"), UiText("Fit the whole score to the window"), [this] { canvas_->fitToWindow(); })->setObjectName("TrackViewFit");
+  button("+", UiText("Zoom in (Ctrl+wheel)"), [this] { canvas_->zoomBy(1.5, TrackViewGeometry::kKeysWidth); });
+  button("-", UiText("Zoom out (Ctrl+wheel)"), [this] { canvas_->zoomBy(1 / 1.5, TrackViewGeometry::kKeysWidth); });
+  button(UiText("Keys +"), UiText("Taller key rows (Ctrl+Shift+wheel)"), [this] { canvas_->setRowHeight(canvas_->geometry().rowHeight + 2); });
+  button(UiText("Keys -"), UiText("Lower key rows (Ctrl+Shift+wheel)"), [this] { canvas_->setRowHeight(canvas_->geometry().rowHeight - 2); });
   info_->setTextFormat(Qt::PlainText);
   info_->setObjectName("TrackViewInfo");
   bar->addSpacing(8);

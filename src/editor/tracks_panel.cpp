@@ -13,6 +13,7 @@
 #include "playback_score.h"
 #include "player/gm_names.h"
 #include "player/player.h"
+#include "text_boxes.h"
 #include "track_colors.h"
 #include "zan/music.h"
 #include "zan/tsmf.h"
@@ -36,9 +37,9 @@ QToolButton* toggle(const QString& text, const QString& tip, bool on) {
 }  // namespace
 
 TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score, QWidget* parent)
-    : QDockWidget("Tracks", parent), player_(player), score_(score), table_(new QTableWidget(0, kColumns, this)) {
+    : QDockWidget(UiText("Tracks"), parent), player_(player), score_(score), table_(new QTableWidget(0, kColumns, this)) {
   setObjectName("TracksPanel");
-  table_->setHorizontalHeaderLabels({"#", "Ch", "Program", "Name", "M", "S", "Level"});
+  table_->setHorizontalHeaderLabels({"#", UiText("Ch"), UiText("Program"), UiText("Name"), UiText("M"), UiText("S"), UiText("Level")});
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -82,8 +83,8 @@ void TracksPanel::scoreChanged() {
         t.program < 0 ? QString() : QString("%1 %2").arg(t.program).arg(zan::player::generalMidiName(t.program));
     table_->setItem(r, kProgram, new QTableWidgetItem(program));
     table_->setItem(r, kName, new QTableWidgetItem(fromCp932(t.name)));
-    QToolButton* mute = toggle("M", "Mute: the track plays no notes", muted_.contains(t.number));
-    QToolButton* solo = toggle("S", "Solo: only soloed tracks play notes", soloed_.contains(t.number));
+    QToolButton* mute = toggle(UiText("M"), UiText("Mute: the track plays no notes"), muted_.contains(t.number));
+    QToolButton* solo = toggle(UiText("S"), UiText("Solo: only soloed tracks play notes"), soloed_.contains(t.number));
     const int n = t.number;
     connect(mute, &QToolButton::toggled, this, [this, n](bool on) { setMuted(n, on); });
     connect(solo, &QToolButton::toggled, this, [this, n](bool on) { setSoloed(n, on); });

@@ -51,6 +51,7 @@
 #include "playback_control.h"
 #include "text_search.h"
 #include "zan/cp932.h"
+#include "zan/translate.h"
 #include "zan/tsmf.h"
 
 namespace {
@@ -211,30 +212,30 @@ void TfrmMain::createToolBar() {
   ToolBar1->setIconSize(QSize(16, 16));
   auto button = [this](QStyle::StandardPixmap icon, const QString& name, const QString& hint,
                        void (TfrmMain::*slot)()) {
-    QAction* a = ToolBar1->addAction(style()->standardIcon(icon), name);
+    QAction* a = ToolBar1->addAction(style()->standardIcon(icon), UiText(name));
     a->setObjectName("tb" + name);
-    a->setToolTip(hint.isEmpty() ? name : hint);
+    a->setToolTip(UiText(hint.isEmpty() ? name : hint));
     connect(a, &QAction::triggered, this, slot);
     actions_.insert("tb" + name, a);
     return a;
   };
   ToolBar1->addSeparator();
-  button(QStyle::SP_FileIcon, "New", {}, &TfrmMain::New1Click);
-  button(QStyle::SP_DialogOpenButton, "Open", {}, &TfrmMain::Open1Click);
-  QAction* save = button(QStyle::SP_DialogSaveButton, "Save", {}, nullptr);
+  button(QStyle::SP_FileIcon, zan::N_("New"), {}, &TfrmMain::New1Click);
+  button(QStyle::SP_DialogOpenButton, zan::N_("Open"), {}, &TfrmMain::Open1Click);
+  QAction* save = button(QStyle::SP_DialogSaveButton, zan::N_("Save"), {}, nullptr);
   connect(save, &QAction::triggered, this, [this] { Save1Click(); });
   ToolBar1->addSeparator();
-  button(QStyle::SP_MediaPlay, "Run", {}, &TfrmMain::RunCompilePlay1Click);
-  button(QStyle::SP_MediaSeekBackward, "Replay", "Replay(P)", &TfrmMain::RePlay1Click)->setEnabled(false);
-  button(QStyle::SP_MediaStop, "Stop", "Stop(P)", &TfrmMain::RePlay1Click)->setEnabled(false);
-  button(QStyle::SP_MediaPause, "Pause", "Pause: again to go on (Ctrl+Space)", &TfrmMain::Pause1Click);
-  button(QStyle::SP_MediaSkipBackward, "StopAtReplayPoint", "Stop at the replay point (Ctrl+Shift+Space)",
+  button(QStyle::SP_MediaPlay, zan::N_("Run"), {}, &TfrmMain::RunCompilePlay1Click);
+  button(QStyle::SP_MediaSeekBackward, zan::N_("Replay"), zan::N_("Replay(P)"), &TfrmMain::RePlay1Click)->setEnabled(false);
+  button(QStyle::SP_MediaStop, zan::N_("Stop"), zan::N_("Stop(P)"), &TfrmMain::RePlay1Click)->setEnabled(false);
+  button(QStyle::SP_MediaPause, zan::N_("Pause"), zan::N_("Pause: again to go on (Ctrl+Space)"), &TfrmMain::Pause1Click);
+  button(QStyle::SP_MediaSkipBackward, zan::N_("StopAtReplayPoint"), zan::N_("Stop at the replay point (Ctrl+Shift+Space)"),
          &TfrmMain::Stop1Click);
   ToolBar1->addSeparator();
-  button(QStyle::SP_ArrowRight, "InsertLine", "Insert Line (L)", &TfrmMain::InsertLineClick);
-  button(QStyle::SP_FileDialogDetailedView, "CommentList", "Comment List", &TfrmMain::CommentList1Click);
+  button(QStyle::SP_ArrowRight, zan::N_("InsertLine"), zan::N_("Insert Line (L)"), &TfrmMain::InsertLineClick);
+  button(QStyle::SP_FileDialogDetailedView, zan::N_("CommentList"), zan::N_("Comment List"), &TfrmMain::CommentList1Click);
   ToolBar1->addSeparator();
-  button(QStyle::SP_BrowserReload, "ResetPlayer", {}, &TfrmMain::ResetPlayer1Click);
+  button(QStyle::SP_BrowserReload, zan::N_("ResetPlayer"), {}, &TfrmMain::ResetPlayer1Click);
   ToolBar1->addWidget(scrMP);
   playTime_ = playback_->playTime();
   ToolBar1->addWidget(playTime_);
@@ -332,7 +333,7 @@ void TfrmMain::offerRecovery() {
       document_->adoptName(copy.document);  // gone or unreadable: Save writes it anew
     reMain->setPlainText(copy.text);
     reMain->document()->setModified(true);
-    setStatus("Restored the unsaved changes kept at " + copy.written.toString("HH:mm:ss"));
+    setStatus(UiText("Restored the unsaved changes kept at ") + copy.written.toString("HH:mm:ss"));
   }, messageBoxHooks().restore ? [](const CrashRecovery::Copy& copy) { return messageBoxHooks().restore(copy.document); }
                                : std::function<bool(const CrashRecovery::Copy&)>{});
 }
@@ -363,7 +364,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   mp->close();
   recovery->discard();  // a clean exit: nothing to recover
   // A failed write leaves the old settings file whole, and says so.
-  if (!writeSettings()) ErrorBox(QString("Cannot save the settings in \"%1\"").arg(settingsPath()));
+  if (!writeSettings()) ErrorBox(UiText("Cannot save the settings in \"%1\"").arg(settingsPath()));
   trackView->writeSettings();
   liveScore_->writeSettings();
   for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmMsg), static_cast<QWidget*>(frmList),

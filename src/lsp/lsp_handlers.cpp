@@ -12,6 +12,7 @@
 #include "zan/lexer.h"
 #include "zan/reference.h"
 #include "zan/score_outline.h"
+#include "zan/translate.h"
 
 namespace zan::lsp {
 namespace {
@@ -137,7 +138,7 @@ Position positionOf(const Document& doc, const json& params) {
   const int64_t line = p.at("line").get<int64_t>();
   const int64_t character = p.at("character").get<int64_t>();
   if (line < 0 || static_cast<size_t>(line) >= doc.lines.size() || character < 0)
-    throw RpcError{kInvalidParams, "The position is outside the document"};
+    throw RpcError{kInvalidParams, zan::tr("The position is outside the document")};
   const std::string& text = doc.lines[static_cast<size_t>(line)];
   return {static_cast<size_t>(line), byteOffset(text, character)};
 }
@@ -160,7 +161,7 @@ Place definitionOf(const Document& doc, std::string_view name) {
     if (d.name == name) {
       const std::string& line = doc.lines[static_cast<size_t>(d.line)];
       return {doc.uri, lspRange(line, static_cast<size_t>(d.line), static_cast<size_t>(d.column), static_cast<size_t>(d.column) + name.size()),
-              "line " + std::to_string(d.line + 1)};
+              zan::tr("line ") + std::to_string(d.line + 1)};
     }
   const std::string cp932Name = toCp932(name);
   const std::vector<SourceFile>& files = doc.report.files;
@@ -173,7 +174,7 @@ Place definitionOf(const Document& doc, std::string_view name) {
         const int64_t to = utf16OfCharacter(utf8, characterColumn(cp932, d.column + 1 + static_cast<int32_t>(d.name.size())));
         return {pathToUri(absolutePath(files[f].path)),
                 {{"start", {{"line", d.line}, {"character", from}}}, {"end", {{"line", d.line}, {"character", to}}}},
-                toUtf8(files[f].name) + ", line " + std::to_string(d.line + 1)};
+                toUtf8(files[f].name) + zan::tr(", line ") + std::to_string(d.line + 1)};
       }
   return {};
 }
@@ -196,13 +197,13 @@ std::string hoverText(const Document& doc, const Word& w) {
         if (!own)
           for (const MacroDefinition& d : findMacroDefinitions(doc.lines))
             if (d.name == w.text) body = d.body;
-        std::string text = "```\n_m(" + w.text + ", " + body + ")\n```\n\nMacro of this score";
-        if (!place.uri.empty()) text += ", defined at " + place.where;
+        std::string text = "```\n_m(" + w.text + ", " + body + zan::tr(")\n```\n\nMacro of this score");
+        if (!place.uri.empty()) text += zan::tr(", defined at ") + place.where;
         return text + ".";
       }
       if (const BuiltinMacro* m = libraryMacro(w.text)) {
         if (const ReferenceTopic* t = exactTopic(w.text)) return t->markdown;
-        std::string text = "Library macro `" + w.text + "`: stands for `" + m->body + "`.";
+        std::string text = zan::tr("Library macro `") + w.text + zan::tr("`: stands for `") + m->body + "`.";
         if (const ReferenceTopic* t = lookUp(m->body)) text += "\n\n" + t->markdown;
         return text;
       }
@@ -246,7 +247,7 @@ const json& fixedCompletions() {
     for (const BuiltinMacro& m : builtinMacros()) {
       const ReferenceTopic* t = exactTopic(m.name);
       add(m.name, kFunction, t && !t->form.empty() ? t->form : macroForm(m.name, m.body),
-          t ? t->summary : "library macro: stands for " + std::string(m.body));
+          t ? t->summary : zan::tr("library macro: stands for ") + std::string(m.body));
     }
     return list;
   }();
@@ -382,7 +383,7 @@ json Server::completion(const json& params) {
     items.push_back({{"label", name},
                      {"kind", 3},
                      {"detail", macroForm(name, body)},
-                     {"documentation", "macro of this score: " + oneLine(body, 80)}});
+                     {"documentation", zan::tr("macro of this score: ") + oneLine(body, 80)}});
   };
   std::set<std::string> own;
   for (const MacroDefinition& d : findMacroDefinitions(doc.lines))

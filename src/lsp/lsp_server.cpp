@@ -14,6 +14,7 @@
 #include "zan/builtin_macros.h"
 #include "zan/cp932.h"
 #include "zan/reference.h"
+#include "zan/translate.h"
 #include "zan/tsmf.h"
 
 #ifndef ZAN_VERSION
@@ -88,7 +89,7 @@ void Server::receive(const std::string& body) {
     try {
       (this->*handler->second)(params);
     } catch (const json::exception& e) {
-      std::cerr << "zan lsp: " << method << ": bad parameters: " << e.what() << "\n";
+      std::cerr << "zan lsp: " << method << zan::tr(": bad parameters: ") << e.what() << "\n";
     } catch (const RpcError& e) {
       std::cerr << "zan lsp: " << method << ": " << e.message << "\n";
     }
@@ -174,7 +175,7 @@ void Server::ignore(const json&) {}
 Document& Server::document(const json& params) {
   const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
   const auto found = documents_.find(uri);
-  if (found == documents_.end()) throw RpcError{kInvalidParams, "The document is not open: " + uri};
+  if (found == documents_.end()) throw RpcError{kInvalidParams, zan::tr("The document is not open: ") + uri};
   return found->second;
 }
 
@@ -234,8 +235,8 @@ void Server::compile(Document& doc) {
     doc.report.files.push_back(SourceFile{name, {}, {}, -1, 0});
     Diagnostic d;
     d.kind = DiagnosticKind::Error;
-    d.text = "The document holds more than " + std::to_string(smf->limits.sourceBytes) +
-             " bytes, the most a score may hold: it is not compiled";
+    d.text = zan::tr("The document holds more than ") + std::to_string(smf->limits.sourceBytes) +
+             zan::tr(" bytes, the most a score may hold: it is not compiled");
     doc.report.diagnostics.push_back(std::move(d));
     doc.report.errors = 1;
     doc.macros.clear();
@@ -268,8 +269,8 @@ void Server::publishDiagnostics(const Document& doc) {
       const std::string text = toUtf8(errorText(d.errorNumber));
       const std::string_view explanation = errorExplanation(d.errorNumber);
       message = text + " \"" + toUtf8(d.detail) + "\"" +
-                (explanation != text ? " \u2014 " + std::string(explanation) : std::string()) + " (track " +
-                std::to_string(d.track) + ", tick " + std::to_string(d.tick) + ")";
+                (explanation != text ? " \u2014 " + std::string(explanation) : std::string()) + zan::tr(" (track ") +
+                std::to_string(d.track) + zan::tr(", tick ") + std::to_string(d.tick) + ")";
     }
     if (d.kind == DiagnosticKind::Error && d.errorNumber >= 0) item["code"] = "e" + std::to_string(d.errorNumber);
     if (d.file <= 0) {
@@ -327,7 +328,7 @@ int runServer(int inputFd, int outputFd) {
     const ssize_t n = ::read(inputFd, chunk.data(), chunk.size());
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) {
-      if (reader.midMessage()) std::cerr << "zan lsp: the client went away in the middle of a message\n";
+      if (reader.midMessage()) std::cerr << zan::tr("zan lsp: the client went away in the middle of a message\n");
       return 1;  // the client went away without exit
     }
     reader.feed(std::string_view(chunk.data(), static_cast<size_t>(n)));

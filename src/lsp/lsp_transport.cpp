@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "zan/translate.h"
+
 namespace zan::lsp {
 namespace {
 
@@ -78,20 +80,20 @@ MessageReader::Event MessageReader::next() {
     // No header ends within the bound: go on at the next header that may
     // begin, keeping a tail that may hold the start of one.
     consume(resync(data.substr(0, kMaxHeaderBytes), kMaxHeaderBytes - kResyncKeep));
-    return {Event::Kind::Error, "header block longer than " + std::to_string(kMaxHeaderBytes) + " bytes"};
+    return {Event::Kind::Error, zan::tr("header block longer than ") + std::to_string(kMaxHeaderBytes) + zan::tr(" bytes")};
   }
   const long long length = contentLength(data.substr(0, blank));
   const size_t headerBytes = blank + 4;
   if (length < 0) {
     consume(resync(data.substr(0, blank), headerBytes));
-    return {Event::Kind::Error, "header block without a valid Content-Length"};
+    return {Event::Kind::Error, zan::tr("header block without a valid Content-Length")};
   }
   if (static_cast<unsigned long long>(length) > kMaxContentBytes) {
     consume(headerBytes);
     const size_t here = std::min(pending(), static_cast<size_t>(length));
     consume(here);
     skip_ = static_cast<size_t>(length) - here;
-    return {Event::Kind::Error, "message of " + std::to_string(length) + " bytes refused (at most " +
+    return {Event::Kind::Error, zan::tr("message of ") + std::to_string(length) + zan::tr(" bytes refused (at most ") +
                                     std::to_string(kMaxContentBytes) + ")"};
   }
   if (data.size() - headerBytes < static_cast<size_t>(length)) return {};

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "player/player.h"
+#include "zan/translate.h"
 
 #ifdef ZAN_HAVE_ALSA
 #include <alsa/asoundlib.h>
@@ -41,7 +42,7 @@ struct AlsaOutput::Impl {
 
 AlsaOutput::AlsaOutput(const std::string& port) {
   quietAlsaLog();
-  if (!haveSequencer()) throw PlayerError("no ALSA sequencer on this machine: cannot play through " + port);
+  if (!haveSequencer()) throw PlayerError(zan::tr("no ALSA sequencer on this machine: cannot play through ") + port);
   impl_ = new Impl;
   auto fail = [&](const std::string& why) {
     if (impl_->encoder) snd_midi_event_free(impl_->encoder);
@@ -50,16 +51,16 @@ AlsaOutput::AlsaOutput(const std::string& port) {
     impl_ = nullptr;
     throw PlayerError(why);
   };
-  if (snd_seq_open(&impl_->seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) fail("cannot open the ALSA sequencer");
+  if (snd_seq_open(&impl_->seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) fail(zan::tr("cannot open the ALSA sequencer"));
   snd_seq_set_client_name(impl_->seq, "zan");
   impl_->port = snd_seq_create_simple_port(impl_->seq, "zan out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                            SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-  if (impl_->port < 0) fail("cannot create an ALSA sequencer port");
+  if (impl_->port < 0) fail(zan::tr("cannot create an ALSA sequencer port"));
   snd_seq_addr_t dest;
-  if (snd_seq_parse_address(impl_->seq, &dest, port.c_str()) < 0) fail("no ALSA sequencer port " + port);
+  if (snd_seq_parse_address(impl_->seq, &dest, port.c_str()) < 0) fail(zan::tr("no ALSA sequencer port ") + port);
   if (snd_seq_connect_to(impl_->seq, impl_->port, dest.client, dest.port) < 0)
-    fail("cannot connect to the ALSA sequencer port " + port);
-  if (snd_midi_event_new(kEncoderBuffer, &impl_->encoder) < 0) fail("out of memory for the ALSA encoder");
+    fail(zan::tr("cannot connect to the ALSA sequencer port ") + port);
+  if (snd_midi_event_new(kEncoderBuffer, &impl_->encoder) < 0) fail(zan::tr("out of memory for the ALSA encoder"));
   snd_midi_event_no_status(impl_->encoder, 1);
 }
 
@@ -153,7 +154,7 @@ void quietAlsaLog() {}
 struct AlsaOutput::Impl {};
 
 AlsaOutput::AlsaOutput(const std::string& port) {
-  throw PlayerError("this build has no ALSA support: cannot play through " + port);
+  throw PlayerError(zan::tr("this build has no ALSA support: cannot play through ") + port);
 }
 AlsaOutput::~AlsaOutput() = default;
 void AlsaOutput::send(const uint8_t*, size_t) {}

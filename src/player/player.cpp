@@ -15,14 +15,15 @@
 #include "alsa_output.h"
 #include "scheduler.h"
 #include "synth_output.h"
+#include "zan/translate.h"
 
 namespace zan::player {
 
 namespace {
 
 constexpr const char* kSilentDriver = "silent";
-constexpr const char* kNoDevice = "No audio device found: playing silently";
-constexpr const char* kNoSoundFont = "No SoundFont found: choose one in Tool > MIDI DEVICE (F12)";
+constexpr const char* kNoDevice = zan::N_("No audio device found: playing silently");
+constexpr const char* kNoSoundFont = zan::N_("No SoundFont found: choose one in Tool > MIDI DEVICE (F12)");
 
 // The GUI thread and the driving thread meet here. The engine lives as long
 // as its output and driver, across many files: open() hands it a new song,
@@ -273,7 +274,7 @@ void Player::Impl::startDriver(Rig& r) {
       }
     }
     takeFluidErrors();
-    r.deviceNote = kNoDevice;
+    r.deviceNote = zan::tr(kNoDevice);
   }
   r.clock = std::make_unique<ClockThread>(*r.engine, r.engine->sampleRate());
   r.driverInUse = kSilentDriver;
@@ -304,7 +305,7 @@ void Player::Impl::prepareRig() {
   std::string font;
   if (config.output.empty()) {
     font = findSoundFont(config.soundFont);
-    if (font.empty()) throw PlayerError(kNoSoundFont);
+    if (font.empty()) throw PlayerError(zan::tr(kNoSoundFont));
   }
   const bool sameDriving = rig && rig->config.output == config.output &&
                            rig->config.audioDriver == config.audioDriver &&
@@ -314,7 +315,7 @@ void Player::Impl::prepareRig() {
   } else if (rig->synth) {
     // The same device: a new SoundFont or gain goes into the running synthesizer.
     if (!(config.gain >= 0.0 && config.gain <= 10.0))
-      throw PlayerError("synthesizer gain " + std::to_string(config.gain) + " is outside 0..10");
+      throw PlayerError(zan::tr("synthesizer gain ") + std::to_string(config.gain) + zan::tr(" is outside 0..10"));
     Rig& r = *rig;
     if (font != r.config.soundFont) {
       r.engine->withOutput([&](MidiOutput&) { r.synth->loadSoundFont(font); });
@@ -344,7 +345,7 @@ void Player::Impl::load(Sequence s) {
   loopMs = {0, 0};
   status = rig->deviceNote;
   if (!config.soundFont.empty() && rig->synth && soundFont != config.soundFont)
-    status = "SoundFont " + config.soundFont + " not found: using " + soundFont;
+    status = zan::tr("SoundFont ") + config.soundFont + zan::tr(" not found: using ") + soundFont;
 }
 
 void Player::Impl::applyMutes() {

@@ -14,6 +14,7 @@
 #include "zan/output_file.h"
 #include "scheduler.h"
 #include "synth_output.h"
+#include "zan/translate.h"
 
 namespace zan::player {
 
@@ -93,7 +94,7 @@ class WavSink {
     while (done < held_.size()) {
       const ssize_t n = ::write(STDOUT_FILENO, held_.data() + done, held_.size() - done);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw PlayerError(std::string("cannot write standard output: ") + std::strerror(n < 0 ? errno : EIO));
+      if (n <= 0) throw PlayerError(std::string(zan::tr("cannot write standard output: ")) + std::strerror(n < 0 ? errno : EIO));
       done += static_cast<size_t>(n);
     }
   }
@@ -117,9 +118,9 @@ TrackMask silenced(const TrackSelection& tracks) {
 void render(const Sequence& sequence, const std::string& wavPath, const PlayerConfig& config, double tailSeconds,
             const TrackSelection& tracks) {
   if (!(tailSeconds >= 0.0 && tailSeconds <= 600.0))
-    throw PlayerError("render tail " + std::to_string(tailSeconds) + " s is outside 0..600");
+    throw PlayerError(zan::tr("render tail ") + std::to_string(tailSeconds) + zan::tr(" s is outside 0..600"));
   const std::string soundFont = findSoundFont(config.soundFont);
-  if (soundFont.empty()) throw PlayerError("no SoundFont found (give one with its path)");
+  if (soundFont.empty()) throw PlayerError(zan::tr("no SoundFont found (give one with its path)"));
   SynthOutput synth(soundFont, config.gain, config.sampleRate);
   Scheduler scheduler(sequence, synth, synth.sampleRate());
   scheduler.setMutedTracks(silenced(tracks));
@@ -128,7 +129,7 @@ void render(const Sequence& sequence, const std::string& wavPath, const PlayerCo
   const int64_t tail = std::llround(tailSeconds * synth.sampleRate());
   const uint64_t maxDataBytes = static_cast<uint64_t>(music + tail) * kChannelsOut * kBytesPerSample;
   // The RIFF sizes are 32-bit: about six and a half hours at 44.1 kHz.
-  if (maxDataBytes > 0xFFFFFFFFu - kWavHeaderBytes) throw PlayerError("the music is too long for a WAV file");
+  if (maxDataBytes > 0xFFFFFFFFu - kWavHeaderBytes) throw PlayerError(zan::tr("the music is too long for a WAV file"));
 
   WavSink file(wavPath);
   // The tail's length is known only at the end: the header is written again then.

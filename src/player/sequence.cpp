@@ -3,6 +3,7 @@
 #include "sequence.h"
 
 #include "zan/text_helpers.h"
+#include "zan/translate.h"
 
 #include <algorithm>
 
@@ -29,11 +30,11 @@ bool isTempo(const std::vector<uint8_t>& b) { return b.size() == 6 && b[0] == 0x
 bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
   out = Sequence{};
   if (file.format != 0 && file.format != 1) {
-    error = "MIDI files of format " + std::to_string(file.format) + " cannot be played";
+    error = zan::tr("MIDI files of format ") + std::to_string(file.format) + zan::tr(" cannot be played");
     return false;
   }
   if (file.division <= 0 || file.division >= 0x8000) {
-    error = "MIDI files timed in SMPTE frames cannot be played";
+    error = zan::tr("MIDI files timed in SMPTE frames cannot be played");
     return false;
   }
   std::vector<Ref> refs;
@@ -89,7 +90,7 @@ bool loadSequence(const std::vector<uint8_t>& data, const std::string& name, Seq
   smf::File file;
   std::string why;
   if (!smf::parse(data, file, why)) {
-    error = name + " is not a valid MIDI file (" + why + ")";
+    error = name + zan::tr(" is not a valid MIDI file (") + why + ")";
     return false;
   }
   if (!buildSequence(file, out, why)) {

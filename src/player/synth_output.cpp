@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "player/player.h"
+#include "zan/translate.h"
 
 namespace zan::player {
 
@@ -109,38 +110,38 @@ std::vector<std::string> audioDrivers() {
 
 SynthOutput::SynthOutput(const std::string& soundFont, double gain, double sampleRate) {
   quietFluidLog();
-  if (!(gain >= 0.0 && gain <= 10.0)) throw PlayerError("synthesizer gain " + std::to_string(gain) + " is outside 0..10");
+  if (!(gain >= 0.0 && gain <= 10.0)) throw PlayerError(zan::tr("synthesizer gain ") + std::to_string(gain) + zan::tr(" is outside 0..10"));
   settings_ = new_fluid_settings();
-  if (!settings_) throw PlayerError("cannot create the synthesizer's settings");
+  if (!settings_) throw PlayerError(zan::tr("cannot create the synthesizer's settings"));
   fluid_settings_setnum(settings_, "synth.gain", gain);
   fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate);
   fluid_settings_setint(settings_, "synth.threadsafe-api", 1);
   synth_ = new_fluid_synth(settings_);
   if (!synth_) {
     delete_fluid_settings(settings_);
-    throw PlayerError("cannot create the synthesizer: " + takeFluidErrors());
+    throw PlayerError(zan::tr("cannot create the synthesizer: ") + takeFluidErrors());
   }
   takeFluidErrors();
   if (!looksLikeSoundFont(soundFont)) {
     delete_fluid_synth(synth_);
     delete_fluid_settings(settings_);
-    throw PlayerError(soundFont + " is not a SoundFont (.sf2, .sf3 or .dls)");
+    throw PlayerError(soundFont + zan::tr(" is not a SoundFont (.sf2, .sf3 or .dls)"));
   }
   if (fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) {
     std::string why = takeFluidErrors();
     delete_fluid_synth(synth_);
     delete_fluid_settings(settings_);
-    throw PlayerError("cannot load the SoundFont " + soundFont + (why.empty() ? "" : ": " + why));
+    throw PlayerError(zan::tr("cannot load the SoundFont ") + soundFont + (why.empty() ? "" : ": " + why));
   }
 }
 
 void SynthOutput::loadSoundFont(const std::string& soundFont) {
   takeFluidErrors();
-  if (!looksLikeSoundFont(soundFont)) throw PlayerError(soundFont + " is not a SoundFont (.sf2, .sf3 or .dls)");
+  if (!looksLikeSoundFont(soundFont)) throw PlayerError(soundFont + zan::tr(" is not a SoundFont (.sf2, .sf3 or .dls)"));
   const int id = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
   if (id == FLUID_FAILED) {
     std::string why = takeFluidErrors();
-    throw PlayerError("cannot load the SoundFont " + soundFont + (why.empty() ? "" : ": " + why));
+    throw PlayerError(zan::tr("cannot load the SoundFont ") + soundFont + (why.empty() ? "" : ": " + why));
   }
   // Every font but the new one goes (the newest is first in the stack).
   while (fluid_synth_sfcount(synth_) > 1) {
@@ -150,7 +151,7 @@ void SynthOutput::loadSoundFont(const std::string& soundFont) {
 }
 
 void SynthOutput::setGain(double gain) {
-  if (!(gain >= 0.0 && gain <= 10.0)) throw PlayerError("synthesizer gain " + std::to_string(gain) + " is outside 0..10");
+  if (!(gain >= 0.0 && gain <= 10.0)) throw PlayerError(zan::tr("synthesizer gain ") + std::to_string(gain) + zan::tr(" is outside 0..10"));
   fluid_synth_set_gain(synth_, static_cast<float>(gain));
 }
 
