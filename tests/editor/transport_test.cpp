@@ -1,11 +1,14 @@
 // Pause and Stop beside Stop & RePlay, an A-B loop that stays on across
 // Run, and an Export that never starts the music.
 #include <QLabel>
+#include <QTableWidget>
+#include <QToolButton>
 
 #include "editor_fixture.h"
 #include "player/player.h"
 #include "track_bar.h"
 #include "track_view.h"
+#include "tracks_panel.h"
 
 using zan::player::Mode;
 
@@ -60,6 +63,25 @@ class TransportTest : public QObject {
     w.main->action("LoopSelection1Click")->trigger();
     w.main->RunCompilePlay1Click();
     QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{0, 0}));
+  }
+
+  // A pressed M or S is filled with colour, not only shaded.
+  void pressedMuteAndSoloShowTheirState() {
+    Windows w;
+    w.setText("_tr(1) c\n_tr(2) d");
+    w.main->RunCompilePlay1Click();
+    TracksPanel* panel = w.main->tracksPanel;
+    panel->show();
+    auto* mute = qobject_cast<QToolButton*>(panel->table()->cellWidget(0, 4));
+    QVERIFY(mute);
+    mute->resize(24, 24);
+    const auto centreOf = [](QWidget* b) { return b->grab().toImage().pixelColor(b->width() / 2, 3); };
+    const QColor released = centreOf(mute);
+    panel->setMuted(1, true);
+    QVERIFY(mute->isChecked());
+    const QColor pressed = centreOf(mute);
+    QVERIFY2(pressed.red() > 150 && pressed.green() < 100 && pressed.blue() < 100, qPrintable(pressed.name()));
+    QVERIFY(released != pressed);
   }
 
   void exportCompilesButNeverPlays() {
