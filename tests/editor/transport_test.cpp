@@ -5,6 +5,7 @@
 #include <QToolButton>
 
 #include "editor_fixture.h"
+#include "ext_memo.h"
 #include "player/player.h"
 #include "track_bar.h"
 #include "track_view.h"
@@ -82,6 +83,27 @@ class TransportTest : public QObject {
     const QColor pressed = centreOf(mute);
     QVERIFY2(pressed.red() > 150 && pressed.green() < 100 && pressed.blue() < 100, qPrintable(pressed.name()));
     QVERIFY(released != pressed);
+  }
+
+  // A sounding note inside the selection keeps its tint over the selection.
+  void aLitNoteShowsOverTheSelection() {
+    TExtMemo memo;
+    memo.resize(300, 100);
+    memo.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&memo));
+    memo.setPlainText("c d e f");
+    memo.selectAll();
+    QTextEdit::ExtraSelection lit;
+    lit.cursor = QTextCursor(memo.document());
+    lit.cursor.setPosition(2);
+    lit.cursor.setPosition(3, QTextCursor::KeepAnchor);  // the "d"
+    lit.format.setBackground(QColor(255, 176, 0));
+    memo.setOwnSelections(TExtMemo::SelectionOwner::SoundingNotes, {lit});
+    const QRect d = memo.cursorRect(lit.cursor);  // the caret's box after "d"
+    const QImage shot = memo.viewport()->grab().toImage();
+    const int y = d.center().y();
+    const QColor onD = shot.pixelColor(d.left() - 2, y);
+    QVERIFY2(onD.red() > 200 && onD.green() > 140 && onD.blue() < 80, qPrintable(onD.name()));
   }
 
   void exportCompilesButNeverPlays() {
