@@ -11,20 +11,28 @@
 //   LibraryHeavy  library macros, ACTIVE_CC curves, SEL and IF inside loops
 //   PlainMelodyLineStarts  PlainMelody with each line's start recorded, as
 //                 the editor's background check compiles
+//   *Sources      with line starts and every event's source recorded, as
+//                 the editor's check and Run compile
+//   *Diagnostics  with the messages gathered as placed diagnostics, as zan
+//                 --diagnostics and the language server compile
 //   Lexer         1 MB of score (every kind above) classified line by line,
 //                 as the editor's colouring does
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <string>
 
 #include "scores.h"
+#include "zan/compile_report.h"
 #include "zan/lexer.h"
 
 namespace {
 
 using namespace zan::bench;
 
-void compileScore(benchmark::State& state, const std::string& score, bool recordLineStarts = false) {
+enum class Record { Nothing, LineStarts, Sources, Diagnostics };
+
+void compileScore(benchmark::State& state, const std::string& score, Record record = Record::Nothing) {
   const int notes = notesIn(score);
   zan::TSmf smf;
   // One compile before timing: a reused compiler keeps its memory, as the
@@ -34,12 +42,17 @@ void compileScore(benchmark::State& state, const std::string& score, bool record
   size_t fileSize = 0;
   int64_t errors = 0;
   std::vector<zan::LineStart> starts;
+  std::vector<zan::EventSource> sources;
   for (auto _ : state) {
     smf.Reset();
     starts.clear();
-    smf.lineStarts = recordLineStarts ? &starts : nullptr;
+    smf.lineStarts = record == Record::LineStarts || record == Record::Sources ? &starts : nullptr;
+    smf.eventSources = record == Record::Sources ? &sources : nullptr;
     smf.sourceLines.setText(score);
+    std::optional<zan::DiagnosticCollector> collector;
+    if (record == Record::Diagnostics) collector.emplace(smf, "bench.zan");
     std::vector<uint8_t> file = smf.CompileToBytes();
+    if (collector) benchmark::DoNotOptimize(collector->take().diagnostics.size());
     fileSize = file.size();
     errors = smf.errorsReported;
     benchmark::DoNotOptimize(file.data());
@@ -60,7 +73,19 @@ void BM_MacroTracks(benchmark::State& state) { compileScore(state, macroTracksSc
 void BM_MacroLine(benchmark::State& state) { compileScore(state, macroLineScore(static_cast<int>(state.range(0)))); }
 void BM_LibraryHeavy(benchmark::State& state) { compileScore(state, libraryScore(static_cast<int>(state.range(0)))); }
 void BM_PlainMelodyLineStarts(benchmark::State& state) {
-  compileScore(state, plainScore(static_cast<int>(state.range(0))), true);
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Record::LineStarts);
+}
+void BM_PlainMelodySources(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Record::Sources);
+}
+void BM_MacroTracksSources(benchmark::State& state) {
+  compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Record::Sources);
+}
+void BM_LibraryHeavySources(benchmark::State& state) {
+  compileScore(state, libraryScore(static_cast<int>(state.range(0))), Record::Sources);
+}
+void BM_MacroTracksDiagnostics(benchmark::State& state) {
+  compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Record::Diagnostics);
 }
 
 void BM_Lexer(benchmark::State& state) {
@@ -90,6 +115,10 @@ BENCHMARK(BM_MacroTracks)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(bench
 BENCHMARK(BM_MacroLine)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibraryHeavy)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainMelodyLineStarts)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodySources)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MacroTracksSources)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryHeavySources)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MacroTracksDiagnostics)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lexer)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
