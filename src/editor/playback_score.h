@@ -79,6 +79,6 @@ class PlaybackScore {
   std::vector<LineTime> lineTimes_;  // first start of each score line, by line
 };
 
-// The character of `line` at which CP932 byte `byte` falls (a character
-// outside ASCII and the half-width katakana takes two bytes).
+// The character (UTF-16 position) of `line` at which CP932 byte `byte` of the
+// line as the compiler reads it falls.
 int characterAtByte(const QString& line, int byte);
