@@ -53,7 +53,9 @@ struct CompileReport {
 // Gathers the messages of one compile as a CompileReport. Construct it after
 // the score is in `smf.sourceLines` and before the compile; it takes over the
 // compiler's message and warning sinks, its error observer and its include
-// observer for as long as it lives. #include finds its files by the
+// observer for as long as it lives, and has it keep its source map
+// (TSmf::traceColumns), by which every place is carried back to the text as
+// written. #include finds its files by the
 // compiler's own rule (resolveInclude, beside `smf.scorePath`).
 class DiagnosticCollector {
  public:

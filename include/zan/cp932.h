@@ -21,6 +21,7 @@ struct Utf8Character {
   int utf8;   // its bytes: a sequence, or one byte that begins none
   int cp932;  // the bytes it becomes: 0 (dropped), 1 (a single byte or '?'), 2
   int utf16;  // its UTF-16 code units (a malformed byte: one U+FFFD)
+  bool lost;  // CP932 has it not: it becomes '?'
 };
 Utf8Character firstCharacter(std::string_view text);
 

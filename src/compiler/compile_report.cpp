@@ -205,16 +205,9 @@ std::vector<LostCharacters> findLostCharacters(std::string_view utf8Text, size_t
       // Character by character, to find the first of them.
       int32_t column = 1;
       for (size_t i = 0; i < line.size(); ++column) {
-        size_t width = 1;
-        const unsigned char b = static_cast<unsigned char>(line[i]);
-        if (b >= 0xF0) width = 4;
-        else if (b >= 0xE0) width = 3;
-        else if (b >= 0xC0) width = 2;
-        width = std::min(width, line.size() - i);
-        int one = 0;
-        toCp932(line.substr(i, width), &one);
-        if (one > 0) break;
-        i += width;
+        const Utf8Character c = firstCharacter(line.substr(i));
+        if (c.lost) break;
+        i += static_cast<size_t>(c.utf8);
       }
       found.push_back(LostCharacters{lineNumber, column, lost});
     }
