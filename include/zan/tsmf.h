@@ -397,8 +397,18 @@ class TSmf {
   // back. An empty range names the byte at `from` (at the end: the end of the
   // line). {-1, -1} for a line the compiler made, or when nothing is traced.
   ColumnSpan writtenSpan(int32_t index, int32_t from, int32_t to);
-  std::vector<std::vector<std::vector<ColumnSpan>>> savedColumnMaps;  // [file][line]: its text in sourceLines, byte by
-                                                                       //   byte back to the file; empty = never edited
+  // A stretch of a map: bytes from `at` on stand for `span` each
+  // (`step`: for span moved on by one per byte, the line as written).
+  struct ColumnRun {
+    int32_t at;
+    ColumnSpan span;
+    bool step;
+  };
+  struct SavedColumnMap {
+    size_t length = 0;            // the bytes it maps; 0 = never edited
+    std::vector<ColumnRun> runs;  // a few per edit, not one per byte
+  };
+  std::vector<std::vector<SavedColumnMap>> savedColumnMaps;  // [file][line]: its text in sourceLines back to the file
   std::vector<ColumnSpan> columnMap;  // lineText byte by byte back to its file, unless mapIsIdentity
   bool mapOfWrittenLine = false;      // lineText is a line of the score or of an included file (not made)
   bool mapIsIdentity = true;          // lineText is its line as written: columnMap is not filled

@@ -36,11 +36,44 @@ ColumnSpan spanOf(const std::vector<ColumnSpan>* map, size_t length, int32_t fro
 
 }  // namespace
 
+using SavedColumnMap = TSmf::SavedColumnMap;
+
 // The map saved for line `origin`, or null.
-static std::vector<ColumnSpan>* savedMap(std::vector<std::vector<std::vector<ColumnSpan>>>& saved, LineOrigin origin) {
+static SavedColumnMap* savedMap(std::vector<std::vector<SavedColumnMap>>& saved, LineOrigin origin) {
   if (origin.file < 0 || static_cast<size_t>(origin.file) >= saved.size()) return nullptr;
-  std::vector<std::vector<ColumnSpan>>& file = saved[static_cast<size_t>(origin.file)];
+  std::vector<SavedColumnMap>& file = saved[static_cast<size_t>(origin.file)];
   return origin.line >= 0 && static_cast<size_t>(origin.line) < file.size() ? &file[static_cast<size_t>(origin.line)] : nullptr;
+}
+
+// A map kept as its runs: a line with a few expansions keeps a few runs,
+// where byte by byte it would keep eight bytes for every byte of the line.
+static void compress(const std::vector<ColumnSpan>& map, SavedColumnMap& saved) {
+  saved.length = map.size();
+  saved.runs.clear();
+  for (size_t i = 0; i < map.size(); ++i) {
+    const ColumnSpan s = map[i];
+    if (!saved.runs.empty()) {
+      TSmf::ColumnRun& run = saved.runs.back();
+      const auto k = static_cast<int32_t>(i) - run.at;
+      const bool same = s.from == run.span.from && s.to == run.span.to;
+      const bool next = s.from == run.span.from + k && s.to == run.span.to + k;
+      if (k == 1 && (same || next)) run.step = next && !same;
+      if ((run.step && next) || (!run.step && same)) continue;
+    }
+    saved.runs.push_back({static_cast<int32_t>(i), s, false});
+  }
+}
+
+static void expand(const SavedColumnMap& saved, std::vector<ColumnSpan>& map) {
+  map.resize(saved.length);
+  for (size_t r = 0; r < saved.runs.size(); ++r) {
+    const TSmf::ColumnRun& run = saved.runs[r];
+    const size_t end = r + 1 < saved.runs.size() ? static_cast<size_t>(saved.runs[r + 1].at) : saved.length;
+    for (size_t i = static_cast<size_t>(run.at); i < end; ++i) {
+      const int32_t k = run.step ? static_cast<int32_t>(i) - run.at : 0;
+      map[i] = {run.span.from + k, run.span.to + k};
+    }
+  }
 }
 
 void TSmf::syncColumnMap() {
@@ -57,9 +90,8 @@ void TSmf::syncColumnMap() {
   // The saved map describes the line as it was last written back; a line
   // never edited is its file's own text, and its map is only made when an
   // edit needs it.
-  if (const std::vector<ColumnSpan>* saved = savedMap(savedColumnMaps, origin);
-      saved && !saved->empty() && saved->size() == lineText.size()) {
-    columnMap = *saved;
+  if (const SavedColumnMap* saved = savedMap(savedColumnMaps, origin); saved && saved->length > 0 && saved->length == lineText.size()) {
+    expand(*saved, columnMap);
     mapIsIdentity = false;
   }
 }
@@ -85,8 +117,15 @@ void TSmf::mapEdit(int32_t from, int32_t to, size_t inserted) {
   } else if (!columnMap.empty()) {
     span = columnMap.back();
   }
-  columnMap.erase(columnMap.begin() + static_cast<long>(a), columnMap.begin() + static_cast<long>(b));
-  columnMap.insert(columnMap.begin() + static_cast<long>(a), inserted, span);
+  // One move of the tail, as lineText's own replace makes.
+  const size_t removed = b - a;
+  const auto at = columnMap.begin() + static_cast<long>(a);
+  if (inserted > removed) {
+    columnMap.insert(at, inserted - removed, span);
+  } else if (inserted < removed) {
+    columnMap.erase(at, at + static_cast<long>(removed - inserted));
+  }
+  std::fill_n(columnMap.begin() + static_cast<long>(a), inserted, span);
 }
 
 void TSmf::saveColumnMap() {
@@ -94,9 +133,9 @@ void TSmf::saveColumnMap() {
   syncColumnMap();
   if (!mapOfWrittenLine) return;
   const LineOrigin origin = sourceLines.origin(lineIndex);
-  std::vector<ColumnSpan>* saved = savedMap(savedColumnMaps, origin);
+  SavedColumnMap* saved = savedMap(savedColumnMaps, origin);
   if (mapIsIdentity) {
-    if (saved) saved->clear();  // as written again
+    if (saved) *saved = SavedColumnMap{};  // as written again
     return;
   }
   if (columnMap.size() != lineText.size()) return;
@@ -106,7 +145,7 @@ void TSmf::saveColumnMap() {
     if (savedColumnMaps[file].size() <= line) savedColumnMaps[file].resize(line + 1);
     saved = &savedColumnMaps[file][line];
   }
-  *saved = columnMap;
+  compress(columnMap, *saved);
 }
 
 TSmf::ColumnSpan TSmf::writtenSpan(int32_t index, int32_t from, int32_t to) {
@@ -120,8 +159,11 @@ TSmf::ColumnSpan TSmf::writtenSpan(int32_t index, int32_t from, int32_t to) {
   }
   // Another line (a repeat's start): as it was stored back.
   const size_t length = sourceLines[index].size();
-  const std::vector<ColumnSpan>* saved = savedMap(savedColumnMaps, origin);
-  return spanOf(saved && !saved->empty() && saved->size() == length ? saved : nullptr, length, from, to);
+  const SavedColumnMap* saved = savedMap(savedColumnMaps, origin);
+  if (!saved || saved->length == 0 || saved->length != length) return spanOf(nullptr, length, from, to);
+  std::vector<ColumnSpan> map;
+  expand(*saved, map);
+  return spanOf(&map, length, from, to);
 }
 
 void TSmf::storeLine() {
