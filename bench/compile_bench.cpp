@@ -19,13 +19,19 @@
 //                 map and line starts alone (no view needs the notes)
 //   BuildMusic    the model alone, from a compile of 1M notes with sources
 //                 (/1) and without (/0: each note knows its line alone)
+//   *Sources      with line starts and every event's source recorded, as
+//                 the editor's check and Run compile
+//   *Diagnostics  with the messages gathered as placed diagnostics, as zan
+//                 --diagnostics and the language server compile
 //   Lexer         1 MB of score (every kind above) classified line by line,
 //                 as the editor's colouring does
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <string>
 
 #include "scores.h"
+#include "zan/compile_report.h"
 #include "zan/lexer.h"
 #include "zan/music.h"
 
@@ -34,7 +40,7 @@ namespace {
 using namespace zan::bench;
 
 // What a compile records beside the file, and what it builds from it.
-enum class Extra { None, LineStarts, Sources, Music, Timing };
+enum class Extra { None, LineStarts, Sources, Music, Timing, Diagnostics };
 
 void compileScore(benchmark::State& state, const std::string& score, Extra extra = Extra::None) {
   const int notes = notesIn(score);
@@ -50,16 +56,19 @@ void compileScore(benchmark::State& state, const std::string& score, Extra extra
   for (auto _ : state) {
     smf.Reset();
     starts.clear();
-    smf.lineStarts = extra != Extra::None ? &starts : nullptr;
+    smf.lineStarts = extra != Extra::None && extra != Extra::Diagnostics ? &starts : nullptr;
     const bool recordSources = extra == Extra::Sources || extra == Extra::Music;
     smf.eventSources = recordSources ? &sources : nullptr;
     smf.sourceLines.setText(score);
+    std::optional<zan::DiagnosticCollector> collector;
+    if (extra == Extra::Diagnostics) collector.emplace(smf, "bench.zan");
     std::vector<uint8_t> file = smf.CompileToBytes();
     if (extra == Extra::Music || extra == Extra::Timing) {
       const auto music = zan::Music::build(smf, recordSources ? &sources : nullptr, &starts,
                                            extra == Extra::Music ? zan::Music::Parts::Everything : zan::Music::Parts::Timing);
       benchmark::DoNotOptimize(music.get());
     }
+    if (collector) benchmark::DoNotOptimize(collector->take().diagnostics.size());
     smf.eventSources = nullptr;
     smf.lineStarts = nullptr;
     fileSize = file.size();
@@ -92,6 +101,15 @@ void BM_PlainMelodyMusic(benchmark::State& state) {
 }
 void BM_PlainMelodyTiming(benchmark::State& state) {
   compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::Timing);
+}
+void BM_MacroTracksSources(benchmark::State& state) {
+  compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Extra::Sources);
+}
+void BM_LibraryHeavySources(benchmark::State& state) {
+  compileScore(state, libraryScore(static_cast<int>(state.range(0))), Extra::Sources);
+}
+void BM_MacroTracksDiagnostics(benchmark::State& state) {
+  compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Extra::Diagnostics);
 }
 
 void BM_BuildMusic(benchmark::State& state) {
@@ -140,6 +158,9 @@ BENCHMARK(BM_PlainMelodySources)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::
 BENCHMARK(BM_PlainMelodyMusic)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainMelodyTiming)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildMusic)->Args({1'000'000, 1})->Args({1'000'000, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MacroTracksSources)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryHeavySources)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MacroTracksDiagnostics)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lexer)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

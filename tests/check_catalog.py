@@ -41,6 +41,7 @@ NOT_TEXTS = {
     'ACCUT ACRES ACE ACV ACM ACREV ACCHO ACD ACP ACB',
     '|LAST_PTR|_tr(0)|~1=ptr _print(TimePointer=,~1)~2=bas ~3=~1/~2 ~5=~3*~2 ~4=~1-~5 _print(#timebase=,~2)',
     "<p style='white-space:pre'>",
+    'QToolButton:checked { background-color: %1; color: white; font-weight: bold; border-radius: 3px; }',
     # Messages of static_assert, for the developer.
     'one handler for every command number', 'one row per text', 'the library has 83 entries',
     'the payload word is stored status byte first',

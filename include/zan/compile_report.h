@@ -40,6 +40,8 @@ struct SourceFile {
   std::vector<std::string> lines;  // its lines as read, CP932, before any expansion
   int32_t includedFromFile = -1;   // the file and 0-based line of the #include that read it
   int32_t includedFromLine = 0;    //   (-1 for the score)
+  int32_t includedFromColumn = 1;     // the #include's byte columns [column, endColumn) on that line,
+  int32_t includedFromEndColumn = 1;  //   1-based
 };
 
 struct CompileReport {
@@ -51,16 +53,15 @@ struct CompileReport {
 // Gathers the messages of one compile as a CompileReport. Construct it after
 // the score is in `smf.sourceLines` and before the compile; it takes over the
 // compiler's message and warning sinks, its error observer and its include
-// observer for as long as it lives. #include finds its files by the
+// observer for as long as it lives, and has it keep its source map
+// (TSmf::traceColumns), by which every place is carried back to the text as
+// written. #include finds its files by the
 // compiler's own rule (resolveInclude, beside `smf.scorePath`).
 class DiagnosticCollector {
  public:
   // Note lines kept (_print may print without end); the rest are counted
   // and summed up in one note at the end.
   static constexpr size_t kMaxNotes = 10000;
-  // Edits of one line followed to carry columns back; beyond, columns are
-  // carried back by what the two texts have in common at either end.
-  static constexpr size_t kMaxEdits = 4096;
 
   // `scoreName` names the score in the report ("<stdin>", a path, a URI).
   DiagnosticCollector(TSmf& smf, std::string scoreName);
@@ -73,16 +74,10 @@ class DiagnosticCollector {
  private:
   void message(const std::string& line);
   void error(int number, const std::string& detail);
-  void edited(int32_t from, int32_t to, size_t size);
   void included(const std::string& name, const std::string& path, const std::string& contents);
   // Where the compiler stands, as file, line and the byte columns
   // [start, end) of the file's own line.
   void place(Diagnostic& d, int32_t lineIndex, int32_t start, int32_t end);
-  // The 0-based offset in the line as written of offset `at` of the line
-  // in hand; inside an expansion, the start or (`isEnd`) the end of the call.
-  size_t written(size_t at, bool isEnd, std::string_view original);
-  // Starts following the line in hand when it is not the one followed.
-  void follow(std::string_view original);
 
   TSmf& smf_;
   CompileReport report_;
@@ -90,18 +85,7 @@ class DiagnosticCollector {
   bool includeRead_ = false;  // a file was just read for #include: its "include = " line comes next
   size_t notes_ = 0;          // note lines seen
   size_t notesDropped_ = 0;   // note lines beyond kMaxNotes, counted only
-
-  // The edits of the line in hand, to carry its columns back. The line is
-  // known by its index and the compiler's line generation.
-  struct Edit {
-    int32_t from, to;  // 1-based columns replaced
-    size_t size;       // by this many bytes
-  };
-  int32_t followedLine_ = -1;
-  uint64_t followedGeneration_ = 0;
-  bool followedWritten_ = false;  // the line was as written when first seen: the edits say it all
-  bool editsOverflow_ = false;    // more edits than kept
-  std::vector<Edit> edits_;
+  bool tracedBefore_ = false; // the compiler's traceColumns before this collector set it
 };
 
 // The error table's text of error number `number` (CP932); "" outside 0..6.

@@ -16,6 +16,15 @@ std::string toCp932(std::string_view utf8, int* lost = nullptr);
 // (half of a double-byte character, say) become U+FFFD.
 std::string toUtf8(std::string_view cp932);
 
+// The first character of UTF-8 `text` (not empty) as toCp932() reads it.
+struct Utf8Character {
+  int utf8;   // its bytes: a sequence, or one byte that begins none
+  int cp932;  // the bytes it becomes: 0 (dropped), 1 (a single byte or '?'), 2
+  int utf16;  // its UTF-16 code units (a malformed byte: one U+FFFD)
+  bool lost;  // CP932 has it not: it becomes '?'
+};
+Utf8Character firstCharacter(std::string_view text);
+
 // True when every byte sequence of `text` is valid UTF-8.
 bool isValidUtf8(std::string_view text);
 

@@ -256,15 +256,14 @@ class TSmf {
   std::function<void(int number, const std::string& detail)> errorObserver;
   // When set, receives a LineStart for every line the driver compiles.
   std::vector<LineStart>* lineStarts = nullptr;
-  // Sees every edit of lineText just before it is made: columns [from, to)
-  // become `size` bytes (a macro's expansion, a rewritten command), so that
-  // a client can carry a column of the edited line back to the line as
-  // written. Unset: nothing.
-  std::function<void(int32_t from, int32_t to, size_t size)> lineEditObserver;
   // When set, the compile records where each event came from: the list is
   // emptied, filled, and eventSource() reads it. The output is the same
   // either way; unset, it costs nothing.
   std::vector<EventSource>* eventSources = nullptr;
+  // When true, the compile keeps its map from the line in hand back to the
+  // text as written (writtenSpan() reads it) even without eventSources; the
+  // diagnostics ask for it. The output is the same either way.
+  bool traceColumns = false;
   // After a compile with eventSources set to `recorded`: the source of event
   // i of track `trackNumber` (after the sort, i is its place in the file's
   // chunk); null when there is none.
@@ -388,14 +387,35 @@ class TSmf {
   int EncodeVarLen(uint32_t value);
   int EncodeBigEndian(uint32_t value);
 
-  // ---- Event sources (event_sources.cpp): only while eventSources is set ----
+  // ---- The source map (event_sources.cpp): only while eventSources is set or traceColumns ----
+  // What a compiled line's bytes were written as: every edit the compile
+  // makes in a line (a macro's expansion, a generated command, an inserted
+  // selection) carries the map along, so that an event or an error can name
+  // the text that made it. The one way from compiled text back to written text.
   struct ColumnSpan {
-    int32_t from, to;  // 0-based byte columns [from, to) of the score's line
+    int32_t from, to;  // 0-based byte columns [from, to) of the line as written
   };
-  std::vector<std::vector<ColumnSpan>> savedColumnMaps;  // per score line: its text in sourceLines, byte by byte
-                                                         //   back to the score; empty = never edited
-  std::vector<ColumnSpan> columnMap;  // lineText byte by byte back to the score, when mapOfScoreLine
-  bool mapOfScoreLine = false;        // lineText is a line of the score (not included, not made)
+  bool tracingColumns() const { return eventSources != nullptr || traceColumns; }
+  // The text as written of bytes [from, to) (0-based) of source line `index`:
+  // of lineText when `index` is the line in hand, else of the line as stored
+  // back. An empty range names the byte at `from` (at the end: the end of the
+  // line). {-1, -1} for a line the compiler made, or when nothing is traced.
+  ColumnSpan writtenSpan(int32_t index, int32_t from, int32_t to);
+  // A stretch of a map: bytes from `at` on stand for `span` each
+  // (`step`: for span moved on by one per byte, the line as written).
+  struct ColumnRun {
+    int32_t at;
+    ColumnSpan span;
+    bool step;
+  };
+  struct SavedColumnMap {
+    size_t length = 0;            // the bytes it maps; 0 = never edited
+    std::vector<ColumnRun> runs;  // a few per edit, not one per byte
+  };
+  std::vector<std::vector<SavedColumnMap>> savedColumnMaps;  // [file][line]: its text in sourceLines back to the file
+  std::vector<ColumnSpan> columnMap;  // lineText byte by byte back to its file, unless mapIsIdentity
+  bool mapOfWrittenLine = false;      // lineText is a line of the score or of an included file (not made)
+  bool mapIsIdentity = true;          // lineText is its line as written: columnMap is not filled
   int32_t mapLine = -1;               // lineIndex and lineGeneration columnMap was made for
   uint64_t mapGeneration = 0;
   void syncColumnMap();

@@ -1,13 +1,14 @@
 // Message lines turned into diagnostics with a file, a line and a column.
 // The compiler knows where it stands in the line it compiles, but that line
-// holds the expansions of the macros already met; a column is carried back
-// to the line as written by what the two have in common at either end.
+// holds the expansions of the macros already met; the compiler's source map
+// (event_sources.cpp) carries a column back to the line as written.
 #include "zan/compile_report.h"
 
 #include <algorithm>
 
 #include "texts.h"
 #include "zan/cp932.h"
+#include "zan/line_columns.h"
 #include "zan/translate.h"
 
 namespace zan {
@@ -25,23 +26,6 @@ size_t characterStart(std::string_view line, size_t i) {
     at += width;
   }
   return line.size();
-}
-
-// The byte offset in `original` of offset `at` of `expanded`, a copy of
-// `original` with one stretch replaced. Offsets inside the replaced stretch
-// go to its start (`isEnd` false) or its end (`isEnd` true) in `original`:
-// an error inside a macro's expansion points at the macro's call.
-size_t carryBack(std::string_view expanded, std::string_view original, size_t at, bool isEnd) {
-  size_t prefix = 0;
-  const size_t shorter = std::min(expanded.size(), original.size());
-  while (prefix < shorter && expanded[prefix] == original[prefix]) ++prefix;
-  size_t suffix = 0;
-  while (suffix < shorter - prefix && expanded[expanded.size() - 1 - suffix] == original[original.size() - 1 - suffix])
-    ++suffix;
-  at = std::min(at, expanded.size());
-  if (isEnd ? at <= prefix : at < prefix) return at;
-  if (at >= expanded.size() - suffix) return original.size() - (expanded.size() - at);
-  return isEnd ? original.size() - suffix : prefix;
 }
 
 std::vector<std::string> splitScore(std::string bytes) {
@@ -68,7 +52,8 @@ DiagnosticCollector::DiagnosticCollector(TSmf& smf, std::string scoreName) : smf
   smf_.includeObserver = [this](const std::string& name, const std::string& path, const std::string& contents) {
     included(name, path, contents);
   };
-  smf_.lineEditObserver = [this](int32_t from, int32_t to, size_t size) { edited(from, to, size); };
+  tracedBefore_ = smf_.traceColumns;
+  smf_.traceColumns = true;
 }
 
 DiagnosticCollector::~DiagnosticCollector() {
@@ -76,7 +61,7 @@ DiagnosticCollector::~DiagnosticCollector() {
   smf_.errorObserver = nullptr;
   smf_.warningSink = nullptr;
   smf_.includeObserver = nullptr;
-  smf_.lineEditObserver = nullptr;
+  smf_.traceColumns = tracedBefore_;
 }
 
 CompileReport DiagnosticCollector::take() {
@@ -87,54 +72,6 @@ CompileReport DiagnosticCollector::take() {
     notesDropped_ = 0;
   }
   return std::move(report_);
-}
-
-// The line as written that line `lineIndex` of the source came from.
-static std::string_view writtenLine(const CompileReport& report, const SourceLines& source, int32_t lineIndex) {
-  if (lineIndex < 0 || lineIndex >= source.size()) return {};
-  const LineOrigin o = source.origin(lineIndex);
-  if (o.file < 0 || static_cast<size_t>(o.file) >= report.files.size()) return {};
-  const std::vector<std::string>& lines = report.files[static_cast<size_t>(o.file)].lines;
-  return o.line >= 0 && static_cast<size_t>(o.line) < lines.size() ? std::string_view(lines[static_cast<size_t>(o.line)])
-                                                                   : std::string_view();
-}
-
-void DiagnosticCollector::follow(std::string_view original) {
-  if (followedLine_ == smf_.lineIndex && followedGeneration_ == smf_.lineGeneration) return;
-  followedLine_ = smf_.lineIndex;
-  followedGeneration_ = smf_.lineGeneration;
-  // Compared once per line reached: a line the compile comes back to (a
-  // repeat, a _tr group) holds its earlier expansions already.
-  followedWritten_ = smf_.lineText == original;
-  editsOverflow_ = false;
-  edits_.clear();
-}
-
-void DiagnosticCollector::edited(int32_t from, int32_t to, size_t size) {
-  follow(writtenLine(report_, smf_.sourceLines, smf_.lineIndex));
-  if (edits_.size() >= kMaxEdits) {
-    editsOverflow_ = true;
-    return;
-  }
-  edits_.push_back(Edit{from, to, size});
-}
-
-size_t DiagnosticCollector::written(size_t at, bool isEnd, std::string_view original) {
-  follow(original);
-  if (followedWritten_ && !editsOverflow_) {
-    // Undo the edits, the last first.
-    for (auto e = edits_.rbegin(); e != edits_.rend(); ++e) {
-      const size_t from = static_cast<size_t>(e->from - 1);
-      const size_t removed = static_cast<size_t>(e->to - e->from);
-      if (at < from) continue;
-      if (at >= from + e->size)
-        at = at - e->size + removed;
-      else
-        at = isEnd ? from + removed : from;
-    }
-    return std::min(at, original.size());
-  }
-  return carryBack(smf_.lineText, original, at, isEnd);
 }
 
 void DiagnosticCollector::place(Diagnostic& d, int32_t lineIndex, int32_t start, int32_t end) {
@@ -151,16 +88,11 @@ void DiagnosticCollector::place(Diagnostic& d, int32_t lineIndex, int32_t start,
   const std::vector<std::string>& lines = report_.files[static_cast<size_t>(origin.file)].lines;
   const std::string_view original =
       origin.line >= 0 && static_cast<size_t>(origin.line) < lines.size() ? std::string_view(lines[static_cast<size_t>(origin.line)]) : std::string_view();
-  size_t from, to;
-  const size_t startAt = static_cast<size_t>(std::max(start, 1) - 1), endAt = static_cast<size_t>(std::max(end, 1) - 1);
-  if (lineIndex == smf_.lineIndex) {
-    from = written(startAt, false, original);
-    to = written(endAt, true, original);
-  } else {
-    // Another line (a repeat's start): as it was stored back.
-    from = carryBack(source[lineIndex], original, startAt, false);
-    to = carryBack(source[lineIndex], original, endAt, true);
-  }
+  // Where the text came from, by the compiler's source map; a line it has
+  // lost track of is taken as written.
+  const TSmf::ColumnSpan span = smf_.writtenSpan(lineIndex, std::max(start, 1) - 1, std::max(end, 1) - 1);
+  size_t from = span.from < 0 ? static_cast<size_t>(std::max(start, 1) - 1) : static_cast<size_t>(span.from);
+  size_t to = span.from < 0 ? static_cast<size_t>(std::max(end, 1) - 1) : static_cast<size_t>(span.to);
   from = characterStart(original, std::min(from, original.size()));
   if (to < original.size() && characterStart(original, to) != to) to = characterStart(original, to) + 2;
   // At least the character there; a macro's whole name.
@@ -193,6 +125,11 @@ void DiagnosticCollector::message(const std::string& line) {
     const bool sameLine = smf_.commandGeneration == smf_.lineGeneration;
     place(d, smf_.lineIndex, sameLine ? smf_.commandColumn : smf_.column, smf_.column);
     d.inclusion = includeRead_;
+    if (includeRead_) {
+      // "include = name" stands on the #include that read the file.
+      report_.files.back().includedFromColumn = d.column;
+      report_.files.back().includedFromEndColumn = d.endColumn;
+    }
   }
   includeRead_ = false;
   report_.diagnostics.push_back(std::move(d));
@@ -248,24 +185,11 @@ const std::string& errorText(int number) {
 }
 
 int32_t characterColumn(std::string_view cp932Line, int32_t byteColumn) {
-  int32_t characters = 1;
-  size_t at = 0;
-  const size_t end = static_cast<size_t>(std::max(byteColumn, 1) - 1);
-  while (at < end && at < cp932Line.size()) {
-    at += isLeadByte(static_cast<unsigned char>(cp932Line[at])) && at + 1 < cp932Line.size() ? 2 : 1;
-    ++characters;
-  }
-  return characters + static_cast<int32_t>(end > cp932Line.size() ? end - cp932Line.size() : 0);
+  return LineColumns::ofCp932(cp932Line).convert(std::max(byteColumn, 1) - 1, LineColumns::Cp932, LineColumns::Character, true) + 1;
 }
 
 int32_t byteColumn(std::string_view cp932Line, int32_t characterColumn) {
-  size_t at = 0;
-  int32_t characters = 1;
-  while (characters < characterColumn && at < cp932Line.size()) {
-    at += isLeadByte(static_cast<unsigned char>(cp932Line[at])) && at + 1 < cp932Line.size() ? 2 : 1;
-    ++characters;
-  }
-  return static_cast<int32_t>(at) + 1 + std::max(0, characterColumn - characters);
+  return LineColumns::ofCp932(cp932Line).convert(std::max(characterColumn, 1) - 1, LineColumns::Character, LineColumns::Cp932) + 1;
 }
 
 std::vector<LostCharacters> findLostCharacters(std::string_view utf8Text, size_t maxLines) {
@@ -282,16 +206,9 @@ std::vector<LostCharacters> findLostCharacters(std::string_view utf8Text, size_t
       // Character by character, to find the first of them.
       int32_t column = 1;
       for (size_t i = 0; i < line.size(); ++column) {
-        size_t width = 1;
-        const unsigned char b = static_cast<unsigned char>(line[i]);
-        if (b >= 0xF0) width = 4;
-        else if (b >= 0xE0) width = 3;
-        else if (b >= 0xC0) width = 2;
-        width = std::min(width, line.size() - i);
-        int one = 0;
-        toCp932(line.substr(i, width), &one);
-        if (one > 0) break;
-        i += width;
+        const Utf8Character c = firstCharacter(line.substr(i));
+        if (c.lost) break;
+        i += static_cast<size_t>(c.utf8);
       }
       found.push_back(LostCharacters{lineNumber, column, lost});
     }

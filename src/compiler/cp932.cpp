@@ -113,6 +113,17 @@ std::string toCp932(std::string_view utf8, int* lost) {
   return out;
 }
 
+Utf8Character firstCharacter(std::string_view text) {
+  const auto c = static_cast<unsigned char>(text[0]);
+  if (c < 0x80) return {1, 1, 1, false};
+  const size_t n = utf8SequenceLength(text);
+  const int32_t cp = n > 1 ? scalarOf(text, n) : -1;
+  const int utf16 = cp > 0xFFFF ? 2 : 1;
+  if (cp >= 0xE0000 && cp <= 0xE007F) return {static_cast<int>(n), 0, utf16, false};  // dropped, as toCp932 drops it
+  const int32_t bytes = cp < 0 ? -1 : cp932Of(static_cast<uint32_t>(cp));
+  return {static_cast<int>(n), bytes > 0xFF ? 2 : 1, utf16, bytes < 0};
+}
+
 std::string toUtf8(std::string_view cp932) {
   if (isAscii(cp932)) return std::string(cp932);
   std::string out;

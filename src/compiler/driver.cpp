@@ -104,8 +104,8 @@ void TSmf::ResetForCheck() {
 }
 
 void TSmf::CompileLines() {
-  if (eventSources) {
-    eventSources->clear();
+  if (eventSources) eventSources->clear();
+  if (tracingColumns()) {
     savedColumnMaps.clear();
     mapLine = -1;
   }
@@ -148,7 +148,7 @@ void TSmf::CompileAllLines() {
     CompileLine();
     // Handlers may have moved to another line; the text goes back to the
     // line lineIndex names now.
-    if (eventSources) saveColumnMap();
+    if (tracingColumns()) saveColumnMap();
     if (lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, std::move(lineText));
     ++lineIndex;
   }
@@ -223,8 +223,7 @@ bool TSmf::editLine(int32_t from, int32_t to, std::string_view replacement) {
   // quadratic in its length (moving ~256 bytes costs about one dispatch).
   if (replacement.size() != static_cast<size_t>(to - from) && spendWork((size + 1 - to) / kBytesPerWorkUnit))
     return false;
-  if (lineEditObserver) lineEditObserver(from, to, replacement.size());
-  if (eventSources) mapEdit(from, to, replacement.size());
+  if (tracingColumns()) mapEdit(from, to, replacement.size());
   lineText.replace(static_cast<size_t>(from - 1), static_cast<size_t>(to - from), replacement);
   return true;
 }
@@ -235,7 +234,7 @@ uint32_t TSmf::Random(uint32_t n) {
 }
 
 void TSmf::jumpTo(int32_t index, int32_t col, bool writeBack) {
-  if (writeBack && eventSources) saveColumnMap();
+  if (writeBack && tracingColumns()) saveColumnMap();
   if (writeBack && lineIndex >= 0 && lineIndex < sourceLines.size()) sourceLines.set(lineIndex, lineText);
   // Back to the same line after writing it back, the text is unchanged and
   // positions in it stay good (a loop within one line).

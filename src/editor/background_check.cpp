@@ -12,9 +12,10 @@
 #include <algorithm>
 
 #include "document_io.h"
-#include "syntax_highlighter.h"
 #include "text_boxes.h"
+#include "text_columns.h"
 #include "track_view_model.h"
+#include "zan/compile_report.h"
 #include "zan/cp932.h"
 #include "zan/music.h"
 #include "zan/reference.h"
@@ -22,37 +23,34 @@
 
 namespace {
 
-// Characters [from, to) of `line` that bytes [from, to) of its CP932 form cover.
-std::pair<int, int> charRange(const QString& line, size_t from, size_t to) {
-  std::string bytes;
-  std::vector<int> charOf;
-  toLineBytes(line, bytes, charOf);
-  from = std::min(from, bytes.size());
-  to = std::clamp(to, from, bytes.size());
-  if (from == to) return {charOf[from], charOf[from]};
-  const int last = charOf[to - 1];
-  return {charOf[from], charOf[to] > last ? charOf[to] : last + 1};
-}
-
-// Where on its line an error is shown. The compiler's cursor stands at or
-// just after what it was reading; while the line is as written up to there
-// (no macro expanded before it), the detail is looked for ending there, and
-// else anywhere on the line, as the Debug view looks for it. Otherwise the
-// line itself, without its leading and trailing blanks.
-std::pair<int, int> placeOnLine(const QString& line, const std::string& source, const std::string& compiled,
-                                int column, const std::string& detail) {
-  size_t at = std::string::npos;
-  const size_t cursor = static_cast<size_t>(std::max(column - 1, 0));
-  if (!detail.empty()) {
-    if (cursor <= compiled.size() && source.compare(0, cursor, compiled, 0, cursor) == 0)
-      at = source.rfind(detail, cursor);
-    if (at == std::string::npos) at = source.find(detail);
+// An error of the compile as the editor marks it: on its line of the score,
+// or, found in an included file, on the #include that led there.
+CheckMark markOf(const zan::Diagnostic& d, const zan::CompileReport& report, const QStringList& lines) {
+  CheckMark m;
+  m.message = QString::fromStdString(zan::toUtf8(d.text));
+  m.explanation = errorExplanation(d.errorNumber);
+  int32_t file = d.file, line = d.line, column = d.column, endColumn = d.endColumn;
+  if (file > 0 && static_cast<size_t>(file) < report.files.size()) {
+    const zan::SourceFile& included = report.files[static_cast<size_t>(file)];
+    m.elsewhere = true;
+    m.message = UiText("In \"%1\" line %2: %3").arg(QString::fromStdString(zan::toUtf8(included.name))).arg(d.line).arg(m.message);
+    for (int guard = 0; file > 0 && guard < 64; ++guard) {
+      const zan::SourceFile& f = report.files[static_cast<size_t>(file)];
+      file = f.includedFromFile;
+      line = f.includedFromLine;
+      column = f.includedFromColumn;
+      endColumn = f.includedFromEndColumn;
+    }
   }
-  if (at != std::string::npos) return charRange(line, at, at + detail.size());
-  const size_t first = source.find_first_not_of(" \t");
-  if (first == std::string::npos) return {0, 0};
-  const size_t last = source.find_last_not_of(" \t") + 1;
-  return charRange(line, first, last);
+  if (file != 0 || line < 0 || line >= lines.size()) {
+    m.line = std::max(static_cast<int>(lines.size()) - 1, 0);
+    return m;
+  }
+  m.line = line;
+  const auto [from, to] = charactersOf(columnsOf(lines[line]), column - 1, endColumn - 1);
+  m.from = from;
+  m.length = std::max(to - from, 0);
+  return m;
 }
 
 }  // namespace
@@ -62,68 +60,27 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
   clock.start();
   CheckResult result;
   const QStringList lines = text.split(QChar::ParagraphSeparator);
-  CompilerLines converted = toCompilerLines(lines);
-  const std::vector<std::string> source = converted.lines;
-
-  struct Seen {
-    int number;
-    std::string detail;
-    zan::LineOrigin origin;
-    int column;
-    std::string lineText;
-    std::string message;
-  };
-  std::vector<Seen> seen;
-  std::string lastMessage;
   std::vector<zan::LineStart> starts;
-  starts.reserve(source.size() + 16);
+  starts.reserve(static_cast<size_t>(lines.size()) + 16);
   smf.Reset();
-  smf.sourceLines.assign(std::move(converted.lines));
+  smf.sourceLines.assign(toCompilerLines(lines).lines);
   smf.scorePath = scorePath.toStdString();
-  smf.messageSink = [&](const std::string& m) { lastMessage = m; };
-  smf.errorObserver = [&](int number, const std::string& detail) {
-    const bool inRange = smf.lineIndex >= 0 && smf.lineIndex < smf.sourceLines.size();
-    seen.push_back({number, detail, inRange ? smf.sourceLines.origin(smf.lineIndex) : zan::LineOrigin{-1, 0},
-                    smf.column, smf.lineText, lastMessage});
-  };
   smf.lineStarts = &starts;
   std::vector<zan::EventSource> sources;  // for the track view's links to the text
   smf.eventSources = notes ? &sources : nullptr;
-  smf.CompileLines();
+  zan::CompileReport report;
+  {
+    // The errors are placed as zan --diagnostics and zan lsp place them.
+    zan::DiagnosticCollector collector(smf, scorePath.toStdString());
+    smf.CompileLines();
+    report = collector.take();
+  }
   smf.lineStarts = nullptr;
-  smf.errorObserver = nullptr;
-  smf.messageSink = nullptr;
 
   const int lineCount = static_cast<int>(lines.size());
-  for (const Seen& e : seen) {
-    CheckMark m;
-    m.message = QString::fromStdString(zan::toUtf8(e.message));
-    m.explanation = errorExplanation(e.number);
-    const int32_t line = smf.sourceLines.scoreLine(e.origin);
-    if (line < 0 || line >= lineCount) {
-      // After the last line (a repeat left open) or on a line the compiler
-      // made: shown on the last line.
-      m.line = std::max(lineCount - 1, 0);
-    } else if (e.origin.file != 0) {
-      m.line = line;
-      m.elsewhere = true;
-      const QString name = QString::fromStdString(zan::toUtf8(smf.sourceLines.includeFiles()[static_cast<size_t>(e.origin.file - 1)]));
-      m.message = UiText("In \"%1\" line %2: %3").arg(name).arg(e.origin.line).arg(m.message);
-      const size_t at = source[static_cast<size_t>(line)].find("#include");
-      if (at != std::string::npos) {
-        const size_t close = source[static_cast<size_t>(line)].find('"', source[static_cast<size_t>(line)].find('"', at) + 1);
-        const auto [from, to] = charRange(lines[line], at, close == std::string::npos ? at + 8 : close + 1);
-        m.from = from;
-        m.length = to - from;
-      }
-    } else {
-      m.line = line;
-      const auto [from, to] = placeOnLine(lines[line], source[static_cast<size_t>(line)], e.lineText, e.column, e.detail);
-      m.from = from;
-      m.length = to - from;
-    }
-    result.marks.push_back(std::move(m));
-  }
+#include "text_boxes.h"
+  for (const zan::Diagnostic& d : report.diagnostics)
+    if (d.kind == zan::DiagnosticKind::Error) result.marks.push_back(markOf(d, report, lines));
 
   result.music = zan::Music::build(smf, &sources, &starts, notes ? zan::Music::Parts::Everything : zan::Music::Parts::Timing);
   if (notes) result.tracks = std::make_shared<const TrackViewModel>(result.music);

@@ -183,14 +183,44 @@ void TExtMemo::applyFontMetrics() {
   setTabStopDistance(kTabColumns * QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')));
 }
 
+namespace {
+
+constexpr int kOwnerProperty = QTextFormat::UserProperty + 0x700;  // which feature set an extra selection
+
+}  // namespace
+
+// The text selection is drawn over every extra selection: the sounding
+// notes' tints inside it are drawn again, over it, so that a looped
+// selection still shows which of its notes sound.
+void TExtMemo::paintSoundingOverSelection(QPainter& painter) {
+  const QTextCursor cursor = textCursor();
+  if (!cursor.hasSelection()) return;
+  for (const QTextEdit::ExtraSelection& s : extraSelections()) {
+    if (s.format.intProperty(kOwnerProperty) != static_cast<int>(SelectionOwner::SoundingNotes)) continue;
+    const QTextBlock block = s.cursor.block();
+    const bool wholeLine = s.format.boolProperty(QTextFormat::FullWidthSelection);
+    const int from = std::max(wholeLine ? block.position() : s.cursor.selectionStart(), cursor.selectionStart());
+    const int to = std::min(wholeLine ? block.position() + block.length() - 1 : s.cursor.selectionEnd(),
+                            cursor.selectionEnd());
+    if (from >= to || !block.isVisible() || !block.layout()) continue;
+    const QPointF origin = blockBoundingGeometry(block).translated(contentOffset()).topLeft() + block.layout()->position();
+    const QTextLine line = block.layout()->lineForTextPosition(from - block.position());
+    if (!line.isValid()) continue;
+    const qreal x0 = line.cursorToX(from - block.position());
+    const qreal x1 = line.cursorToX(std::min(to - block.position(), line.textStart() + line.textLength()));
+    painter.fillRect(QRectF(origin.x() + x0, origin.y() + line.y(), x1 - x0, line.height()), s.format.background());
+  }
+}
+
 void TExtMemo::paintEvent(QPaintEvent* event) {
   QPlainTextEdit::paintEvent(event);
-  const TMarkRenderer renderer(EditMarks, font(), background(), cursorWidth());
-  if (!renderer.anyEnabled()) return;
-
   QPainter painter(viewport());
   const QRect exposed = event->rect();
   painter.setClipRect(exposed);
+  paintSoundingOverSelection(painter);
+  const TMarkRenderer renderer(EditMarks, font(), background(), cursorWidth());
+  if (!renderer.anyEnabled()) return;
+
   const QTextCursor cursor = textCursor();
   const int selectionStart = cursor.selectionStart();
   const int selectionEnd = cursor.selectionEnd();
@@ -225,7 +255,6 @@ void TExtMemo::repaintChangedLines(int position, int charsAdded) {
 }
 
 void TExtMemo::setOwnSelections(SelectionOwner owner, QList<QTextEdit::ExtraSelection> selections) {
-  constexpr int kOwnerProperty = QTextFormat::UserProperty + 0x700;
   QList<QTextEdit::ExtraSelection> all;
   for (const QTextEdit::ExtraSelection& s : extraSelections())
     if (s.format.intProperty(kOwnerProperty) != static_cast<int>(owner)) all << s;

@@ -5,6 +5,8 @@
 // positions, counted from 0; a line break counts as one character.
 #pragma once
 
+class QPainter;
+
 #include <QColor>
 #include <QPlainTextEdit>
 #include <QString>
@@ -86,6 +88,7 @@ class TExtMemo : public QPlainTextEdit {
   void changeEvent(QEvent* event) override;
 
  private:
+  void paintSoundingOverSelection(QPainter& painter);
   void repaintChangedLines(int position, int charsAdded);
   void applyFontMetrics();
 };

@@ -3,19 +3,11 @@
 
 #include <algorithm>
 
+#include "text_columns.h"
+
 int characterAtByte(const QString& line, int byte) {
-  int bytes = 0;
-  for (int i = 0; i < line.size(); ++i) {
-    if (bytes >= byte) return i;
-    const char16_t c = line.at(i).unicode();
-    if (QChar::isHighSurrogate(c)) {
-      ++i;  // a character CP932 has not, read as one '?'
-      bytes += 1;
-    } else {
-      bytes += (c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F)) ? 1 : 2;
-    }
-  }
-  return line.size();
+  const int at = columnsOf(line).convert(byte, zan::LineColumns::Cp932, zan::LineColumns::Utf16, true);
+  return std::min(at, static_cast<int>(line.size()));
 }
 
 void PlaybackScore::clear() {

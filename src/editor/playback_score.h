@@ -50,6 +50,6 @@ class PlaybackScore {
   std::vector<std::vector<int>> buckets_;  // notes sounding in each step of kBucketUs
 };
 
-// The character of `line` at which CP932 byte `byte` falls (a character
-// outside ASCII and the half-width katakana takes two bytes).
+// The character (UTF-16 position) of `line` at which CP932 byte `byte` of the
+// line as the compiler reads it falls.
 int characterAtByte(const QString& line, int byte);

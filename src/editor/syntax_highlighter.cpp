@@ -3,6 +3,7 @@
 #include <QTextDocument>
 
 #include "zan/cp932.h"
+#include "zan/line_columns.h"
 
 namespace {
 
@@ -53,21 +54,14 @@ void toLineBytes(const QString& line, std::string& bytes, std::vector<int>& char
     charOfByte[static_cast<size_t>(n)] = static_cast<int>(n);
     return;
   }
-  // Character by character: each becomes one or two bytes (or one '?' when
-  // CP932 cannot hold it), as the compiler receives the line.
-  for (qsizetype i = 0; i < n;) {
-    const qsizetype width = (line[i].isHighSurrogate() && i + 1 < n && line[i + 1].isLowSurrogate()) ? 2 : 1;
-    if (line[i].unicode() < 0x80) {
-      bytes += static_cast<char>(line[i].unicode());
-      charOfByte.push_back(static_cast<int>(i));
-    } else {
-      const std::string b = zan::toCp932(line.mid(i, width).toStdString());
-      bytes += b;
-      charOfByte.insert(charOfByte.end(), b.size(), static_cast<int>(i));
-    }
-    i += width;
-  }
-  charOfByte.push_back(static_cast<int>(n));
+  // As the compiler receives the line: each character one or two bytes, or
+  // one '?' when CP932 cannot hold it.
+  const std::string utf8 = line.toStdString();
+  bytes = zan::toCp932(utf8);
+  const zan::LineColumns columns = zan::LineColumns::ofUtf8(utf8);
+  charOfByte.resize(bytes.size() + 1);
+  for (size_t b = 0; b <= bytes.size(); ++b)
+    charOfByte[b] = columns.convert(static_cast<int32_t>(b), zan::LineColumns::Cp932, zan::LineColumns::Utf16);
 }
 
 SyntaxHighlighter::SyntaxHighlighter(QTextDocument* document, const QColor& background)

@@ -25,8 +25,8 @@
 #include "background_check.h"
 #include "player/gm_names.h"
 #include "player_settings.h"
-#include "syntax_highlighter.h"
 #include "text_boxes.h"
+#include "text_columns.h"
 #include "track_colors.h"
 #include "zan/tsmf.h"
 
@@ -898,17 +898,13 @@ namespace {
 
 // The CP932 byte column of character `chars` of `line`, and back.
 int byteColumn(const QString& line, int chars) {
-  std::string bytes;
-  std::vector<int> charOf;
-  toLineBytes(line, bytes, charOf);
-  return static_cast<int>(std::lower_bound(charOf.begin(), charOf.end(), chars) - charOf.begin());
+  return columnsOf(line).convert(chars, zan::LineColumns::Utf16, zan::LineColumns::Cp932, true);
 }
 
 int charColumn(const QString& line, int byte) {
-  std::string bytes;
-  std::vector<int> charOf;
-  toLineBytes(line, bytes, charOf);
-  return charOf[static_cast<size_t>(std::clamp(byte, 0, static_cast<int>(bytes.size())))];
+  const zan::LineColumns columns = columnsOf(line);
+  return columns.convert(std::clamp(byte, 0, columns.length(zan::LineColumns::Cp932)), zan::LineColumns::Cp932,
+                         zan::LineColumns::Utf16);
 }
 
 }  // namespace

@@ -24,13 +24,18 @@ enum Column { kNumber, kChannel, kProgram, kName, kMute, kSolo, kLevel, kColumns
 constexpr int kLevelMax = 6;       // notes at which the bar is full
 constexpr int kLevelBarWidth = 64;  // pixels, the header's "Level" included
 
-QToolButton* toggle(const QString& text, const QString& tip, bool on) {
+// A pressed toggle is filled with `colour`, so that its state shows at a
+// glance and not only as a shade of the style's.
+QToolButton* toggle(const QString& text, const QString& tip, bool on, const char* colour) {
   auto* b = new QToolButton;
   b->setText(text);
   b->setToolTip(tip);
   b->setCheckable(true);
   b->setChecked(on);
   b->setAutoRaise(true);
+  b->setStyleSheet(QString("QToolButton:checked { background-color: %1; color: white; font-weight: bold;"
+                           " border-radius: 3px; }")
+                       .arg(colour));
   return b;
 }
 
@@ -83,8 +88,8 @@ void TracksPanel::scoreChanged() {
         t.program < 0 ? QString() : QString("%1 %2").arg(t.program).arg(zan::player::generalMidiName(t.program));
     table_->setItem(r, kProgram, new QTableWidgetItem(program));
     table_->setItem(r, kName, new QTableWidgetItem(fromCp932(t.name)));
-    QToolButton* mute = toggle(UiText("M"), UiText("Mute: the track plays no notes"), muted_.contains(t.number));
-    QToolButton* solo = toggle(UiText("S"), UiText("Solo: only soloed tracks play notes"), soloed_.contains(t.number));
+    QToolButton* mute = toggle(UiText("M"), UiText("Mute: the track plays no notes"), muted_.contains(t.number), "#d03030");
+    QToolButton* solo = toggle(UiText("S"), UiText("Solo: only soloed tracks play notes"), soloed_.contains(t.number), "#2f8f2f");
     const int n = t.number;
     connect(mute, &QToolButton::toggled, this, [this, n](bool on) { setMuted(n, on); });
     connect(solo, &QToolButton::toggled, this, [this, n](bool on) { setSoloed(n, on); });

@@ -3,6 +3,7 @@
 // the reference's topics, the built-in macro table, and the score's own
 // macros as the last compile left them.
 #include <algorithm>
+#include <cstdint>
 #include <set>
 
 #include "lsp_server.h"
@@ -10,6 +11,7 @@
 #include "zan/builtin_macros.h"
 #include "zan/cp932.h"
 #include "zan/lexer.h"
+#include "zan/line_columns.h"
 #include "zan/reference.h"
 #include "zan/score_outline.h"
 #include "zan/translate.h"
@@ -140,12 +142,16 @@ Position positionOf(const Document& doc, const json& params) {
   if (line < 0 || static_cast<size_t>(line) >= doc.lines.size() || character < 0)
     throw RpcError{kInvalidParams, zan::tr("The position is outside the document")};
   const std::string& text = doc.lines[static_cast<size_t>(line)];
-  return {static_cast<size_t>(line), byteOffset(text, character)};
+  // Inside a surrogate pair: after it; past the end: the end.
+  const int32_t byte = LineColumns::ofUtf8(text).convert(static_cast<int32_t>(std::min<int64_t>(character, INT32_MAX)),
+                                                         LineColumns::Utf16, LineColumns::Utf8, true);
+  return {static_cast<size_t>(line), std::min(static_cast<size_t>(byte), text.size())};
 }
 
 json lspRange(const std::string& line, size_t lineNumber, size_t startByte, size_t endByte) {
-  return {{"start", {{"line", lineNumber}, {"character", utf16Offset(line, startByte)}}},
-          {"end", {{"line", lineNumber}, {"character", utf16Offset(line, endByte)}}}};
+  const LineColumns columns = LineColumns::ofUtf8(line);
+  return {{"start", {{"line", lineNumber}, {"character", columns.convert(static_cast<int32_t>(startByte), LineColumns::Utf8, LineColumns::Utf16)}}},
+          {"end", {{"line", lineNumber}, {"character", columns.convert(static_cast<int32_t>(endByte), LineColumns::Utf8, LineColumns::Utf16, true)}}}};
 }
 
 // Where a macro of the score is defined: in the document or in a file it
@@ -169,9 +175,9 @@ Place definitionOf(const Document& doc, std::string_view name) {
     for (const MacroDefinition& d : findMacroDefinitions(files[f].lines))
       if (d.name == cp932Name) {
         const std::string& cp932 = files[f].lines[static_cast<size_t>(d.line)];
-        const std::string utf8 = toUtf8(cp932);
-        const int64_t from = utf16OfCharacter(utf8, characterColumn(cp932, d.column + 1));
-        const int64_t to = utf16OfCharacter(utf8, characterColumn(cp932, d.column + 1 + static_cast<int32_t>(d.name.size())));
+        const LineColumns columns = LineColumns::ofCp932(cp932);
+        const int64_t from = columns.convert(d.column, LineColumns::Cp932, LineColumns::Utf16);
+        const int64_t to = columns.convert(d.column + static_cast<int32_t>(d.name.size()), LineColumns::Cp932, LineColumns::Utf16, true);
         return {pathToUri(absolutePath(files[f].path)),
                 {{"start", {{"line", d.line}, {"character", from}}}, {"end", {{"line", d.line}, {"character", to}}}},
                 toUtf8(files[f].name) + zan::tr(", line ") + std::to_string(d.line + 1)};
@@ -291,33 +297,6 @@ constexpr int kTokenTypeOf[kTokenKindCount] = {
 };
 // clang-format on
 
-// Walks a CP932 line and the UTF-8 line it was converted from side by side,
-// one character at a time (the conversion maps each character to one), to
-// give the UTF-16 offset of a byte offset of the CP932 line. Offsets must
-// be asked for in rising order.
-class ColumnWalker {
- public:
-  ColumnWalker(std::string_view cp932, std::string_view utf8) : cp932_(cp932), utf8_(utf8) {}
-  int64_t utf16At(size_t byte) {
-    while (b_ < byte && b_ < cp932_.size()) {
-      const unsigned char c = static_cast<unsigned char>(cp932_[b_]);
-      b_ += ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && b_ + 1 < cp932_.size() ? 2 : 1;
-      if (u_ < utf8_.size()) {
-        const unsigned char lead = static_cast<unsigned char>(utf8_[u_]);
-        const size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        u_ += n;
-        units_ += n == 4 ? 2 : 1;
-      }
-    }
-    return units_;
-  }
-
- private:
-  std::string_view cp932_, utf8_;
-  size_t b_ = 0, u_ = 0;
-  int64_t units_ = 0;
-};
-
 }  // namespace
 
 json semanticTokensLegend() {
@@ -337,12 +316,12 @@ json Server::semanticTokens(const json& params) {
   for (size_t i = 0; i < doc.lines.size(); ++i) {
     const std::string cp932 = toCp932(doc.lines[i]);
     lexLine(cp932, state, tokens);
-    ColumnWalker walker(cp932, doc.lines[i]);
+    const LineColumns columns = LineColumns::ofUtf8(doc.lines[i]);
     for (const Token& t : tokens) {
       const int type = kTokenTypeOf[static_cast<int>(t.kind)];
       if (type < 0) continue;
-      const int64_t start = walker.utf16At(static_cast<size_t>(t.start));
-      const int64_t end = walker.utf16At(static_cast<size_t>(t.start + t.length));
+      const int64_t start = columns.convert(t.start, LineColumns::Cp932, LineColumns::Utf16);
+      const int64_t end = columns.convert(t.start + t.length, LineColumns::Cp932, LineColumns::Utf16, true);
       const int64_t line = static_cast<int64_t>(i);
       data.insert(data.end(), {line - lastLine, line == lastLine ? start - lastStart : start, end - start, type, 0});
       lastLine = line;
@@ -406,7 +385,8 @@ json Server::documentSymbol(const json& params) {
   const auto place = [&](size_t offset) -> json {
     const size_t line = static_cast<size_t>(std::upper_bound(lineStarts.begin(), lineStarts.end(), offset) - lineStarts.begin()) - 1;
     const std::string& text = line < doc.lines.size() ? doc.lines[line] : std::string();
-    return {{"line", line}, {"character", utf16Offset(text, offset - lineStarts[line])}};
+    return {{"line", line},
+            {"character", LineColumns::ofUtf8(text).convert(static_cast<int32_t>(offset - lineStarts[line]), LineColumns::Utf8, LineColumns::Utf16)}};
   };
   constexpr int kString = 15, kFunction = 12;
   json symbols = json::array();

@@ -13,6 +13,7 @@
 #include "lsp_text.h"
 #include "zan/builtin_macros.h"
 #include "zan/cp932.h"
+#include "zan/line_columns.h"
 #include "zan/reference.h"
 #include "zan/translate.h"
 #include "zan/tsmf.h"
@@ -36,6 +37,12 @@ bool isLibraryMacro(const Tmacro::Entry& e) {
 
 json range(int64_t line, int64_t start, int64_t end) {
   return {{"start", {{"line", line}, {"character", start}}}, {"end", {{"line", line}, {"character", end}}}};
+}
+
+// The UTF-16 range of 1-based CP932 byte columns [column, endColumn) of a line.
+json utf16Range(int64_t line, const LineColumns& columns, int32_t column, int32_t endColumn) {
+  return range(line, columns.convert(column - 1, LineColumns::Cp932, LineColumns::Utf16),
+               columns.convert(endColumn - 1, LineColumns::Cp932, LineColumns::Utf16, true));
 }
 
 }  // namespace
@@ -276,32 +283,28 @@ void Server::publishDiagnostics(const Document& doc) {
     if (d.file <= 0) {
       const int32_t line = d.file == 0 ? d.line : 0;
       const std::string& text = static_cast<size_t>(line) < doc.lines.size() ? doc.lines[static_cast<size_t>(line)] : "";
-      const std::string& cp932 = d.file == 0 && static_cast<size_t>(line) < report.files[0].lines.size()
-                                     ? report.files[0].lines[static_cast<size_t>(line)]
-                                     : std::string();
-      item["range"] = range(line, utf16OfCharacter(text, characterColumn(cp932, d.column)),
-                            utf16OfCharacter(text, characterColumn(cp932, d.endColumn)));
+      item["range"] = d.file == 0 ? utf16Range(line, LineColumns::ofUtf8(text), d.column, d.endColumn) : range(line, 0, 0);
     } else {
-      // In an included file: shown on the score's #include line that led there.
+      // In an included file: shown on the score's #include that led there.
       const SourceFile& file = report.files[static_cast<size_t>(d.file)];
       const std::string& cp932 = static_cast<size_t>(d.line) < file.lines.size() ? file.lines[static_cast<size_t>(d.line)] : std::string();
-      const std::string utf8 = toUtf8(cp932);
-      const int64_t start = utf16OfCharacter(utf8, characterColumn(cp932, d.column));
-      const int64_t end = utf16OfCharacter(utf8, characterColumn(cp932, d.endColumn));
-      int32_t f = d.file, line = d.line;
+      const LineColumns columns = LineColumns::ofCp932(cp932);
+      int32_t f = d.file;
+      const SourceFile* outermost = &file;
       for (int guard = 0; f > 0 && guard < 64; ++guard) {
-        const SourceFile& parent = report.files[static_cast<size_t>(f)];
-        f = parent.includedFromFile;
-        line = parent.includedFromLine;
+        outermost = &report.files[static_cast<size_t>(f)];
+        f = outermost->includedFromFile;
       }
-      if (f != 0) line = 0;
+      const int32_t line = f == 0 ? outermost->includedFromLine : 0;
       const std::string& text = static_cast<size_t>(line) < doc.lines.size() ? doc.lines[static_cast<size_t>(line)] : "";
-      item["range"] = range(line, 0, utf16Offset(text, text.size()));
+      item["range"] = f == 0 ? utf16Range(line, LineColumns::ofUtf8(text), outermost->includedFromColumn,
+                                          outermost->includedFromEndColumn)
+                             : range(line, 0, LineColumns::ofUtf8(text).length(LineColumns::Utf16));
       const std::string where = toUtf8(file.name) + ":" + std::to_string(d.line + 1) + ":" +
-                                std::to_string(characterColumn(cp932, d.column));
+                                std::to_string(columns.convert(d.column - 1, LineColumns::Cp932, LineColumns::Character) + 1);
       message = where + ": " + message;
       item["relatedInformation"] = json::array(
-          {{{"location", {{"uri", pathToUri(absolutePath(file.path))}, {"range", range(d.line, start, end)}}},
+          {{{"location", {{"uri", pathToUri(absolutePath(file.path))}, {"range", utf16Range(d.line, columns, d.column, d.endColumn)}}},
             {"message", message}}});
     }
     item["message"] = message;

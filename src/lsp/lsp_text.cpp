@@ -1,13 +1,10 @@
-// Lines, UTF-16 columns and file URIs.
+// Lines and file URIs.
 #include "lsp_text.h"
 
 #include <unistd.h>
 
 namespace zan::lsp {
 namespace {
-
-// The bytes of the UTF-8 sequence starting with `b` (1 for a stray byte).
-size_t sequenceLength(unsigned char b) { return b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1; }
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -29,32 +26,6 @@ std::vector<std::string> splitLines(std::string_view text) {
   }
   lines.emplace_back(text.substr(start));
   return lines;
-}
-
-int64_t utf16Offset(std::string_view line, size_t byte) {
-  int64_t units = 0;
-  for (size_t i = 0; i < line.size() && i < byte;) {
-    const size_t n = sequenceLength(static_cast<unsigned char>(line[i]));
-    units += n == 4 ? 2 : 1;
-    i += n;
-  }
-  return units;
-}
-
-size_t byteOffset(std::string_view line, int64_t utf16) {
-  size_t i = 0;
-  for (int64_t units = 0; i < line.size() && units < utf16;) {
-    const size_t n = sequenceLength(static_cast<unsigned char>(line[i]));
-    units += n == 4 ? 2 : 1;
-    i += n;
-  }
-  return std::min(i, line.size());
-}
-
-int64_t utf16OfCharacter(std::string_view line, int32_t column) {
-  size_t i = 0;
-  for (int32_t c = 1; c < column && i < line.size(); ++c) i += sequenceLength(static_cast<unsigned char>(line[i]));
-  return utf16Offset(line, i);
 }
 
 std::string uriToPath(std::string_view uri) {

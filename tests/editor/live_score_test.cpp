@@ -16,6 +16,8 @@
 #include "live_score.h"
 #include "syntax_highlighter.h"
 #include "editor_fixture.h"
+#include "zan/tsmf.h"
+#include "../underline_cases.h"
 
 namespace {
 
@@ -95,6 +97,26 @@ class LiveScoreTest : public QObject {
     editor.setCaret(editor.lineStart(1) + 3);
     QCOMPARE(status.count(), 1);
     QVERIFY(status.last().at(0).toString().startsWith("err(1)\"y\""));
+  }
+
+  // The same text as zan --diagnostics and zan lsp mark for the same error
+  // (tests/underline_test.cpp holds them to the same table).
+  void errorsAreMarkedWhereTheCommandLineAndTheServerMarkThem() {
+    QTemporaryDir dir;
+    zan::TSmf compiler;
+    for (const UnderlineCase& c : kUnderlineCases) {
+      const QString score = QString::fromUtf8(c.score);
+      if (c.included) {
+        QFile part(dir.filePath("part.zan"));
+        QVERIFY(part.open(QIODevice::WriteOnly));
+        part.write(c.included);
+      }
+      const CheckResult r = checkScore(compiler, QString(score).replace('\n', QChar::ParagraphSeparator), dir.filePath("s.zan"));
+      QVERIFY2(!r.marks.empty(), c.score);
+      const CheckMark& m = r.marks.front();
+      QVERIFY2(m.line == c.line && m.from == c.from && m.length == c.to - c.from && m.elsewhere == (c.included != nullptr),
+               qPrintable(QString("%1: marked %2:%3+%4").arg(score).arg(m.line).arg(m.from).arg(m.length)));
+    }
   }
 
   void aCheckOfAnOlderTextIsDropped() {

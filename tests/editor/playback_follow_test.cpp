@@ -54,6 +54,9 @@ class PlaybackFollowTest : public QObject {
         {QString::fromUtf8("{ｶ} c"), 4, 4},      // a half-width katakana one
         {QString::fromUtf8("a\U0001F3B5b"), 2, 3},  // a character CP932 has not reads as one '?'
         {"c", 9, 1},
+        // é and € are one '?' each to the compiler, two bytes each in UTF-8.
+        {QString::fromUtf8("t60 {cafééé} c d"), 13, 13},
+        {QString::fromUtf8("€ c"), 2, 2},
     };
     for (const Row& r : rows) QCOMPARE(characterAtByte(r.line, r.byte), r.character);
   }
@@ -80,6 +83,18 @@ class PlaybackFollowTest : public QObject {
     w.main->RePlay1Click();  // stops
     w.main->highlighter->refresh();
     QVERIFY(w.main->highlighter->lit().empty());
+  }
+
+  void aNoteAfterCharactersReadAsQuestionMarksIsLitOnItsLetter() {
+    Windows w;
+    w.setText(QString::fromUtf8("t60 {cafééé} c d e"));
+    w.main->RunCompilePlay1Click();
+    w.main->highlighter->showAt(1500);
+    const auto& lit = w.main->highlighter->lit();
+    QCOMPARE(int(lit.size()), 1);
+    QCOMPARE(lit[0].from, 15);  // "d"
+    QCOMPARE(lit[0].length, 1);
+    w.main->RePlay1Click();
   }
 
   void followPlaybackKeepsTheSoundingLineInView() {

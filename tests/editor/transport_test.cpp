@@ -1,11 +1,15 @@
 // Pause and Stop beside Stop & RePlay, an A-B loop that stays on across
 // Run, and an Export that never starts the music.
 #include <QLabel>
+#include <QTableWidget>
+#include <QToolButton>
 
 #include "editor_fixture.h"
+#include "ext_memo.h"
 #include "player/player.h"
 #include "track_bar.h"
 #include "track_view.h"
+#include "tracks_panel.h"
 
 using zan::player::Mode;
 
@@ -60,6 +64,46 @@ class TransportTest : public QObject {
     w.main->action("LoopSelection1Click")->trigger();
     w.main->RunCompilePlay1Click();
     QCOMPARE(w.main->mp->loopMs(), (std::pair<int64_t, int64_t>{0, 0}));
+  }
+
+  // A pressed M or S is filled with colour, not only shaded.
+  void pressedMuteAndSoloShowTheirState() {
+    Windows w;
+    w.setText("_tr(1) c\n_tr(2) d");
+    w.main->RunCompilePlay1Click();
+    TracksPanel* panel = w.main->tracksPanel;
+    panel->show();
+    auto* mute = qobject_cast<QToolButton*>(panel->table()->cellWidget(0, 4));
+    QVERIFY(mute);
+    mute->resize(24, 24);
+    const auto centreOf = [](QWidget* b) { return b->grab().toImage().pixelColor(b->width() / 2, 3); };
+    const QColor released = centreOf(mute);
+    panel->setMuted(1, true);
+    QVERIFY(mute->isChecked());
+    const QColor pressed = centreOf(mute);
+    QVERIFY2(pressed.red() > 150 && pressed.green() < 100 && pressed.blue() < 100, qPrintable(pressed.name()));
+    QVERIFY(released != pressed);
+  }
+
+  // A sounding note inside the selection keeps its tint over the selection.
+  void aLitNoteShowsOverTheSelection() {
+    TExtMemo memo;
+    memo.resize(300, 100);
+    memo.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&memo));
+    memo.setPlainText("c d e f");
+    memo.selectAll();
+    QTextEdit::ExtraSelection lit;
+    lit.cursor = QTextCursor(memo.document());
+    lit.cursor.setPosition(2);
+    lit.cursor.setPosition(3, QTextCursor::KeepAnchor);  // the "d"
+    lit.format.setBackground(QColor(255, 176, 0));
+    memo.setOwnSelections(TExtMemo::SelectionOwner::SoundingNotes, {lit});
+    const QRect d = memo.cursorRect(lit.cursor);  // the caret's box after "d"
+    const QImage shot = memo.viewport()->grab().toImage();
+    const int y = d.center().y();
+    const QColor onD = shot.pixelColor(d.left() - 2, y);
+    QVERIFY2(onD.red() > 200 && onD.green() > 140 && onD.blue() < 80, qPrintable(onD.name()));
   }
 
   void exportCompilesButNeverPlays() {
