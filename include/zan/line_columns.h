@@ -34,6 +34,8 @@ class LineColumns {
   int32_t length(Unit unit) const { return starts_.empty() ? asciiLength_ : starts_.back()[unit]; }
 
  private:
+  // One walk for both: `cp932` says which encoding `line` is in.
+  static LineColumns walk(std::string_view line, bool cp932);
   // Where each character starts in each unit, then the end of the line;
   // empty when every unit counts alike (an ASCII line), the common case.
   std::vector<std::array<int32_t, 4>> starts_;

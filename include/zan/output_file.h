@@ -59,6 +59,10 @@ class OutputFile {
   std::string reason_;
 };
 
+// Writes all of `size` bytes to the descriptor `fd` (again after an
+// interruption or a short write); false with errno set.
+bool WriteAll(int fd, const void* data, size_t size);
+
 // Writes `size` bytes to `path` as OutputFile does; false with `error`.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error);
 

@@ -242,7 +242,10 @@ int handOverPlayback(char** argv) {
 bool chooseLanguage(const std::string& name) {
   if (zan::setLanguage(name)) return true;
   std::string spoken;
-  for (std::string_view l : zan::languages()) spoken += (spoken.empty() ? "" : ", ") + std::string(l);
+  for (std::string_view l : zan::languages()) {
+    if (!spoken.empty()) spoken += ", ";
+    spoken += l;
+  }
   fail("--lang " + name + zan::tr(": the languages are ") + spoken + zan::tr(" (see zan --help)"));
   return false;
 }
@@ -360,18 +363,6 @@ int parseArguments(int argc, char** argv, Options& opt) {
   if (opt.outputGiven && opt.output != "-" && !opt.wav.empty() && opt.wav != "-" && zan::SameFile(opt.output, opt.wav))
     return fail("-o " + opt.output + zan::tr(" and --wav ") + opt.wav + zan::tr(" name the same file: choose two (see zan --help)"));
   return -1;
-}
-
-// Writes all of `bytes` to standard output.
-bool writeStdout(const std::vector<uint8_t>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Ends the process once the compile's work is out, without taking the
@@ -499,7 +490,7 @@ int main(int argc, char** argv) {
     }
   }
   messages << std::flush;
-  if (toStdout && !writeStdout(midi)) return fail(std::string(zan::tr("cannot write standard output: ")) + std::strerror(errno));
+  if (toStdout && !zan::WriteAll(STDOUT_FILENO, midi.data(), midi.size())) return fail(std::string(zan::tr("cannot write standard output: ")) + std::strerror(errno));
   if (smf.errorsReported > 0) return exitNow(kExitCompileErrors);
   if (opt.wav.empty() && !opt.play) return exitNow(kExitOk);
 

@@ -16,28 +16,10 @@ bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0
 
 }  // namespace
 
-LineColumns LineColumns::ofUtf8(std::string_view line) {
-  LineColumns c;
-  if (isAscii(line)) {
-    c.asciiLength_ = static_cast<int32_t>(line.size());
-    return c;
-  }
-  std::array<int32_t, 4> at{0, 0, 0, 0};
-  c.starts_.reserve(line.size() + 1);
-  for (size_t i = 0; i < line.size();) {
-    c.starts_.push_back(at);
-    const Utf8Character ch = firstCharacter(line.substr(i));
-    at[Cp932] += ch.cp932;
-    at[Utf8] += ch.utf8;
-    at[Utf16] += ch.utf16;
-    at[Character] += 1;
-    i += static_cast<size_t>(ch.utf8);
-  }
-  c.starts_.push_back(at);
-  return c;
-}
+LineColumns LineColumns::ofUtf8(std::string_view line) { return walk(line, false); }
+LineColumns LineColumns::ofCp932(std::string_view line) { return walk(line, true); }
 
-LineColumns LineColumns::ofCp932(std::string_view line) {
+LineColumns LineColumns::walk(std::string_view line, bool cp932) {
   LineColumns c;
   if (isAscii(line)) {
     c.asciiLength_ = static_cast<int32_t>(line.size());
@@ -47,14 +29,25 @@ LineColumns LineColumns::ofCp932(std::string_view line) {
   c.starts_.reserve(line.size() + 1);
   for (size_t i = 0; i < line.size();) {
     c.starts_.push_back(at);
-    const size_t width = isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < line.size() ? 2 : 1;
-    const std::string utf8 = toUtf8(line.substr(i, width));
-    int32_t utf16 = 0;
-    for (size_t k = 0; k < utf8.size(); k += static_cast<size_t>(firstCharacter(std::string_view(utf8).substr(k)).utf8))
-      utf16 += firstCharacter(std::string_view(utf8).substr(k)).utf16;
-    at[Cp932] += static_cast<int32_t>(width);
-    at[Utf8] += static_cast<int32_t>(utf8.size());
-    at[Utf16] += utf16;
+    // The first character's width in each unit, from the side it is read in.
+    size_t width;
+    if (cp932) {
+      width = isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < line.size() ? 2 : 1;
+      const std::string utf8 = toUtf8(line.substr(i, width));
+      at[Cp932] += static_cast<int32_t>(width);
+      at[Utf8] += static_cast<int32_t>(utf8.size());
+      for (size_t k = 0; k < utf8.size();) {
+        const Utf8Character ch = firstCharacter(std::string_view(utf8).substr(k));
+        at[Utf16] += ch.utf16;
+        k += static_cast<size_t>(ch.utf8);
+      }
+    } else {
+      const Utf8Character ch = firstCharacter(line.substr(i));
+      width = static_cast<size_t>(ch.utf8);
+      at[Cp932] += ch.cp932;
+      at[Utf8] += ch.utf8;
+      at[Utf16] += ch.utf16;
+    }
     at[Character] += 1;
     i += width;
   }

@@ -197,16 +197,24 @@ bool OutputFile::open(const std::string& path) {
   return fail(N_("cannot create"), err);
 }
 
-bool OutputFile::write(const void* data, size_t size) {
+bool WriteAll(int fd, const void* data, size_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd_, p, size);
+    const ssize_t n = ::write(fd, p, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail(N_("cannot write"), n < 0 ? errno : EIO);
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
     p += n;
     size -= static_cast<size_t>(n);
   }
   return true;
+}
+
+bool OutputFile::write(const void* data, size_t size) {
+  return WriteAll(fd_, data, size) || fail(N_("cannot write"), errno);
 }
 
 bool OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {

@@ -77,8 +77,6 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
   }
   smf.lineStarts = nullptr;
 
-  const int lineCount = static_cast<int>(lines.size());
-#include "text_boxes.h"
   for (const zan::Diagnostic& d : report.diagnostics)
     if (d.kind == zan::DiagnosticKind::Error) result.marks.push_back(markOf(d, report, lines));
 

@@ -90,13 +90,8 @@ class WavSink {
 
  private:
   void writeStdout() {
-    size_t done = 0;
-    while (done < held_.size()) {
-      const ssize_t n = ::write(STDOUT_FILENO, held_.data() + done, held_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw PlayerError(std::string(zan::tr("cannot write standard output: ")) + std::strerror(n < 0 ? errno : EIO));
-      done += static_cast<size_t>(n);
-    }
+    if (!zan::WriteAll(STDOUT_FILENO, held_.data(), held_.size()))
+      throw PlayerError(std::string(zan::tr("cannot write standard output: ")) + std::strerror(errno));
   }
 
   std::string path_;
