@@ -134,4 +134,36 @@ TEST(Music, CompileHandsBackTheBytesItWrote) {
 }
 
 }  // namespace
+// The caret's time: each command of the score's lines where the compile
+// first reached it, and each line's end.
+TEST(Music, FindsTheTimeOfEveryCommandAsWritten) {
+  test::Score s;
+  MusicRecorder recorder(s.smf);
+  s.compile("_m(AB,c4 d4)\n[3 c4] e4\nAB f4\n_tr(1) r2 g4 ;x\nc8  d8");
+  const auto music = recorder.music(Music::Parts::Timing);
+  struct Row {
+    int32_t line, column, track, tick;
+  } rows[] = {
+      {1, 0, 0, 0},      // the loop's head
+      {1, 3, 0, 0},      // c, on its first pass
+      {1, 4, 0, 96},     // inside "c4": the loop's tail, after the first pass
+      {1, 7, 0, 288},    // e, after three passes
+      {1, 9, 0, 384},    // the line's end
+      {2, 0, 0, 384},    // a macro's call stands for its body
+      {2, 1, 0, 576},    // f, after the body's two notes
+      {3, 0, 0, 672},    // _tr(1) itself, on the track before it
+      {3, 3, 1, 0},      // past it: track 1's own time
+      {3, 10, 1, 192},   // g, after the rest
+      {3, 13, 1, 288},   // the comment
+      {3, 99, 1, 288},   // beyond the end
+      {4, 3, 1, 336},    // between two commands: the next one's start
+  };
+  for (const Row& r : rows) {
+    const CommandTime* at = music->timeAt(r.line, r.column);
+    ASSERT_TRUE(at) << r.line << ":" << r.column;
+    EXPECT_EQ(std::make_tuple(at->track, at->tick), std::make_tuple(r.track, r.tick)) << r.line << ":" << r.column;
+  }
+  EXPECT_EQ(music->timeAt(7, 0), nullptr);
+}
+
 }  // namespace zan

@@ -97,6 +97,15 @@ struct LineTime {
   int32_t tick;   // and its time pointer
 };
 
+// Where in time a place in a line of the score stands: the first command
+// at or after it, on the track that command writes to.
+struct CommandTime {
+  int32_t line;
+  int32_t column;  // 0-based byte column as written; CommandStart::kLineEnd for the line's end
+  int32_t track;
+  int32_t tick;
+};
+
 class Music {
  public:
   // What to build: Timing is the tempo map and the line starts alone, which
@@ -113,7 +122,8 @@ class Music {
   // as the player hears them; after CompileLines() alone they are taken in
   // time order, events of one tick as they were added.
   static std::shared_ptr<const Music> build(const TSmf& compiler, const std::vector<EventSource>* sources,
-                                            const std::vector<LineStart>* starts, Parts parts = Parts::Everything);
+                                            const std::vector<LineStart>* starts, Parts parts = Parts::Everything,
+                                            const std::vector<CommandStart>* commands = nullptr);
 
   int32_t timebase() const { return tempo_.timebase(); }
   const TempoMap& tempo() const { return tempo_; }
@@ -126,6 +136,10 @@ class Music {
   // compile never reached it.
   const LineTime* lineStart(int32_t line) const;
   const std::vector<LineTime>& lineStarts() const { return lineStarts_; }  // by line
+  // Where byte `column` (0-based, as written) of line `line` stands: the
+  // first command starting there or after it on the line, else the line's
+  // end. Null when the compile recorded no command starts for the line.
+  const CommandTime* timeAt(int32_t line, int32_t column) const;
 
  private:
   Parts parts_ = Parts::Timing;
@@ -133,6 +147,7 @@ class Music {
   int32_t endTick_ = 0;
   std::vector<MusicTrack> tracks_;
   std::vector<LineTime> lineStarts_;
+  std::vector<CommandTime> commandTimes_;  // by line, then column
 };
 
 // Records, while it lives, what Music::build needs from a compile that
@@ -154,6 +169,7 @@ class MusicRecorder {
   TSmf& compiler_;
   std::vector<EventSource> sources_;
   std::vector<LineStart> starts_;
+  std::vector<CommandStart> commands_;
 };
 
 // The text of a meta event (FF type length text) whose bytes are

@@ -158,6 +158,19 @@ struct LineStart {
   int32_t ptr;        // and its time pointer, ticks
 };
 
+// Where a command of the score began: recorded, when asked, for the first
+// pass of the compile over each command of the score's own lines (a loop's
+// later passes and text read by #include are left out), and once more at
+// each line's end, so that a column between commands finds the time the
+// next one starts.
+struct CommandStart {
+  static constexpr int32_t kLineEnd = INT32_MAX;  // `column` of a line's end
+  int32_t line;    // the score's line
+  int32_t column;  // 0-based byte column of the line as written, or kLineEnd
+  int32_t track;   // the current track then
+  int32_t ptr;     // and its time pointer, ticks
+};
+
 // Where an event came from in the score (recorded when the host asks, see
 // TSmf::eventSources). Columns are 0-based byte columns of the score's line.
 struct EventSource {
@@ -256,6 +269,9 @@ class TSmf {
   std::function<void(int number, const std::string& detail)> errorObserver;
   // When set, receives a LineStart for every line the driver compiles.
   std::vector<LineStart>* lineStarts = nullptr;
+  // When set, receives a CommandStart for each command of the score's lines
+  // as the compile first reaches it (the columns are traced meanwhile).
+  std::vector<CommandStart>* commandStarts = nullptr;
   // When set, the compile records where each event came from: the list is
   // emptied, filled, and eventSource() reads it. The output is the same
   // either way; unset, it costs nothing.
@@ -395,7 +411,7 @@ class TSmf {
   struct ColumnSpan {
     int32_t from, to;  // 0-based byte columns [from, to) of the line as written
   };
-  bool tracingColumns() const { return eventSources != nullptr || traceColumns; }
+  bool tracingColumns() const { return eventSources != nullptr || commandStarts != nullptr || traceColumns; }
   // The text as written of bytes [from, to) (0-based) of source line `index`:
   // of lineText when `index` is the line in hand, else of the line as stored
   // back. An empty range names the byte at `from` (at the end: the end of the
@@ -425,6 +441,11 @@ class TSmf {
   void mapEdit(int32_t from, int32_t to, size_t inserted);
   // Appends the source of the event being added; returns its index.
   int32_t recordSource(const uint8_t* bytes, int32_t size);
+  // Records the command about to be dispatched at `column` (or, with
+  // `lineEnd`, the end of the line) into commandStarts, on a first pass.
+  void recordCommandStart(bool lineEnd);
+  int32_t commandStartLine = -1;  // lineIndex and lineText column of the last record: a pass
+  int32_t commandStartColumn = 0; //   behind them is a loop's repeat
   // A chord member waits: its text is where the command began up to the cursor.
   void noteChordSource();
   std::vector<std::array<int32_t, 2>> chordSources;  // lineText columns [from, to) of the waiting chord members

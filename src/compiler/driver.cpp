@@ -109,6 +109,9 @@ void TSmf::CompileLines() {
     savedColumnMaps.clear();
     mapLine = -1;
   }
+  if (commandStarts) commandStarts->clear();
+  commandStartLine = -1;
+  commandStartColumn = 0;
   eventSlowPathAbove = eventSources ? 0 : limits.events;
   errorsReported = 0;
   dispatchCount = 0;
@@ -146,6 +149,7 @@ void TSmf::CompileAllLines() {
     lineText = sourceLines[lineIndex];
     if (lineStarts) lineStarts->push_back(LineStart{sourceLines.origin(lineIndex), curTrack, ptr[curTrack]});
     CompileLine();
+    if (commandStarts) recordCommandStart(true);
     // Handlers may have moved to another line; the text goes back to the
     // line lineIndex names now.
     if (tracingColumns()) saveColumnMap();
@@ -163,7 +167,9 @@ void TSmf::CompileLine() {
     commandGeneration = lineGeneration;
     commandColumn = column;
     ExpandAtCursor();
-    if (column <= static_cast<int64_t>(lineText.size())) DispatchCommand();
+    if (column > static_cast<int64_t>(lineText.size())) break;
+    if (commandStarts) recordCommandStart(false);
+    DispatchCommand();
   }
 }
 

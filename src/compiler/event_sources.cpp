@@ -172,6 +172,30 @@ void TSmf::storeLine() {
   sourceLines.set(lineIndex, lineText);
 }
 
+void TSmf::recordCommandStart(bool lineEnd) {
+  if (lineIndex < 0 || lineIndex >= sourceLines.size()) return;
+  const int32_t at = lineEnd ? INT32_MAX : column;
+  // A first pass moves forward through the lines and along each; a loop's
+  // jump back goes over ground already recorded.
+  if (lineIndex < commandStartLine || (lineIndex == commandStartLine && at <= commandStartColumn)) return;
+  commandStartLine = lineIndex;
+  commandStartColumn = at;
+  const LineOrigin origin = sourceLines.origin(lineIndex);
+  if (origin.file != 0) return;  // text read by #include
+  CommandStart start{sourceLines.scoreLine(origin), CommandStart::kLineEnd, curTrack, ptr[curTrack]};
+  if (!lineEnd) {
+    const ColumnSpan span = writtenSpan(lineIndex, column - 1, column - 1);
+    if (span.from < 0) return;
+    start.column = span.from;
+  }
+  // What a macro's body compiles to stands at its call: the first command holds.
+  if (!commandStarts->empty()) {
+    const CommandStart& last = commandStarts->back();
+    if (last.line == start.line && last.column == start.column) return;
+  }
+  commandStarts->push_back(start);
+}
+
 void TSmf::noteChordSource() {
   if (chordCount == 0) {
     chordSources.clear();

@@ -227,7 +227,8 @@ MusicTrack readTrack(const TSmf& c, const std::vector<EventSource>* sources, int
 // ---- The model ----------------------------------------------------------------------
 
 std::shared_ptr<const Music> Music::build(const TSmf& c, const std::vector<EventSource>* sources,
-                                          const std::vector<LineStart>* starts, Parts parts) {
+                                          const std::vector<LineStart>* starts, Parts parts,
+                                          const std::vector<CommandStart>* commands) {
   auto m = std::make_shared<Music>();
   m->parts_ = parts;
   m->tempo_ = TempoMap(c.timebase);
@@ -266,6 +267,20 @@ std::shared_ptr<const Music> Music::build(const TSmf& c, const std::vector<Event
                          m->lineStarts_.end());
   }
 
+  if (commands) {
+    m->commandTimes_.reserve(commands->size());
+    for (const CommandStart& s : *commands) m->commandTimes_.push_back(CommandTime{s.line, s.column, s.track, s.ptr});
+    // A line the compile reached twice (a _tr group's repeat) keeps its first pass.
+    std::stable_sort(m->commandTimes_.begin(), m->commandTimes_.end(), [](const CommandTime& a, const CommandTime& b) {
+      return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    m->commandTimes_.erase(std::unique(m->commandTimes_.begin(), m->commandTimes_.end(),
+                                       [](const CommandTime& a, const CommandTime& b) {
+                                         return a.line == b.line && a.column == b.column;
+                                       }),
+                           m->commandTimes_.end());
+  }
+
   if (parts == Parts::Everything) {
     for (int t = 0; t < kTrackCount; ++t) {
       if (c.events[t].empty()) continue;
@@ -290,20 +305,30 @@ const LineTime* Music::lineStart(int32_t line) const {
   return it != lineStarts_.end() && it->line == line ? &*it : nullptr;
 }
 
+const CommandTime* Music::timeAt(int32_t line, int32_t column) const {
+  auto it = std::lower_bound(commandTimes_.begin(), commandTimes_.end(), std::pair{line, column},
+                             [](const CommandTime& t, std::pair<int32_t, int32_t> at) {
+                               return t.line != at.first ? t.line < at.first : t.column < at.second;
+                             });
+  return it != commandTimes_.end() && it->line == line ? &*it : nullptr;
+}
+
 // ---- Recording ---------------------------------------------------------------------
 
 MusicRecorder::MusicRecorder(TSmf& compiler) : compiler_(compiler) {
   compiler_.eventSources = &sources_;
   compiler_.lineStarts = &starts_;
+  compiler_.commandStarts = &commands_;
 }
 
 MusicRecorder::~MusicRecorder() {
   compiler_.eventSources = nullptr;
   compiler_.lineStarts = nullptr;
+  compiler_.commandStarts = nullptr;
 }
 
 std::shared_ptr<const Music> MusicRecorder::music(Music::Parts parts) const {
-  return Music::build(compiler_, &sources_, &starts_, parts);
+  return Music::build(compiler_, &sources_, &starts_, parts, &commands_);
 }
 
 }  // namespace zan

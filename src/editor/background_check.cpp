@@ -66,6 +66,8 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
   smf.sourceLines.assign(toCompilerLines(lines).lines);
   smf.scorePath = scorePath.toStdString();
   smf.lineStarts = &starts;
+  std::vector<zan::CommandStart> commands;  // the time at the caret
+  smf.commandStarts = &commands;
   std::vector<zan::EventSource> sources;  // for the track view's links to the text
   smf.eventSources = notes ? &sources : nullptr;
   zan::CompileReport report;
@@ -76,13 +78,16 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
     report = collector.take();
   }
   smf.lineStarts = nullptr;
+  smf.commandStarts = nullptr;
 
   for (const zan::Diagnostic& d : report.diagnostics)
     if (d.kind == zan::DiagnosticKind::Error) result.marks.push_back(markOf(d, report, lines));
 
-  result.music = zan::Music::build(smf, &sources, &starts, notes ? zan::Music::Parts::Everything : zan::Music::Parts::Timing);
+  result.music = zan::Music::build(smf, &sources, &starts, notes ? zan::Music::Parts::Everything : zan::Music::Parts::Timing,
+                                   &commands);
   if (notes) result.tracks = std::make_shared<const TrackViewModel>(result.music);
   smf.eventSources = nullptr;
+  result.metre = findMetreComment(text).metre;
   result.milliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   return result;
 }

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "metre.h"
+
 class QThread;
 class TrackViewModel;
 class QPlainTextEdit;
@@ -38,6 +40,7 @@ struct CheckResult {
   // The compile's music: its tempo map and where each line began, and its
   // tracks and notes only when a view asked for them (setNotesWanted).
   std::shared_ptr<const zan::Music> music;
+  Metre metre;                      // as the score names it, {metre 3/4}
   double milliseconds = 0;          // how long the compile took
   std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it, when notes were wanted
 };

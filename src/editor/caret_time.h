@@ -1,8 +1,10 @@
-// CaretTime: where in the music the caret's line stands, from the last
-// background check: the track, the tick, the beat (counted as the error
-// lines count it) and the time in m:ss.s through the compile's tempo
-// changes, all read from the check's music model. A line the check did
-// not compile shows nothing.
+// CaretTime: where in the music the caret stands, from the last background
+// check: the track the text at the caret writes to, the bar and beat by the
+// score's metre, the tick and the time in m:ss.s through the compile's
+// tempo changes, all read from the check's music model. The place is the
+// command at the caret or, between commands, the next one on the line (at
+// the line's end, where its last command ends). A line the check did not
+// compile shows nothing.
 #pragma once
 
 #include <QLabel>
@@ -23,8 +25,9 @@ class CaretTime : public QObject {
 
   void setResult(const CheckResult& result);
   QLabel* label() const { return label_; }
-  // The text for editor line `line`, empty when the line was not compiled.
-  QString textFor(int line) const;
+  // The text for the place before character `column` (UTF-16, as the
+  // editor counts) of editor line `line`; empty when the line was not compiled.
+  QString textFor(int line, int column) const;
   // Seconds from the start of the song to `tick`.
   double secondsAt(int tick) const;
 

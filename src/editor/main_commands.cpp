@@ -81,6 +81,7 @@ void TfrmMain::createActions() {
       {N_("&Tool"), "-", {}, nullptr, nullptr, false},
       {N_("&Tool"), N_("Editer &Font"), {}, "Font1Click", &TfrmMain::Font1Click, false},
       {N_("&Tool"), N_("Editer Co&lor"), {}, "Color1Click", &TfrmMain::Color1Click, false},
+      {N_("&Tool"), N_("M&etre..."), {}, "Metre1Click", &TfrmMain::Metre1Click, false},
       {N_("Editer Mark"), N_("&Edit Mark"), {}, "EditMark1Click", &TfrmMain::EditMark1Click, true},
       {N_("Editer Mark"), N_("Edit Mark C&olor"), {}, "ColorEditMark1Click", &TfrmMain::ColorEditMark1Click, false},
       {N_("&Help"), N_("&Help"), QKeySequence(Qt::Key_F1), "Help2Click", &TfrmMain::Help2Click, false},

@@ -3,10 +3,13 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include "app_paths.h"
 #include "ext_memo.h"
+#include "metre.h"
+#include "text_boxes.h"
 #include "zanpad_unit.h"
 
 // The line-end, tab and end-of-text marks, which Edit Mark switches and
@@ -56,6 +59,10 @@ void TfrmMain::Font1Click() {
   if (!ok) return;
   settings_.font = font;
   reMain->setFont(font);
+}
+
+void TfrmMain::Metre1Click() {
+  if (askMetre(this, reMain)) statusBar()->showMessage(UiText("The bars and beats now count in %1").arg(findMetreComment(reMain->toPlainText()).metre.text()), 4000);
 }
 
 void TfrmMain::Color1Click() {

@@ -115,6 +115,12 @@ TrackCanvas::TrackCanvas(QWidget* parent) : QWidget(parent) {
   setMinimumSize(200, 80);
 }
 
+void TrackCanvas::setMetre(Metre metre) {
+  if (metre == metre_) return;
+  metre_ = metre;
+  update();
+}
+
 void TrackCanvas::setModel(std::shared_ptr<const TrackViewModel> model) {
   const bool first = !model_ || model_->empty();
   model_ = std::move(model);
@@ -363,7 +369,7 @@ void TrackCanvas::paintRuler(QPainter& p, double t0, double t1) {
   small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
   p.setFont(small);
   p.setPen(kText);
-  p.drawText(QRect(4, 0, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, UiText("beat"));
+  p.drawText(QRect(4, 0, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, UiText("bar"));
   p.drawText(QRect(4, G::kRulerHeight / 2, G::kKeysWidth - 6, G::kRulerHeight / 2), Qt::AlignVCenter | Qt::AlignLeft, UiText("m:s"));
   if (!model_ || model_->empty()) return;
   p.save();
@@ -373,21 +379,31 @@ void TrackCanvas::paintRuler(QPainter& p, double t0, double t1) {
     p.fillRect(QRectF(xa, 0, xb - xa, G::kRulerHeight), kLoop);
   }
   if (rulerDragging_) p.fillRect(QRect(QPoint(std::min(rulerPressX_, rulerDragX_), 0), QPoint(std::max(rulerPressX_, rulerDragX_), G::kRulerHeight)), kLoop);
-  // Beats: a quarter note each, counted from 0 as the compiler counts ticks.
+  // Bars from 1, as musicians count them, by the score's metre; beats
+  // marked between them while there is room.
   const double tb = model_->timebase();
-  const double beatPixels = tb / geo_.ticksPerPixel;
-  const double markStep = powerOfTwoStep(beatPixels, 6);
-  // Labels at least their own width apart.
+  const double beatTicks = metre_.beatTicks(static_cast<int>(tb)), barTicks = metre_.barTicks(static_cast<int>(tb));
+  const double beatPixels = beatTicks / geo_.ticksPerPixel, barPixels = barTicks / geo_.ticksPerPixel;
   const QFontMetrics fm(small);
-  const double beatLabel = fm.horizontalAdvance(QString::number(static_cast<int64_t>(t1 / tb) + 1)) + 10;
-  const double labelStep = std::max(markStep, powerOfTwoStep(beatPixels, beatLabel));
   const int half = G::kRulerHeight / 2;
-  for (double b = std::floor(t0 / tb / markStep) * markStep; b * tb <= t1; b += markStep) {
-    const double x = geo_.xOfTick(b * tb);
-    const bool labelled = std::fmod(b, labelStep) == 0;
+  if (beatPixels >= 6) {
+    p.setPen(kGridStrong);
+    for (int64_t b = static_cast<int64_t>(std::floor(t0 / beatTicks)); b * beatTicks <= t1; ++b) {
+      if (b % metre_.beats == 0) continue;
+      const double x = geo_.xOfTick(b * beatTicks);
+      p.drawLine(QPointF(x, half - 4), QPointF(x, half));
+    }
+  }
+  // Labels at least their own width apart.
+  const double barLabel = fm.horizontalAdvance(QString::number(static_cast<int64_t>(t1 / barTicks) + 1)) + 10;
+  const auto markStep = static_cast<int64_t>(powerOfTwoStep(barPixels, 6));
+  const auto labelStep = std::max(markStep, static_cast<int64_t>(powerOfTwoStep(barPixels, barLabel)));
+  for (int64_t k = static_cast<int64_t>(std::floor(t0 / barTicks / markStep)) * markStep; k * barTicks <= t1; k += markStep) {
+    const double x = geo_.xOfTick(k * barTicks);
+    const bool labelled = k % labelStep == 0;
     p.setPen(labelled ? kText : kGridStrong);
-    p.drawLine(QPointF(x, labelled ? 2 : half - 5), QPointF(x, half));
-    if (labelled) p.drawText(QPointF(x + 3, half - 4), QString::number(static_cast<int64_t>(b)));
+    p.drawLine(QPointF(x, labelled ? 2 : half - 6), QPointF(x, half));
+    if (labelled) p.drawText(QPointF(x + 3, half - 4), QString::number(k + 1));
   }
   // Seconds, by the tempo map.
   const double ms0 = model_->msOfTick(t0), ms1 = model_->msOfTick(t1);
@@ -410,14 +426,24 @@ void TrackCanvas::paintRuler(QPainter& p, double t0, double t1) {
 }
 
 void TrackCanvas::paintBeatGrid(QPainter& p, QRect area, double t0, double t1) {
-  const double tb = model_->timebase();
-  const double beatPixels = tb / geo_.ticksPerPixel;
-  const double step = powerOfTwoStep(beatPixels, 8);
-  for (double b = std::floor(t0 / tb / step) * step; b * tb <= t1; b += step) {
-    const double x = std::floor(geo_.xOfTick(b * tb)) + 0.5;
-    p.setPen(std::fmod(b, step * 4) == 0 ? kGridStrong : kGridBeat);
+  const int tb = model_->timebase();
+  const double beatTicks = metre_.beatTicks(tb), barTicks = metre_.barTicks(tb);
+  const double beatPixels = beatTicks / geo_.ticksPerPixel;
+  auto line = [&](double tick, const QColor& colour) {
+    const double x = std::floor(geo_.xOfTick(tick)) + 0.5;
+    p.setPen(colour);
     p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+  };
+  if (beatPixels >= 8) {
+    // Every beat, the bar lines strong.
+    for (int64_t b = static_cast<int64_t>(std::floor(t0 / beatTicks)); b * beatTicks <= t1; ++b)
+      line(b * beatTicks, b % metre_.beats == 0 ? kGridStrong : kGridBeat);
+    return;
   }
+  // Too close for beats: bars, every fourth line strong.
+  const auto step = static_cast<int64_t>(powerOfTwoStep(barTicks / geo_.ticksPerPixel, 8));
+  for (int64_t k = static_cast<int64_t>(std::floor(t0 / barTicks / step)) * step; k * barTicks <= t1; k += step)
+    line(k * barTicks, k % (step * 4) == 0 ? kGridStrong : kGridBeat);
 }
 
 void TrackCanvas::paintBand(QPainter& p, const TrackBand& band, double t0, double t1) {
@@ -824,6 +850,7 @@ void TrackView::setMusic(std::shared_ptr<const zan::Music> music) {
 
 void TrackView::followChecks(BackgroundCheck* check) {
   connect(check, &BackgroundCheck::resultReady, this, [this](const CheckResult& result) {
+    canvas_->setMetre(result.metre);
     if (result.tracks) setModel(result.tracks);
   });
   // A hidden view needs no notes: the check then builds only the timing.

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "metre.h"
 #include "track_view_geometry.h"
 #include "track_view_model.h"
 
@@ -63,6 +64,9 @@ class TrackCanvas : public QWidget {
   void fitToWindow();
   void zoomBy(double factor, double anchorX);
   void setRowHeight(int pixels);
+  // The bars and beats the ruler counts and the grid draws.
+  void setMetre(Metre metre);
+  Metre metre() const { return metre_; }
   void scrollToTick(double tick);
   void scrollToY(int contentY);
   int contentHeight() const { return bands_.empty() ? 0 : bands_.back().bottom; }
@@ -110,6 +114,7 @@ class TrackCanvas : public QWidget {
   void paintBeatGrid(QPainter& p, QRect area, double t0, double t1);
 
   std::shared_ptr<const TrackViewModel> model_;
+  Metre metre_;
   TrackViewGeometry geo_;
   std::vector<TrackBand> bands_;
   std::set<int> folded_;  // by track number, kept across compiles

@@ -161,6 +161,7 @@ class TfrmMain : public QMainWindow {
   void MIDIDEVICE1Click();
   void Font1Click();
   void Color1Click();
+  void Metre1Click();  // the score's {metre 3/4} comment, written or changed
   void EditMark1Click();
   void ColorEditMark1Click();
   // Help.

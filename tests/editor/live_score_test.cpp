@@ -14,6 +14,7 @@
 #include "ext_memo.h"
 #include "line_number_area.h"
 #include "live_score.h"
+#include "metre.h"
 #include "syntax_highlighter.h"
 #include "editor_fixture.h"
 #include "zan/tsmf.h"
@@ -156,6 +157,76 @@ class LiveScoreTest : public QObject {
     for (int n = 0; n < 6; ++n) QVERIFY2(errorExplanation(n).startsWith(expected[n]), qPrintable(errorExplanation(n)));
   }
 
+  // The time of the text at the caret itself, on the track it writes to,
+  // counted in the bars of the score's metre.
+  void timeAtTheCaretItselfInTheScoresMetre() {
+    TExtMemo editor;
+    LiveScore live(&editor);
+    editor.setPlainText("{metre 3/4}\nc4 c4 c4 c4\n_tr(1) r4 c2.\n{\u3042} c4");
+    checkAndWait(live);
+    struct Row {
+      int line, column;
+      const char* text;
+    } rows[] = {
+        {1, 0, "track 0  bar 1  beat 1  tick 0  0:00.0"},   // Home
+        {1, 3, "track 0  bar 1  beat 2  tick 96  0:00.5"},
+        {1, 4, "track 0  bar 1  beat 3  tick 192  0:01.0"},  // inside a note: the next one
+        {1, 9, "track 0  bar 2  beat 1  tick 288  0:01.5"},
+        {1, 11, "track 0  bar 2  beat 2  tick 384  0:02.0"},  // End: where the line's notes end
+        {2, 0, "track 0  bar 2  beat 2  tick 384  0:02.0"},   // _tr(1) itself, before it takes effect
+        {2, 6, "track 1  bar 1  beat 1  tick 0  0:00.0"},
+        {2, 10, "track 1  bar 1  beat 2  tick 96  0:00.5"},
+        {3, 4, "track 1  bar 2  beat 2  tick 384  0:02.0"},  // after a double-byte character
+    };
+    for (const Row& r : rows) QCOMPARE(live.caretTime()->textFor(r.line, r.column), QString(r.text));
+    editor.setCaret(editor.lineStart(1) + 9);
+    QCOMPARE(live.caretTime()->label()->text(), QString(rows[3].text));
+  }
+
+  void metresAreReadAndWrittenAsTheScoresComment() {
+    struct Parse {
+      const char* text;
+      bool ok;
+      Metre metre;
+    } parses[] = {{"3/4", true, {3, 4}}, {" 12 / 8 ", true, {12, 8}}, {"1/1", true, {1, 1}}, {"64/64", true, {64, 64}},
+                  {"3/5", false, {}}, {"0/4", false, {}}, {"65/4", false, {}}, {"3/128", false, {}}, {"3", false, {}}};
+    for (const Parse& p : parses) {
+      Metre m;
+      QCOMPARE(parseMetre(p.text, m), p.ok);
+      if (p.ok) QCOMPARE(m, p.metre);
+    }
+    struct Find {
+      const char* text;
+      int from;
+      Metre metre;
+    } finds[] = {{"{ a waltz in 3/4 } c", -1, {}}, {"c {metre 3/5} {Meter 6/8}", 14, {6, 8}}, {"{ metre 2/2 }", 0, {2, 2}}};
+    for (const Find& f : finds) {
+      const MetreComment found = findMetreComment(f.text);
+      QCOMPARE(found.from, f.from);
+      QCOMPARE(found.metre, f.metre);
+    }
+    struct Place {
+      Metre metre;
+      int timebase;
+      int64_t tick, bar;
+      int beat;
+    } places[] = {{{4, 4}, 96, -5, 1, 1}, {{6, 8}, 96, 300, 2, 1}, {{6, 8}, 96, 287, 1, 6}, {{3, 8}, 13, 13, 1, 3}, {{3, 8}, 13, 20, 2, 1}};
+    for (const Place& p : places) {
+      const Metre::Position at = p.metre.positionOf(p.tick, p.timebase);
+      QCOMPARE(at.bar, p.bar);
+      QCOMPARE(at.beat, p.beat);
+    }
+    // Written in place when the score has one, else on a line of its own at the top; one undo step.
+    TExtMemo editor;
+    editor.setPlainText("c d e");
+    writeMetre(&editor, {3, 4});
+    QCOMPARE(editor.toPlainText(), QString("{metre 3/4}\nc d e"));
+    writeMetre(&editor, {6, 8});
+    QCOMPARE(editor.toPlainText(), QString("{metre 6/8}\nc d e"));
+    editor.undo();
+    QCOMPARE(editor.toPlainText(), QString("{metre 3/4}\nc d e"));
+  }
+
   void timeAtTheCaretThroughTempoChangesAndIncludes() {
     QTemporaryDir dir;
     const QString previous = QDir::currentPath();
@@ -172,13 +243,13 @@ class LiveScoreTest : public QObject {
     checkAndWait(live);
     QDir::setCurrent(previous);
     CaretTime* time = live.caretTime();
-    QCOMPARE(time->textFor(0), QString("track 0  tick 0  beat 0  0:00.0"));
+    QCOMPARE(time->textFor(0, 0), QString("track 0  bar 1  beat 1  tick 0  0:00.0"));
     // 93 ticks at 60 a minute, then the tempo 120 three ticks ahead of its line.
-    QCOMPARE(time->textFor(1), QString("track 0  tick 96  beat 1  0:00.9"));
-    QCOMPARE(time->textFor(3), QString("track 0  tick 480  beat 5  0:02.9"));
-    QCOMPARE(time->textFor(6), QString());  // after #end
+    QCOMPARE(time->textFor(1, 0), QString("track 0  bar 1  beat 2  tick 96  0:00.9"));
+    QCOMPARE(time->textFor(3, 0), QString("track 0  bar 2  beat 2  tick 480  0:02.9"));
+    QCOMPARE(time->textFor(6, 0), QString());  // after #end
     editor.setCaret(editor.lineStart(3));
-    QCOMPARE(time->label()->text(), time->textFor(3));
+    QCOMPARE(time->label()->text(), time->textFor(3, 0));
     // The included file's error is marked on its #include line.
     QCOMPARE(live.marks()->marks().size(), size_t(1));
     const ErrorMarks::Placed& m = live.marks()->marks()[0];

@@ -143,6 +143,35 @@ class TrackViewTest : public QObject {
     QCOMPARE(t.lanes[1].points.front().value, 8192);
   }
 
+  // Bar lines by the score's metre: in 3/4 the fourth beat opens bar 2,
+  // in 4/4 it is a beat like the others.
+  void barLinesFollowTheMetre() {
+    ViewUnderTest t("l4 c c c c c c c c c c c c");
+    TrackCanvas* c = t.view.canvas();
+    c->fitToWindow();
+    QImage image(c->size(), QImage::Format_ARGB32_Premultiplied);
+    const int y = c->noteRect(0, 0).top() - 4;  // above the notes, in the track's grid
+    auto lineAt = [&](double tick) {
+      image.fill(Qt::white);
+      QPainter p(&image);
+      c->paint(p);
+      p.end();
+      const int x = static_cast<int>(std::floor(c->geometry().xOfTick(tick)));
+      return image.pixelColor(x, y);
+    };
+    const QColor strong(0xC4, 0xC4, 0xC8), beat(0xE2, 0xE2, 0xE2);
+    struct Row {
+      Metre metre;
+      double tick;
+      QColor expected;
+    } rows[] = {{{4, 4}, 3 * 96, beat}, {{4, 4}, 4 * 96, strong}, {{3, 4}, 3 * 96, strong}, {{3, 4}, 4 * 96, beat},
+                {{6, 8}, 6 * 48, strong}, {{6, 8}, 4 * 48, beat}};
+    for (const Row& r : rows) {
+      c->setMetre(r.metre);
+      QCOMPARE(lineAt(r.tick), r.expected);
+    }
+  }
+
   void paintShowsVelocityLitNotesAndCurves() {
     ViewUnderTest t("ACE(0,127,2,0,1,0) v20 c4 v127 e4");
     TrackCanvas* c = t.view.canvas();
@@ -279,7 +308,7 @@ class TrackViewTest : public QObject {
     QVERIFY(results.wait(5000));
     const CheckResult r = results.last().at(0).value<CheckResult>();
     QVERIFY(r.music && !r.music->hasTracks() && !r.tracks);
-    QCOMPARE(live.caretTime()->textFor(0), QString("track 0  tick 0  beat 0  0:00.0"));  // the timing is there
+    QCOMPARE(live.caretTime()->textFor(0, 0), QString("track 0  bar 1  beat 1  tick 0  0:00.0"));  // the timing is there
     QVERIFY(!view.canvas()->model());
     view.show();  // asks again, for the notes
     QTRY_VERIFY(view.canvas()->model() && view.canvas()->model()->noteCount() == 3);
