@@ -16,11 +16,12 @@ all: build
 # file type, AppStream data and manual pages with the tools a desktop uses.
 # The crash-recovery test drives the editor on a virtual display.
 # nlohmann-json is zan's JSON (--diagnostics=json, zan lsp), and Neovim a
-# client that zan lsp is tested with. gettext's xgettext checks that the
+# client that zan lsp is tested with; Vim and Neovim also open scores with
+# the files zan installs for them. gettext's xgettext checks that the
 # message catalogs (po/) hold every text of the sources.
 PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3 \
   librsvg2-bin dpkg-dev desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl \
-  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim gettext
+  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim vim gettext
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)
