@@ -80,6 +80,16 @@ async function main() {
   });
   const grammar = await registry.loadGrammar('source.zan');
 
+  // The extension declares the language this grammar colours.
+  const manifest = JSON.parse(fs.readFileSync(path.join(sourceDir, 'editors/vscode/package.json'), 'utf8'));
+  const raw = JSON.parse(fs.readFileSync(grammarPath, 'utf8'));
+  const declared = manifest.contributes.grammars[0];
+  const language = manifest.contributes.languages[0];
+  if (declared.scopeName !== raw.scopeName || declared.language !== language.id || !language.extensions.includes('.zan')) {
+    console.log('FAILED: editors/vscode/package.json does not declare the grammar for .zan files');
+    process.exit(1);
+  }
+
   let total = 0;
   let agree = 0;
   const differences = [];
