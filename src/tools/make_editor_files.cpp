@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -432,6 +433,28 @@ std::string vimPattern(std::string_view p) {
 }
 std::string vimQuoted(std::string_view pattern) { return "'" + vimPattern(pattern) + "'"; }
 
+// The bytes a non-empty match of `pattern` can begin with, as a lookahead.
+// Vim passes over a byte where an item that follows another (nextgroup)
+// matches nothing, so such items must not match the empty string.
+std::string nonEmpty(const std::string& pattern) {
+  const std::regex re(pattern, std::regex::ECMAScript);
+  if (!std::regex_search(std::string(), re, std::regex_constants::match_continuous)) return pattern;
+  std::string first;
+  for (int c = 0; c < 127; ++c) {
+    if (c != '\t' && c < ' ') continue;
+    for (const char* rest : {"", "^", "1", "^1", "0,1", "A,1)"}) {
+      const std::string s = std::string(1, static_cast<char>(c)) + rest;
+      std::smatch m;
+      if (std::regex_search(s, m, re, std::regex_constants::match_continuous) && m.length(0) > 0) {
+        first += static_cast<char>(c);
+        break;
+      }
+    }
+  }
+  if (first.empty()) throw std::runtime_error("a pattern matches nothing: " + pattern);
+  return "(?=" + charClass(first) + ")" + pattern;
+}
+
 std::string vimSyntax(const Grammar& g) {
   std::ostringstream out;
   out << "\" Vim syntax file for zan scores. Made by make_editor_files from the tables\n"
@@ -451,7 +474,8 @@ std::string vimSyntax(const Grammar& g) {
       for (size_t j = i + 1; j < m.parts.size(); ++j) next += (next.empty() ? "" : ",") + base + "_" + std::to_string(j);
       const Part& p = m.parts[i];
       out << "syntax match " << (i ? base + "_" + std::to_string(i) : base) << " "
-          << vimQuoted(p.lead.empty() ? p.pattern : p.lead + "\\zs" + p.pattern);  // \zs survives as written
+          << vimQuoted(p.lead.empty() ? (i ? nonEmpty(p.pattern) : p.pattern)
+                                      : p.lead + "\\zs" + p.pattern);  // \zs survives as written
       if (i) out << " contained";
       if (!next.empty()) out << " nextgroup=" << next;
       out << "\n";
@@ -471,13 +495,19 @@ std::string vimSyntax(const Grammar& g) {
   }
   out << "syntax cluster zanContained contains=" << contained << "\n";
   out << "syntax cluster zanSkipped contains=" << whileSkipping << "\n";
-  out << "syntax cluster zanCommands contains=ALLBUT,zanGroup,zanGroupLength,@zanContained\n";
+  out << "syntax cluster zanCommands contains=ALLBUT,zanGroup,zanGroupLength,zanSkippedByte,@zanContained\n";
   for (const RegionRule& r : g.regions) {
     const std::string name = "zan" + r.name;
     out << "syntax region " << name << " matchgroup=" << row(r.beginKind).vimGroup << " start=" << vimQuoted(r.begin)
         << " matchgroup=" << row(r.inside).vimGroup << " end=" << (r.end == "(?!)" ? std::string("'\\v%$'") : vimQuoted(r.end));
-    out << (r.commands ? " contains=@zanSkipped" : " contains=NONE") << "\n";
-    out << "highlight default link " << name << " " << row(r.inside).vimGroup << "\n";
+    if (!r.commands) {
+      out << " contains=NONE\nhighlight default link " << name << " " << row(r.inside).vimGroup << "\n";
+      continue;
+    }
+    // While skipping, each byte passed over is a comment, the blanks between none.
+    out << " contains=@zanSkipped,zanSkippedByte\n";
+    out << "syntax match zanSkippedByte " << vimQuoted("[^ \t]") << " contained\n";
+    out << "highlight default link zanSkippedByte " << row(r.inside).vimGroup << "\n";
   }
   out << "syntax region zanGroup matchgroup=zanLoop start=" << vimQuoted("/(?=[^/]*/)")
       << " end=" << vimQuoted("/") << " keepend contains=@zanCommands nextgroup=zanGroupLength\n";

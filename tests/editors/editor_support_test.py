@@ -11,9 +11,13 @@ this test cannot drift apart), nothing else:
 - in Neovim 0.7 with the page's init.lua: three scores, one including
   another, share one server; the includer shows the included file's error;
   fixing it clears the error; :make works as in Vim;
-- the page's Neovim 0.8 snippet is valid Lua.
+- the page's Neovim 0.8 snippet is valid Lua;
+- Vim's colours stand for the lexer's classes on at least 99% of the
+  characters of the demo and of every example of the reference (the lines
+  where they differ are listed).
 
-    editor_support_test.py --build-dir BUILD --source-dir SRC --zan ZAN --cmake CMAKE --vim VIM --nvim NVIM
+    editor_support_test.py --build-dir BUILD --source-dir SRC --zan ZAN --lexer MAKE_EDITOR_FILES
+                           --cmake CMAKE --vim VIM --nvim NVIM
 """
 import argparse
 import json
@@ -104,9 +108,68 @@ def check_vim(args, label, home, work, extra):
     check_quickfix(f'Vim ({label})', got['quickfix'])
 
 
+def examples(source_dir):
+    """The demo, then each ```zan block of the reference, as (name, text)."""
+    found = [('examples/demo.zan', open(os.path.join(source_dir, 'examples', 'demo.zan'), encoding='utf-8').read())]
+    reference = os.path.join(source_dir, 'docs', 'reference')
+    for page in sorted(f for f in os.listdir(reference) if f.endswith('.md')):
+        lines = open(os.path.join(reference, page), encoding='utf-8').read().split('\n')
+        i = 0
+        while i < len(lines):
+            if lines[i].strip() == '```zan':
+                end = i + 1
+                while end < len(lines) and lines[end].strip() != '```':
+                    end += 1
+                found.append((f'docs/reference/{page}:{i + 2}', '\n'.join(lines[i + 1:end])))
+                i = end
+            i += 1
+    return found
+
+
+def check_vim_colours(args, home, tmp, extra):
+    folder = os.path.join(tmp, 'examples')
+    os.makedirs(folder)
+    names, texts = [], {}
+    for n, (name, text) in enumerate(examples(args.source_dir)):
+        path = os.path.join(folder, f'{n}.zan')
+        text = text.replace('\r', '')
+        with open(path, 'w', encoding='utf-8') as f:
+            f.write(text)
+        names.append(path)
+        texts[path] = (name, text)
+    got = {}
+    result = os.path.join(tmp, 'classes.txt')
+    env = dict(environment(args, home), ZAN_RESULT=result)
+    subprocess.run([args.vim, '--not-a-term', '-X', '-n', '-i', 'NONE'] + extra +
+                   ['-S', os.path.join(HERE, 'vim_classes.vim')] + names,
+                   env=env, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120, check=True)
+    current = None
+    for line in open(result, encoding='utf-8').read().split('\n'):
+        if line.startswith('== '):
+            current = got.setdefault(os.path.join(folder, line[3:]), [])
+        elif current is not None:
+            current.append(line)
+    total = agree = 0
+    for path in names:
+        name, text = texts[path]
+        want = subprocess.run([args.lexer, '--classes'], input=text.encode(), capture_output=True,
+                              check=True).stdout.decode().split('\n')
+        for n, line in enumerate(text.split('\n')):
+            colours = got.get(path, [])[n] if n < len(got.get(path, [])) else ''
+            lexer = want[n] if n < len(want) else ''
+            same = sum(1 for a, b in zip(colours, lexer) if a == b)
+            total += len(line)
+            agree += same
+            if same != len(line):
+                print(f'{name} line {n + 1}\n  text   {line}\n  lexer  {lexer}\n  vim    {colours}')
+    share = agree / total if total else 1
+    print(f'Vim: {agree} of {total} characters agree with the lexer ({share:.2%})')
+    check(share >= 0.99, 'Vim: its colours agree with the lexer on less than 99% of the characters')
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for name in ('--build-dir', '--source-dir', '--zan', '--cmake', '--vim', '--nvim'):
+    for name in ('--build-dir', '--source-dir', '--zan', '--lexer', '--cmake', '--vim', '--nvim'):
         parser.add_argument(name, required=True)
     args = parser.parse_args()
     page = snippets(os.path.join(args.source_dir, 'docs', 'editors.md'))
@@ -128,8 +191,9 @@ def main():
             f.write(page['vimrc'])
         with open(os.path.join(home, '.config', 'nvim', 'init.lua'), 'w') as f:
             f.write(page['init.lua'])
-        check_vim(args, 'package', home, work,
-                  system_folder('rtp', '/usr/share/vim/vimfiles', usr + '/usr/share/vim/vimfiles'))
+        vim_system = system_folder('rtp', '/usr/share/vim/vimfiles', usr + '/usr/share/vim/vimfiles')
+        check_vim(args, 'package', home, work, vim_system)
+        check_vim_colours(args, home, tmp, vim_system)
 
         got = run([args.nvim, '--headless', '-n', '-i', 'NONE'] +
                   system_folder('rtp', '/usr/share/nvim/site', usr + '/usr/share/nvim/site') +
