@@ -13,7 +13,7 @@ this test cannot drift apart), nothing else:
   fixing it clears the error; :make works as in Vim;
 - the page's Neovim 0.8 snippet is valid Lua;
 - Vim's colours stand for the lexer's classes on at least 99% of the
-  characters of the demo and of every example of the reference (the lines
+  characters of the demos and of every example of the reference (the lines
   where they differ are listed).
 
     editor_support_test.py --build-dir BUILD --source-dir SRC --zan ZAN --lexer MAKE_EDITOR_FILES
@@ -109,8 +109,14 @@ def check_vim(args, label, home, work, extra):
 
 
 def examples(source_dir):
-    """The demo, then each ```zan block of the reference, as (name, text)."""
-    found = [('examples/demo.zan', open(os.path.join(source_dir, 'examples', 'demo.zan'), encoding='utf-8').read())]
+    """The demos, then each ```zan block of the reference, as (name, text)."""
+    found = []
+    for name in ('demo.zan', 'demo_ja.zan'):
+        data = open(os.path.join(source_dir, 'examples', name), 'rb').read()
+        try:
+            found.append((f'examples/{name}', data.decode('utf-8')))
+        except UnicodeDecodeError:  # a score in CP932, as zan reads it too
+            found.append((f'examples/{name}', data.decode('cp932')))
     reference = os.path.join(source_dir, 'docs', 'reference')
     for page in sorted(f for f in os.listdir(reference) if f.endswith('.md')):
         lines = open(os.path.join(reference, page), encoding='utf-8').read().split('\n')

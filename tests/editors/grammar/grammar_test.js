@@ -1,4 +1,4 @@
-// Colours the demo score and every example of the language reference with
+// Colours the demo scores and every example of the language reference with
 // the TextMate grammar, in VS Code's own engine (vscode-textmate on
 // vscode-oniguruma), and compares each character's class with the one zan's
 // lexer gives it (make_editor_files --classes). Lists every line where they
@@ -50,9 +50,18 @@ function letterOf(scopes) {
   return '.';
 }
 
-// The scores: the demo, then each ```zan block of the reference.
+// A score's text: UTF-8, or CP932 as zan also reads it.
+function decode(bytes) {
+  try {
+    return new TextDecoder('utf-8', { fatal: true }).decode(bytes);
+  } catch (e) {
+    return new TextDecoder('shift_jis').decode(bytes);
+  }
+}
+
+// The scores: the demos, then each ```zan block of the reference.
 function scores() {
-  const list = [{ name: 'examples/demo.zan', text: fs.readFileSync(path.join(sourceDir, 'examples/demo.zan'), 'utf8') }];
+  const list = ['demo.zan', 'demo_ja.zan'].map((f) => ({ name: `examples/${f}`, text: decode(fs.readFileSync(path.join(sourceDir, 'examples', f))) }));
   const refDir = path.join(sourceDir, 'docs/reference');
   for (const file of fs.readdirSync(refDir).filter((f) => f.endsWith('.md')).sort()) {
     const lines = fs.readFileSync(path.join(refDir, file), 'utf8').split('\n');
