@@ -1,6 +1,7 @@
 # make run   installs what is missing, builds, and compiles the demo score
 # make test  installs what is missing, builds, and runs every test
 # make && sudo make install [PREFIX=/usr/local]   sudo make uninstall   make deb
+# make vsix  the VS Code extension   make grammar-test  its grammar against the lexer
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
