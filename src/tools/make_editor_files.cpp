@@ -511,7 +511,7 @@ std::string vimSyntax(const Grammar& g) {
   }
   out << "syntax region zanGroup matchgroup=zanLoop start=" << vimQuoted("/(?=[^/]*/)")
       << " end=" << vimQuoted("/") << " keepend contains=@zanCommands nextgroup=zanGroupLength\n";
-  out << "syntax match zanGroupLength " << vimQuoted(kLength) << " contained\n";
+  out << "syntax match zanGroupLength " << vimQuoted(nonEmpty(kLength)) << " contained\n";
   out << "highlight default link zanGroupLength zanLength\n\n";
   for (const ClassRow& c : kClasses) out << "highlight default link " << c.vimGroup << " " << c.vimLink << "\n";
   out << "\nlet b:current_syntax = 'zan'\n";
