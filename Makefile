@@ -1,10 +1,11 @@
 # make run   installs what is missing, builds, and compiles the demo score
 # make test  installs what is missing, builds, and runs every test
 # make && sudo make install [PREFIX=/usr/local]   sudo make uninstall   make deb
+# make vsix  the VS Code extension   make grammar-test  its grammar against the lexer
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test pot tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
 
 all: build
 
@@ -16,11 +17,12 @@ all: build
 # file type, AppStream data and manual pages with the tools a desktop uses.
 # The crash-recovery test drives the editor on a virtual display.
 # nlohmann-json is zan's JSON (--diagnostics=json, zan lsp), and Neovim a
-# client that zan lsp is tested with. gettext's xgettext checks that the
+# client that zan lsp is tested with; Vim and Neovim also open scores with
+# the files zan installs for them. gettext's xgettext checks that the
 # message catalogs (po/) hold every text of the sources.
 PACKAGES = qt6-base-dev libfluidsynth-dev libasound2-dev timgm6mb-soundfont fonts-ipafont-gothic python3 \
   librsvg2-bin dpkg-dev desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl \
-  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim gettext
+  appstream man-db groff-base xvfb xdotool x11-utils nlohmann-json3-dev neovim vim gettext
 
 bootstrap:
 	@scripts/bootstrap $(PACKAGES)
@@ -109,6 +111,40 @@ uninstall:
 deb: build
 	@cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)/package
 	@ls $(BUILD_DIR)/package/*.deb
+
+# Only what the editors' files are made from: the library and its tool.
+editor-files: bootstrap
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@MAKEFLAGS= cmake --build $(BUILD_DIR) -j$(JOBS) --target editor_files
+
+# The VS Code grammar (made from the lexer's tables) against the lexer itself,
+# in VS Code's engine, on the demo and every example of the reference: lists
+# the characters coloured differently, fails below 99% agreement. Installs
+# node, npm and the pinned npm modules it needs (tests/editors/grammar).
+GRAMMAR_TEST_DIR = $(abspath $(BUILD_DIR))/grammar-test
+grammar-test: editor-files
+	@command -v npm >/dev/null || scripts/bootstrap nodejs npm
+	@mkdir -p $(GRAMMAR_TEST_DIR)
+	@cp tests/editors/grammar/package.json tests/editors/grammar/package-lock.json $(GRAMMAR_TEST_DIR)/
+	@cd $(GRAMMAR_TEST_DIR) && npm ci --no-audit --no-fund --loglevel=error
+	@NODE_PATH=$(GRAMMAR_TEST_DIR)/node_modules node tests/editors/grammar/grammar_test.js \
+	  --grammar $(BUILD_DIR)/editors/zan.tmLanguage.json --lexer $(BUILD_DIR)/bin/make_editor_files --source-dir .
+
+# The VS Code extension, $(BUILD_DIR)/zan-VERSION.vsix: the language, its
+# comment and bracket rules, the grammar made from the lexer's tables and a
+# client that starts the installed zan lsp (editors/vscode). Installs node,
+# npm and the pinned npm modules it needs (@vscode/vsce,
+# vscode-languageclient); code --install-extension FILE installs it.
+VSIX_DIR = $(abspath $(BUILD_DIR))/vscode
+ZAN_VERSION = $(shell awk '/^project.zan VERSION/ { print $$3 }' CMakeLists.txt)
+vsix: editor-files
+	@command -v npm >/dev/null || scripts/bootstrap nodejs npm
+	@rm -rf $(VSIX_DIR) && mkdir -p $(VSIX_DIR)/syntaxes
+	@cp editors/vscode/package.json editors/vscode/package-lock.json editors/vscode/extension.js \
+	  editors/vscode/language-configuration.json editors/vscode/README.md editors/vscode/.vscodeignore LICENSE $(VSIX_DIR)/
+	@cp $(BUILD_DIR)/editors/zan.tmLanguage.json $(VSIX_DIR)/syntaxes/
+	@cd $(VSIX_DIR) && npm pkg set version=$(ZAN_VERSION) && npm ci --no-audit --no-fund --loglevel=error \
+	  && npx --no-install vsce package --allow-missing-repository --out $(abspath $(BUILD_DIR))/zan-$(ZAN_VERSION).vsix
 
 bench: build
 	@$(BUILD_DIR)/bin/zan_bench

@@ -55,6 +55,22 @@ foreach(page ${ZAN_MANUAL_PAGES})
 endforeach()
 add_custom_target(manual_pages ALL DEPENDS ${pages})
 
+# Vim and Neovim: file type, syntax, :compiler zan and the ftplugin (made
+# from the lexer's tables, see CMakeLists.txt). Debian's Vim looks in
+# /usr/share/vim/vimfiles and nowhere under /usr/local; Debian's Neovim does
+# not look there, but in /usr/share/nvim/site and /usr/local/share/nvim/site.
+# So each gets its own copy: under the prefix /usr (the package, or make
+# install PREFIX=/usr) both find them, under /usr/local Neovim does and Vim
+# needs one line in the vimrc (docs/editors.md). The editors component alone
+# (cmake --install BUILD --component editors) installs just these.
+set(ZAN_VIM_RUNTIME_DIR ${CMAKE_INSTALL_DATADIR}/vim/vimfiles CACHE STRING "Where Vim's files for zan go (below the prefix)")
+set(ZAN_NEOVIM_RUNTIME_DIR ${CMAKE_INSTALL_DATADIR}/nvim/site CACHE STRING "Where Neovim's files for zan go (below the prefix)")
+foreach(kind ftdetect ftplugin syntax compiler)
+  foreach(runtime ${ZAN_VIM_RUNTIME_DIR} ${ZAN_NEOVIM_RUNTIME_DIR})
+    install(FILES ${ZAN_EDITOR_FILES_DIR}/vim/${kind}/zan.vim DESTINATION ${runtime}/${kind} COMPONENT editors)
+  endforeach()
+endforeach()
+
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/reference/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/reference
   FILES_MATCHING PATTERN "*.md")
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
