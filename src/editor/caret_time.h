@@ -1,6 +1,6 @@
 // CaretTime: where in the music the caret stands, from the last background
 // check: the track the text at the caret writes to, the bar and beat by the
-// score's metre, the tick and the time in m:ss.s through the compile's
+// score's metre, the time in m:ss.s and (in the tool tip) the tick through the compile's
 // tempo changes, all read from the check's music model. The place is the
 // command at the caret or, between commands, the next one on the line (at
 // the line's end, where its last command ends). A line the check did not
@@ -28,11 +28,15 @@ class CaretTime : public QObject {
   // The text for the place before character `column` (UTF-16, as the
   // editor counts) of editor line `line`; empty when the line was not compiled.
   QString textFor(int line, int column) const;
+  // The tick of that place; -1 when the line was not compiled.
+  int tickFor(int line, int column) const;
   // Seconds from the start of the song to `tick`.
   double secondsAt(int tick) const;
 
  private:
   void update();
+  // UTF-16 column `column` of editor line `line` as the compiler's byte column.
+  int32_t byteColumn(int line, int column) const;
 
   QPlainTextEdit* editor_;
   QPointer<QLabel> label_;  // owned until a status bar takes it

@@ -8,11 +8,14 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -50,6 +53,16 @@ class EntryDelegate : public QStyledItemDelegate {
     QStyledItemDelegate::initStyleOption(option, index);
     // The base delegate has already turned each '\n' into a line separator.
     option->text.replace(QChar::LineSeparator, QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  }
+
+ public:
+  // A comment longer than the window shows whole, line breaks and all, in
+  // its tool tip.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event->type() != QEvent::ToolTip || !index.isValid()) return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(), index.data().toString(), view);
+    return true;
   }
 };
 
@@ -125,6 +138,11 @@ TfrmList::TfrmList(TExtMemo* reMain, QWidget* parent) : QMainWindow(parent), reM
   row->setContentsMargins(4, 2, 4, 2);
   Edit1 = new QLineEdit(panel);
   Edit1->setFixedWidth(kFilterWidth);
+  Edit1->setPlaceholderText(UiText("first letters"));
+  Edit1->setToolTip(UiText("Selects the first comment that begins with these letters; Enter jumps to it"));
+  auto* label = new QLabel(UiText("&Find:"), panel);
+  label->setBuddy(Edit1);
+  row->addWidget(label);
   row->addWidget(Edit1);
   row->addStretch();
   ListBox1 = new QListWidget(central);

@@ -1,5 +1,6 @@
 // The comment list window driven through its slots and keys, with a real
 // editor holding the score.
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -69,6 +70,14 @@ void CommentListTest::windowLayout() {
   QCOMPARE(frm.size(), QSize(304, 225));
   QCOMPARE(frm.Edit1->width(), 121);
   QCOMPARE(frm.Edit1->parentWidget()->height(), 28);
+  // The filter box says what it is for, and its label fits the window.
+  frm.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frm));
+  auto* label = frm.Edit1->parentWidget()->findChild<QLabel*>();
+  QVERIFY(label && label->buddy() == frm.Edit1);
+  QVERIFY(!frm.Edit1->placeholderText().isEmpty());
+  QVERIFY(label->width() >= label->sizeHint().width());
+  QVERIFY(frm.Edit1->geometry().right() < frm.width());
   QCOMPARE(frm.ListBox1->font().pixelSize(), 16);
   QStringList bar;
   for (QAction* a : frm.menuBar()->actions()) bar.append(a->text());

@@ -168,17 +168,20 @@ class LiveScoreTest : public QObject {
       int line, column;
       const char* text;
     } rows[] = {
-        {1, 0, "track 0  bar 1  beat 1  tick 0  0:00.0"},   // Home
-        {1, 3, "track 0  bar 1  beat 2  tick 96  0:00.5"},
-        {1, 4, "track 0  bar 1  beat 3  tick 192  0:01.0"},  // inside a note: the next one
-        {1, 9, "track 0  bar 2  beat 1  tick 288  0:01.5"},
-        {1, 11, "track 0  bar 2  beat 2  tick 384  0:02.0"},  // End: where the line's notes end
-        {2, 0, "track 0  bar 2  beat 2  tick 384  0:02.0"},   // _tr(1) itself, before it takes effect
-        {2, 6, "track 1  bar 1  beat 1  tick 0  0:00.0"},
-        {2, 10, "track 1  bar 1  beat 2  tick 96  0:00.5"},
-        {3, 4, "track 1  bar 2  beat 2  tick 384  0:02.0"},  // after a double-byte character
+        {1, 0, "bar 1 beat 1  0:00.0  track 0"},   // Home
+        {1, 3, "bar 1 beat 2  0:00.5  track 0"},
+        {1, 4, "bar 1 beat 3  0:01.0  track 0"},  // inside a note: the next one
+        {1, 9, "bar 2 beat 1  0:01.5  track 0"},
+        {1, 11, "bar 2 beat 2  0:02.0  track 0"},  // End: where the line's notes end
+        {2, 0, "bar 2 beat 2  0:02.0  track 0"},   // _tr(1) itself, before it takes effect
+        {2, 6, "bar 1 beat 1  0:00.0  track 1"},
+        {2, 10, "bar 1 beat 2  0:00.5  track 1"},
+        {3, 4, "bar 2 beat 2  0:02.0  track 1"},  // after a double-byte character
     };
     for (const Row& r : rows) QCOMPARE(live.caretTime()->textFor(r.line, r.column), QString(r.text));
+    QCOMPARE(live.caretTime()->tickFor(1, 9), 288);
+    QCOMPARE(live.caretTime()->tickFor(3, 4), 384);
+    QCOMPARE(live.caretTime()->tickFor(9, 0), -1);
     editor.setCaret(editor.lineStart(1) + 9);
     QCOMPARE(live.caretTime()->label()->text(), QString(rows[3].text));
   }
@@ -243,10 +246,10 @@ class LiveScoreTest : public QObject {
     checkAndWait(live);
     QDir::setCurrent(previous);
     CaretTime* time = live.caretTime();
-    QCOMPARE(time->textFor(0, 0), QString("track 0  bar 1  beat 1  tick 0  0:00.0"));
+    QCOMPARE(time->textFor(0, 0), QString("bar 1 beat 1  0:00.0  track 0"));
     // 93 ticks at 60 a minute, then the tempo 120 three ticks ahead of its line.
-    QCOMPARE(time->textFor(1, 0), QString("track 0  bar 1  beat 2  tick 96  0:00.9"));
-    QCOMPARE(time->textFor(3, 0), QString("track 0  bar 2  beat 2  tick 480  0:02.9"));
+    QCOMPARE(time->textFor(1, 0), QString("bar 1 beat 2  0:00.9  track 0"));
+    QCOMPARE(time->textFor(3, 0), QString("bar 2 beat 2  0:02.9  track 0"));
     QCOMPARE(time->textFor(6, 0), QString());  // after #end
     editor.setCaret(editor.lineStart(3));
     QCOMPARE(time->label()->text(), time->textFor(3, 0));

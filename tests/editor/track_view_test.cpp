@@ -308,7 +308,7 @@ class TrackViewTest : public QObject {
     QVERIFY(results.wait(5000));
     const CheckResult r = results.last().at(0).value<CheckResult>();
     QVERIFY(r.music && !r.music->hasTracks() && !r.tracks);
-    QCOMPARE(live.caretTime()->textFor(0, 0), QString("track 0  bar 1  beat 1  tick 0  0:00.0"));  // the timing is there
+    QCOMPARE(live.caretTime()->textFor(0, 0), QString("bar 1 beat 1  0:00.0  track 0"));  // the timing is there
     QVERIFY(!view.canvas()->model());
     view.show();  // asks again, for the notes
     QTRY_VERIFY(view.canvas()->model() && view.canvas()->model()->noteCount() == 3);

@@ -1,6 +1,7 @@
 // Pause and Stop beside Stop & RePlay, an A-B loop that stays on across
 // Run, and an Export that never starts the music.
 #include <QLabel>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
 
@@ -10,6 +11,7 @@
 #include "track_bar.h"
 #include "track_view.h"
 #include "tracks_panel.h"
+#include "zan/translate.h"
 
 using zan::player::Mode;
 
@@ -114,6 +116,32 @@ class TransportTest : public QObject {
     QVERIFY(QFile::exists(out));
     QVERIFY(w.main->mp->mode() != Mode::Playing);
     QCOMPARE(w.main->statusText(), QString("ok"));
+  }
+
+  // At the first window's size on a 1600x1000 screen, the status bar's
+  // texts show whole: the caret's place in a long score, the time at the
+  // caret, and the player's note that it plays silently.
+  void theStatusBarsTextsFitTheFirstWindow() {
+    Windows w;
+    w.main->resize(1066, 666);
+    w.main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.main.get()));
+    auto* time = w.main->findChild<QLabel*>("CaretTime");
+    QVERIFY(time);
+    time->setText("bar 1234 beat 3  12:34.5  track 15");
+    QList<QLabel*> labels{time};
+    for (QLabel* l : w.main->statusBar()->findChildren<QLabel*>()) {
+      if (l->text() == w.main->caretText()) {
+        l->setText(QString::asprintf("%3d:%3d", 17, 25009));
+        labels << l;
+      } else if (l != time && l->text().isEmpty() && l->width() != 500) {
+        l->setText(zan::tr("No audio device found: playing silently"));
+        labels << l;
+      }
+    }
+    QCOMPARE(labels.size(), 3);
+    QApplication::processEvents();
+    QTRY_VERIFY(std::all_of(labels.begin(), labels.end(), [](QLabel* l) { return l->width() >= l->sizeHint().width(); }));
   }
 };
 
