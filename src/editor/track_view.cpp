@@ -288,7 +288,12 @@ QString TrackCanvas::describe(QPoint at) const {
   if (!model_) return {};
   const double tick = geo_.tickAtX(at.x());
   const double tb = model_->timebase();
-  QString where = UiText("tick %1  beat %2  %3").arg(static_cast<int64_t>(std::floor(tick))).arg(tick / tb, 0, 'f', 2).arg(formatTime(model_->msOfTick(tick), 10));
+  const Metre::Position place = metre_.positionOf(static_cast<int64_t>(std::floor(tick)), static_cast<int>(tb));
+  QString where = UiText("bar %1 beat %2  tick %3  %4")
+                      .arg(place.bar)
+                      .arg(place.beat)
+                      .arg(static_cast<int64_t>(std::floor(tick)))
+                      .arg(formatTime(model_->msOfTick(tick), 10));
   if (at.y() < G::kRulerHeight) return where;
   const int cy = geo_.contentY(at.y());
   const int bi = bandAtY(bands_, cy);

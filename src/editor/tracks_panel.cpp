@@ -50,7 +50,10 @@ TracksPanel::TracksPanel(zan::player::Player* player, const PlaybackScore* score
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->setWordWrap(false);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->horizontalHeader()->setStretchLastSection(true);  // the level bars take what is left
+  // The level bars take what is left, never less than their own width: a
+  // section sized to its contents would take a progress bar's wide default.
+  table_->horizontalHeader()->setSectionResizeMode(kLevel, QHeaderView::Stretch);
+  table_->horizontalHeader()->setMinimumSectionSize(std::min(table_->horizontalHeader()->minimumSectionSize(), kLevelBarWidth));
   setWidget(table_);
 }
 
@@ -99,6 +102,7 @@ void TracksPanel::scoreChanged() {
     bar->setRange(0, kLevelMax);
     bar->setTextVisible(false);
     bar->setMaximumHeight(table_->fontMetrics().height());
+    bar->setMinimumWidth(0);
     table_->setCellWidget(r, kLevel, bar);
   }
   // Wide enough for every column, the bars included.

@@ -338,6 +338,10 @@ class TrackViewTest : public QObject {
     const TrackBand& b = c->bands()[0];
     const QPoint onPan(static_cast<int>(c->geometry().xOfTick(390)), c->geometry().screenY(b.lanesTop + 5));
     QVERIFY2(c->describe(onPan).contains("CC10 Pan = 127"), qPrintable(c->describe(onPan)));
+    // The pointer's place counts bars by the metre too.
+    c->setMetre({3, 4});
+    const QPoint bar2(static_cast<int>(std::ceil(c->geometry().xOfTick(3 * 96))) + 1, 2);
+    QVERIFY2(c->describe(bar2).startsWith("bar 2 beat 1  tick 2"), qPrintable(c->describe(bar2)));
   }
 
   void theDockShowsAgainAfterARestart() {

@@ -1,6 +1,7 @@
 // Pause and Stop beside Stop & RePlay, an A-B loop that stays on across
 // Run, and an Export that never starts the music.
 #include <QLabel>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -85,6 +86,25 @@ class TransportTest : public QObject {
     const QColor pressed = centreOf(mute);
     QVERIFY2(pressed.red() > 150 && pressed.green() < 100 && pressed.blue() < 100, qPrintable(pressed.name()));
     QVERIFY(released != pressed);
+  }
+
+  // Every column of the Tracks dock shows whole, the level bars included,
+  // with no sideways scrolling, at the dock's first width.
+  void theTracksDockShowsItsLevelColumnWhole() {
+    Windows w;
+    w.setText("_tr(1) @0 c\n_tr(2) @48 d\n_tr(3) @45 e");
+    w.main->resize(1066, 666);
+    w.main->show();
+    w.main->RunCompilePlay1Click();
+    TracksPanel* panel = w.main->tracksPanel;
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.main.get()));
+    QTableWidget* table = panel->table();
+    QTRY_VERIFY(table->rowCount() == 3);
+    QTRY_VERIFY(!table->horizontalScrollBar()->isVisible());
+    QWidget* bar = table->cellWidget(0, 6);
+    QVERIFY(bar && bar->width() >= 40);
+    QVERIFY(bar->mapTo(table->viewport(), QPoint(bar->width() - 1, 0)).x() < table->viewport()->width());
   }
 
   // A sounding note inside the selection keeps its tint over the selection.
