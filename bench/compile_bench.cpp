@@ -40,7 +40,10 @@ namespace {
 using namespace zan::bench;
 
 // What a compile records beside the file, and what it builds from it.
-enum class Extra { None, LineStarts, Sources, Music, Timing, Diagnostics };
+// Check and CheckCaret are the editor's check with Track View hidden:
+// the errors placed, the line starts and the timing, and with CheckCaret
+// where each command starts (the time at the caret).
+enum class Extra { None, LineStarts, Sources, Music, Timing, Diagnostics, Check, CheckCaret };
 
 void compileScore(benchmark::State& state, const std::string& score, Extra extra = Extra::None) {
   const int notes = notesIn(score);
@@ -53,24 +56,29 @@ void compileScore(benchmark::State& state, const std::string& score, Extra extra
   int64_t errors = 0;
   std::vector<zan::LineStart> starts;
   std::vector<zan::EventSource> sources;
+  std::vector<zan::CommandStart> commands;
+  const bool check = extra == Extra::Check || extra == Extra::CheckCaret;
   for (auto _ : state) {
     smf.Reset();
     starts.clear();
     smf.lineStarts = extra != Extra::None && extra != Extra::Diagnostics ? &starts : nullptr;
+    smf.commandStarts = extra == Extra::CheckCaret ? &commands : nullptr;
     const bool recordSources = extra == Extra::Sources || extra == Extra::Music;
     smf.eventSources = recordSources ? &sources : nullptr;
     smf.sourceLines.setText(score);
     std::optional<zan::DiagnosticCollector> collector;
-    if (extra == Extra::Diagnostics) collector.emplace(smf, "bench.zan");
+    if (extra == Extra::Diagnostics || check) collector.emplace(smf, "bench.zan");
     std::vector<uint8_t> file = smf.CompileToBytes();
-    if (extra == Extra::Music || extra == Extra::Timing) {
+    if (extra == Extra::Music || extra == Extra::Timing || check) {
       const auto music = zan::Music::build(smf, recordSources ? &sources : nullptr, &starts,
-                                           extra == Extra::Music ? zan::Music::Parts::Everything : zan::Music::Parts::Timing);
+                                           extra == Extra::Music ? zan::Music::Parts::Everything : zan::Music::Parts::Timing,
+                                           extra == Extra::CheckCaret ? &commands : nullptr);
       benchmark::DoNotOptimize(music.get());
     }
     if (collector) benchmark::DoNotOptimize(collector->take().diagnostics.size());
     smf.eventSources = nullptr;
     smf.lineStarts = nullptr;
+    smf.commandStarts = nullptr;
     fileSize = file.size();
     errors = smf.errorsReported;
     benchmark::DoNotOptimize(file.data());
@@ -110,6 +118,19 @@ void BM_LibraryHeavySources(benchmark::State& state) {
 }
 void BM_MacroTracksDiagnostics(benchmark::State& state) {
   compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Extra::Diagnostics);
+}
+
+void BM_PlainMelodyCheck(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::Check);
+}
+void BM_PlainMelodyCheckCaret(benchmark::State& state) {
+  compileScore(state, plainScore(static_cast<int>(state.range(0))), Extra::CheckCaret);
+}
+void BM_MacroTracksCheck(benchmark::State& state) {
+  compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Extra::Check);
+}
+void BM_MacroTracksCheckCaret(benchmark::State& state) {
+  compileScore(state, macroTracksScore(static_cast<int>(state.range(0))), Extra::CheckCaret);
 }
 
 void BM_BuildMusic(benchmark::State& state) {
@@ -161,6 +182,10 @@ BENCHMARK(BM_BuildMusic)->Args({1'000'000, 1})->Args({1'000'000, 0})->Unit(bench
 BENCHMARK(BM_MacroTracksSources)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibraryHeavySources)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MacroTracksDiagnostics)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodyCheck)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainMelodyCheckCaret)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MacroTracksCheck)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MacroTracksCheckCaret)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lexer)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -174,6 +174,11 @@ void TSmf::storeLine() {
 
 void TSmf::recordCommandStart(bool lineEnd) {
   if (lineIndex < 0 || lineIndex >= sourceLines.size()) return;
+  // Blanks start nothing: a caret on one finds the command after it.
+  if (!lineEnd && column >= 1 && column <= static_cast<int64_t>(lineText.size())) {
+    const char byte = lineText[static_cast<size_t>(column - 1)];
+    if (byte == ' ' || byte == '\t') return;
+  }
   const int32_t at = lineEnd ? INT32_MAX : column;
   // A first pass moves forward through the lines and along each; a loop's
   // jump back goes over ground already recorded.

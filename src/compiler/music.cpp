@@ -270,10 +270,13 @@ std::shared_ptr<const Music> Music::build(const TSmf& c, const std::vector<Event
   if (commands) {
     m->commandTimes_.reserve(commands->size());
     for (const CommandStart& s : *commands) m->commandTimes_.push_back(CommandTime{s.line, s.column, s.track, s.ptr});
-    // A line the compile reached twice (a _tr group's repeat) keeps its first pass.
-    std::stable_sort(m->commandTimes_.begin(), m->commandTimes_.end(), [](const CommandTime& a, const CommandTime& b) {
+    // Recorded in the order of the text as a rule; a line the compile
+    // reached twice (a _tr group's repeat) keeps its first pass.
+    const auto before = [](const CommandTime& a, const CommandTime& b) {
       return a.line != b.line ? a.line < b.line : a.column < b.column;
-    });
+    };
+    if (!std::is_sorted(m->commandTimes_.begin(), m->commandTimes_.end(), before))
+      std::stable_sort(m->commandTimes_.begin(), m->commandTimes_.end(), before);
     m->commandTimes_.erase(std::unique(m->commandTimes_.begin(), m->commandTimes_.end(),
                                        [](const CommandTime& a, const CommandTime& b) {
                                          return a.line == b.line && a.column == b.column;
