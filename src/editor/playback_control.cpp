@@ -7,6 +7,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "app_paths.h"
@@ -145,6 +146,28 @@ void PlaybackControl::forget() {
   host_.loopAction->setChecked(false);
   trackView_->clear();
   clock_->tickNow();
+}
+
+bool PlaybackControl::playingRun() const {
+  return music_ && player_->isOpen() && (player_->mode() == Mode::Playing || paused_);
+}
+
+bool PlaybackControl::swapMusic(std::shared_ptr<const zan::player::Sequence> playable, std::shared_ptr<const zan::Music> music) {
+  if (!playable || !music || !playingRun()) return false;
+  if (!player_->swap(std::move(playable))) return false;
+  // The player keeps the loop on its ticks; its marks move the same way.
+  if (loopB_ > loopA_) {
+    const auto moved = [&](int64_t ms) {
+      return std::llround(music->tempo().msOfTick(music_->tempo().tickOfMs(static_cast<double>(ms))));
+    };
+    loopA_ = moved(loopA_);
+    loopB_ = moved(loopB_);
+    slider_->setLoopMarks(clampToInt(loopA_), clampToInt(loopB_));
+  }
+  music_ = std::move(music);
+  slider_->setMaximum(clampToInt(music_->lengthUs() / 1000));
+  buildScore();
+  return true;
 }
 
 void PlaybackControl::setLoop(int64_t a, int64_t b) {
