@@ -38,6 +38,9 @@ PlaybackControl::PlaybackControl(RunHost host, QWidget* parent)
       player_(std::make_unique<zan::player::Player>(loadPlayerSettings().config)),
       score_(std::make_unique<PlaybackScore>()), clock_(new PlaybackClock(player_.get(), this)),
       slider_(new TTrackBar(parent)), playTime_(new QLabel(playTimeText(0, 0), parent)) {
+  // The synthesizer and its SoundFont load while the window opens, so the
+  // first Run sounds at once.
+  player_->warmUp();
   slider_->setObjectName("scrMP");
   // It takes the tool bar's spare width; its design width is the least.
   slider_->setMinimumWidth(169);

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <cmath>
+#include <future>
 #include <optional>
 #include <thread>
 
@@ -325,15 +326,21 @@ struct Player::Impl {
   std::pair<int64_t, int64_t> loopMs{0, 0};    // the loop as set; none when second <= first
   bool startHeld = false;                      // setSwapStartsHeldNotes
 
+  std::future<std::unique_ptr<Rig>> warming;  // warmUp()'s rig, being built on a worker
+
   // Makes the rig fit `config`, rebuilding only what a changed setting needs.
   void prepareRig();
   void buildRig(const std::string& font);
-  void startDriver(Rig& r);
+  // Takes warmUp()'s rig when there is none, waiting for it if need be; a
+  // warm-up that failed is forgotten (the next open says why, as ever).
+  void settleWarmUp();
   void load(Sequence sequence);
   void applyMutes();
 };
 
-void Player::Impl::startDriver(Rig& r) {
+namespace {
+
+void startDriver(Rig& r, const PlayerConfig& config) {
   if (!r.synth) {  // a sequencer port: events go out by the clock
     r.clock = std::make_unique<ClockThread>(*r.engine, r.engine->sampleRate());
     r.driverInUse = "alsa-seq";
@@ -371,8 +378,8 @@ void Player::Impl::startDriver(Rig& r) {
   r.deviceFound = false;
 }
 
-void Player::Impl::buildRig(const std::string& font) {
-  rig.reset();
+// Everything a file plays on, for `config` with the SoundFont `font`.
+std::unique_ptr<Rig> makeRig(const PlayerConfig& config, const std::string& font) {
   auto r = std::make_unique<Rig>();
   r->config = config;
   r->config.soundFont = font;
@@ -387,12 +394,42 @@ void Player::Impl::buildRig(const std::string& font) {
     output = std::make_unique<AlsaOutput>(config.output);
   }
   r->engine = std::make_unique<Engine>(std::move(output), rate);
-  r->engine->setStartHeldNotes(startHeld);
-  startDriver(*r);
-  rig = std::move(r);
+  startDriver(*r, config);
+  return r;
+}
+
+}  // namespace
+
+void Player::Impl::buildRig(const std::string& font) {
+  rig.reset();
+  rig = makeRig(config, font);
+  rig->engine->setStartHeldNotes(startHeld);
+}
+
+void Player::Impl::settleWarmUp() {
+  if (!warming.valid()) return;
+  std::unique_ptr<Rig> warm;
+  try {
+    warm = warming.get();
+  } catch (const std::exception&) {
+  }
+  if (rig || !warm) return;
+  rig = std::move(warm);
+  rig->engine->setStartHeldNotes(startHeld);
+}
+
+void Player::warmUp() {
+  Impl& d = *impl_;
+  if (d.rig || d.warming.valid()) return;
+  d.warming = std::async(std::launch::async, [config = d.config]() -> std::unique_ptr<Rig> {
+    std::string font;
+    if (config.output.empty() && (font = findSoundFont(config.soundFont)).empty()) return nullptr;
+    return makeRig(config, font);
+  });
 }
 
 void Player::Impl::prepareRig() {
+  settleWarmUp();
   std::string font;
   if (config.output.empty()) {
     font = findSoundFont(config.soundFont);
@@ -476,6 +513,7 @@ void Player::restart() {
   Impl& d = *impl_;
   std::shared_ptr<const Sequence> open = std::move(d.sequence);
   close();
+  d.settleWarmUp();
   d.rig.reset();
   if (!open) return;
   d.status.clear();

@@ -56,6 +56,13 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
+  // Sets up the synthesizer, its SoundFont and the audio driver for the
+  // configuration on a worker thread and returns at once, so that the
+  // first open() finds them ready (waiting only for what is left of the
+  // work). A warm-up that fails changes nothing: open() tries again and
+  // reports. Does nothing once set up.
+  void warmUp();
+
   // Takes effect at the next open().
   void configure(PlayerConfig config);
   const PlayerConfig& config() const;
