@@ -13,6 +13,8 @@
 #include <optional>
 #include <thread>
 
+#include <time.h>
+
 #include "alsa_output.h"
 #include "scheduler.h"
 #include "synth_output.h"
@@ -25,6 +27,13 @@ namespace {
 constexpr const char* kSilentDriver = "silent";
 constexpr const char* kNoDevice = zan::N_("No audio device found: playing silently");
 constexpr const char* kNoSoundFont = zan::N_("No SoundFont found: choose one in Tool > MIDI DEVICE (F12)");
+
+// Processor time the calling thread has used, in seconds.
+double threadSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 // The GUI thread and the driving thread meet here. The engine lives as long
 // as its output and driver, across many files: open() hands it a new song,
@@ -47,6 +56,7 @@ class Engine {
   bool process(int frames, float* left, float* right) {
     std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return false;
+    const double start = threadSeconds();
     settle();
     if (song_ && playing_.load(std::memory_order_relaxed)) {
       Scheduler& s = song_->scheduler;
@@ -57,8 +67,15 @@ class Engine {
     } else {
       output_->render(frames, left, right);
     }
+    // How much of the buffer's own time computing it took, in thousandths:
+    // the thread's processor time, so that being preempted by other
+    // programs does not count as the engine's own slowness.
+    const double took = threadSeconds() - start;
+    const auto load = static_cast<int64_t>(took * rate_ / std::max(frames, 1) * 1000.0);
+    if (load > worstLoad_.load(std::memory_order_relaxed)) worstLoad_.store(load, std::memory_order_relaxed);
     return true;
   }
+  double takeWorstLoad() { return static_cast<double>(worstLoad_.exchange(0, std::memory_order_relaxed)) / 1000.0; }
 
   // The GUI thread. A song is loaded stopped at 0, the output reset.
   void load(std::shared_ptr<const Sequence> sequence) {
@@ -218,6 +235,7 @@ class Engine {
   std::atomic<Song*> retired_{nullptr};  // songs swapped out, for the GUI thread to free; owned
   std::atomic<bool> startHeld_{false};   // a swap starts the notes the new music holds (Scheduler::takeOver)
   std::atomic<uint64_t> swapsTaken_{0};  // swaps the driving thread has taken
+  std::atomic<int64_t> worstLoad_{0};    // the slowest buffer's time to compute over its time to play, in thousandths
   std::pair<double, double> loopTicks_{0, 0};  // the loop as ticks; the GUI thread's alone
   std::atomic<int64_t> loopFromMs_{0};   // the loop in the time of the song that plays; none when to <= from
   std::atomic<int64_t> loopToMs_{0};
@@ -595,6 +613,8 @@ void Player::setSwapStartsHeldNotes(bool on) {
 }
 
 bool Player::swapStartsHeldNotes() const { return impl_->startHeld; }
+
+double Player::takeWorstBufferLoad() { return impl_->rig ? impl_->rig->engine->takeWorstLoad() : 0.0; }
 
 uint64_t Player::swapsTaken() const { return impl_->rig ? impl_->rig->engine->swapsTaken() : 0; }
 

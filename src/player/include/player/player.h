@@ -124,6 +124,10 @@ class Player {
   // Swaps the driving thread has taken so far (it takes only the newest of
   // several made between two buffers).
   uint64_t swapsTaken() const;
+  // The slowest buffer the driving thread has computed since the last call,
+  // as its time to compute over its time to play: above 1 it came late (a
+  // stall). 0 when nothing has been computed.
+  double takeWorstBufferLoad();
 
   // Mute and solo by track chunk of the file (0 = the first; 0..127), kept
   // from one file to the next and applied at once, also while playing. A
