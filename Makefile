@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test pot tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-swap bench-track-view soak fuzz clean
 
 all: build
 
@@ -128,6 +128,10 @@ bench-check: build
 # F9 to the first note in the editor, offscreen, on the silent and file drivers.
 bench-run: build
 	@$(BUILD_DIR)/bin/zan_run_latency
+
+# A compiled edit swapped into the playing music, at 20k and 1M notes.
+bench-swap: build
+	@$(BUILD_DIR)/bin/zan_swap_bench
 
 # The playback soak: random open, play, seek, loop, mute, solo, swaps of the
 # music while it plays, stop and close on the silent and the file driver for

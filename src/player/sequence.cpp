@@ -38,6 +38,14 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     return false;
   }
   std::vector<Ref> refs;
+  size_t count = 0, bytes = 0;
+  for (const smf::Track& track : file.tracks) {
+    count += track.events.size();
+    for (const smf::Event& e : track.events) bytes += e.bytes.size();
+  }
+  refs.reserve(count);
+  out.events.reserve(count);
+  out.bytes.reserve(bytes);
   for (size_t t = 0; t < file.tracks.size(); ++t) {
     const auto& events = file.tracks[t].events;
     for (size_t i = 0; i < events.size(); ++i)
