@@ -46,13 +46,13 @@ class Engine {
  public:
   Engine(std::unique_ptr<MidiOutput> output, double rate) : output_(std::move(output)), rate_(rate) {}
 
-  // The driving thread. Returns false, having rendered nothing, when the GUI
-  // holds the engine.
   ~Engine() {
     delete pending_.exchange(nullptr);
     collect();
   }
 
+  // The driving thread. Returns false, having rendered nothing, when the GUI
+  // holds the engine.
   bool process(int frames, float* left, float* right) {
     std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return false;
