@@ -5,7 +5,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test pot tsan install uninstall deb editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-run bench-swap bench-track-view soak fuzz clean
 
 all: build
 
@@ -65,7 +65,7 @@ test: build
 # (tests/tsan.supp); ours are not.
 TSAN_DIR ?= build-tsan
 TSAN_TESTS ?= zan_player_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test \
-  zanpad_track_view_test
+  zanpad_track_view_test zanpad_live_update_test
 tsan: bootstrap
 	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_TSAN=ON -DZAN_BUILD_BENCH=OFF >/dev/null
 	@MAKEFLAGS= cmake --build $(TSAN_DIR) -j$(JOBS) $(foreach t,$(TSAN_TESTS),--target $(t))
@@ -165,10 +165,16 @@ bench-check: build
 bench-run: build
 	@$(BUILD_DIR)/bin/zan_run_latency
 
-# The playback soak: random open, play, seek, loop, mute, solo, stop and
-# close on the silent and the file driver for SOAK_MINUTES (default 10),
-# with a watchdog on every call, a check for notes left sounding after a
-# stop, and the resident size at the end against the first minute's.
+# A compiled edit swapped into the playing music, at 20k and 1M notes.
+bench-swap: build
+	@$(BUILD_DIR)/bin/zan_swap_bench
+
+# The playback soak: random open, play, seek, loop, mute, solo, swaps of the
+# music while it plays, stop and close on the silent and the file driver for
+# SOAK_MINUTES (default 10), with a watchdog on every call, a check for notes
+# left sounding after a stop and for note-ons the music playing does not
+# hold, the driving thread's slowest buffer against its time, and the
+# resident size at the end against the first minute's.
 SOAK_MINUTES ?= 10
 soak: build
 	@$(BUILD_DIR)/bin/zan_soak --minutes $(SOAK_MINUTES)

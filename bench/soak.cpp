@@ -1,11 +1,15 @@
 // The playback soak: drives two players (one on the silent driver, one on
 // FluidSynth's file driver), kept for the whole run as the editor keeps its
-// own, with random sequences of open, play, seek, loop, mute, solo, stop and
-// close, and checks that
+// own, with random sequences of open, play, seek, loop, mute, solo, swaps of
+// the music while it plays, stop and close, and checks that
 //   - no call blocks for longer than 200 ms (a watchdog thread times each),
+//   - the driving thread never takes longer to compute a buffer than the
+//     buffer lasts (a swap included),
 //   - no note is left sounding after a stop: the same operations drive a
 //     scheduler twin in virtual time into a recording output, which must
 //     have ended every note it started,
+//   - after a swap, no note-on goes out that the music now playing does
+//     not hold (the twin checks each against the current music's notes),
 //   - memory stays flat: the resident size at the end is within 10% of the
 //     resident size after the first minute.
 //
@@ -24,6 +28,9 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
+#include <cmath>
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -131,6 +138,8 @@ class Watchdog {
   std::thread thread_;
 };
 
+uint32_t noteKey(const uint8_t* b) { return static_cast<uint32_t>(b[0] & 0x0F) << 16 | (b[1] & 0x7Fu) << 8 | b[2]; }
+
 // A MIDI output that knows, per channel and key, whether a note sounds. A
 // note-off ends every note of its key, as the synthesizer does; all sound
 // off is not counted, so that the notes must each have been ended.
@@ -138,8 +147,13 @@ class NoteCounter : public zan::player::MidiOutput {
  public:
   void send(const uint8_t* b, size_t size) override {
     if (size != 3 || (b[0] & 0xE0) != 0x80) return;
-    sounding_[b[0] & 0x0F][b[1] & 0x7F] = (b[0] & 0xF0) == 0x90 && b[2] > 0;
+    const bool on = (b[0] & 0xF0) == 0x90 && b[2] > 0;
+    sounding_[b[0] & 0x0F][b[1] & 0x7F] = on;
+    if (on && notes_ && !notes_->count(noteKey(b))) ++strangers_;
   }
+  // The note-ons of the music playing now: any other is counted.
+  void setMusic(const std::set<uint32_t>& noteOns) { notes_ = &noteOns; }
+  int strangers() const { return strangers_; }
   void allSoundOff() override {}
   void reset() override {}
   void render(int, float*, float*) override {}
@@ -152,7 +166,26 @@ class NoteCounter : public zan::player::MidiOutput {
 
  private:
   int sounding_[16][128] = {};  // 1 while the key sounds
+  const std::set<uint32_t>* notes_ = nullptr;
+  int strangers_ = 0;           // note-ons the music playing does not hold
 };
+
+// A twin's music: the sequence and the note-ons (channel, key, velocity) it holds.
+struct TwinMusic : zan::player::Sequence {
+  std::set<uint32_t> noteOns;
+};
+std::unique_ptr<TwinMusic> twinMusic(const std::vector<uint8_t>& file) {
+  auto m = std::make_unique<TwinMusic>();
+  std::string error;
+  if (!zan::player::loadSequence(file, "soak", *m, error)) {
+    std::fprintf(stderr, "zan_soak: %s\n", error.c_str());
+    std::exit(2);
+  }
+  zan::player::indexForSwap(*m);
+  for (const auto& e : m->events)
+    if (e.size == 3 && (m->data(e)[0] & 0xF0) == 0x90 && m->data(e)[2] > 0) m->noteOns.insert(noteKey(m->data(e)));
+  return m;
+}
 
 struct Options {
   double minutes = 10;
@@ -177,7 +210,14 @@ int main(int argc, char** argv) {
   if (!::mkdtemp(folder) || ::chdir(folder) != 0) return 2;
 
   std::vector<std::vector<uint8_t>> files;
-  for (int v = 0; v < 3; ++v) files.push_back(compileScore(v));
+  std::vector<std::shared_ptr<const zan::player::Sequence>> prepared;  // the same, ready to swap in
+  for (int v = 0; v < 3; ++v) {
+    files.push_back(compileScore(v));
+    prepared.push_back(zan::player::prepareMusic(files.back(), "soak"));
+  }
+  int strangers = 0, lateBuffers = 0;
+  long swaps = 0;
+  double worstLoad = 0;
   std::mt19937 random(opt.seed);
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
 
@@ -201,21 +241,19 @@ int main(int argc, char** argv) {
     Player& player = *players[static_cast<size_t>(round % 2)];
     // The scheduler twin: the same file and operations, in virtual time.
     const int file = pick(3);
-    zan::player::Sequence sequence;
-    std::string error;
-    if (!zan::player::loadSequence(files[static_cast<size_t>(file)], "soak", sequence, error)) {
-      std::fprintf(stderr, "zan_soak: %s\n", error.c_str());
-      return 2;
-    }
+    std::vector<std::unique_ptr<TwinMusic>> musics;  // every music the twin has played this round
+    musics.push_back(twinMusic(files[static_cast<size_t>(file)]));
     NoteCounter counter;
-    zan::player::Scheduler twin(sequence, counter, 44100);
+    counter.setMusic(musics.back()->noteOns);
+    auto twinOwner = std::make_unique<zan::player::Scheduler>(*musics.back(), counter, 44100);
     zan::player::TrackMask muted{}, soloed{};
     try {
       watchdog.call("open", [&] { player.open(files[static_cast<size_t>(file)], "soak"); });
       const int64_t length = player.lengthMs();
       for (int step = 0; step < 200 && Clock::now() < end; ++step, ++operations) {
         const int64_t at = length > 0 ? static_cast<int64_t>(random() % static_cast<uint64_t>(length)) : 0;
-        switch (pick(8)) {
+        zan::player::Scheduler& twin = *twinOwner;
+        switch (pick(9)) {
           case 0:
             watchdog.call("play", [&] { player.play(); });
             break;
@@ -256,6 +294,26 @@ int main(int argc, char** argv) {
           case 6:
             watchdog.call("position", [&] { (void)player.positionMs(), (void)player.mode(); });
             break;
+          case 7: {
+            // Other music where it stands; the twin's loop keeps its ticks as the player's does.
+            const int next = pick(3);
+            watchdog.call("swap", [&] { player.swap(prepared[static_cast<size_t>(next)]); });
+            ++swaps;
+            const zan::player::Sequence& was = *musics.back();
+            musics.push_back(twinMusic(files[static_cast<size_t>(next)]));
+            auto taker = std::make_unique<zan::player::Scheduler>(*musics.back(), counter, 44100);
+            if (twin.loopTo() > twin.loopFrom()) {
+              const auto moved = [&](int64_t frames) {
+                const double tick = was.tempo.tickOfMs(static_cast<double>(frames) * 1000.0 / 44100.0);
+                return std::llround(musics.back()->tempo.msOfTick(tick) * 44.1);
+              };
+              taker->setLoop(moved(twin.loopFrom()), moved(twin.loopTo()));
+            }
+            counter.setMusic(musics.back()->noteOns);
+            taker->takeOver(twin, pick(2) == 0);
+            twinOwner = std::move(taker);
+            break;
+          }
           default:
             std::this_thread::sleep_for(std::chrono::milliseconds(pick(40)));
             twin.advance(static_cast<int>(random() % 8192), nullptr, nullptr);
@@ -263,9 +321,16 @@ int main(int argc, char** argv) {
         }
       }
       watchdog.call("stop", [&] { player.stop(); });
-      twin.silence();
+      twinOwner->silence();
       if (counter.sounding() != 0) ++hanging;
       watchdog.call("close", [&] { player.close(); });
+      strangers += counter.strangers();
+      const double load = player.takeWorstBufferLoad();
+      worstLoad = std::max(worstLoad, load);
+      if (load > 1.0) {
+        ++lateBuffers;
+        std::fprintf(stderr, "LATE: a buffer took %.2f times its own time to compute\n", load);
+      }
     } catch (const zan::player::PlayerError& e) {
       ++failures;
       std::fprintf(stderr, "FAILED: %s\n", e.what());
@@ -282,14 +347,15 @@ int main(int argc, char** argv) {
   }
   const long residentAtEnd = residentKiB();
   const bool flat = residentAfterMinute == 0 || residentAtEnd <= residentAfterMinute * 11 / 10;
-  std::printf("soak: %.1f min, %ld operations, %d stall(s) over 200 ms, longest call %s, %d hanging note(s) after "
-              "stop, %d failure(s), resident %ld KiB after the first minute, %ld KiB at the end (%s)\n",
-              std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count(), operations,
-              watchdog.stalls(), watchdog.longest().c_str(), hanging, failures, residentAfterMinute, residentAtEnd,
-              flat ? "flat" : "GROWING");
+  std::printf("soak: %.1f min, %ld operations, %ld swaps, %d stall(s) over 200 ms, longest call %s, %d hanging note(s) "
+              "after stop, %d note-on(s) not in the music playing, %d late buffer(s) (worst %.2f of its time), "
+              "%d failure(s), resident %ld KiB after the first minute, %ld KiB at the end (%s)\n",
+              std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count(), operations, swaps,
+              watchdog.stalls(), watchdog.longest().c_str(), hanging, strangers, lateBuffers, worstLoad, failures,
+              residentAfterMinute, residentAtEnd, flat ? "flat" : "GROWING");
   players.clear();
   ::unlink("fluidsynth.wav");
   ::chdir("/");
   ::rmdir(folder);
-  return watchdog.stalls() == 0 && hanging == 0 && failures == 0 && flat ? 0 : 1;
+  return watchdog.stalls() == 0 && hanging == 0 && strangers == 0 && lateBuffers == 0 && failures == 0 && flat ? 0 : 1;
 }

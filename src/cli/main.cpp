@@ -22,6 +22,7 @@
 #include "playback.h"
 #include "zan/compile_report.h"
 #include "zan/cp932.h"
+#include "zan/music.h"
 #include "zan/output_file.h"
 #include "zan/text_helpers.h"
 #include "zan/translate.h"
@@ -62,6 +63,14 @@ constexpr const char* kUsage = zan::N_(
     "              print the messages as one JSON document\n"
     "  --play      after a compile without errors, play the music with the\n"
     "              built-in synthesizer (Ctrl+C stops, exit status 130)\n"
+    "  --loop      --play: play the whole score over and over\n"
+    "  --loop A:B  --play: loop from beat A to beat B (quarter notes from the\n"
+    "              start, e.g. 4:8 for the second bar of 4/4)\n"
+    "  --watch     --play: play on, and each time the score or a file it\n"
+    "              includes is saved, compile it again and hear the change\n"
+    "              where the music stands; a compile with errors, or a\n"
+    "              deleted file, leaves the last good version playing. One\n"
+    "              line per reload; Ctrl+C stops\n"
     "  --wav WAV   after a compile without errors, render the music to WAV\n"
     "              (stereo 16-bit; - for standard output); without -o no\n"
     "              MIDI file is written\n"
@@ -105,6 +114,10 @@ struct Options {
   bool check = false;     // compile and report, write nothing
   std::string diagnostics;  // "" = the message lines; "gcc" or "json"
   bool play = false;
+  bool loop = false;      // --loop
+  double loopFrom = 0;    // --loop A:B, in quarter notes; the whole score when loopTo <= loopFrom
+  double loopTo = 0;
+  bool watch = false;     // --watch
   std::string wav;        // "" = no render
   std::string soundFont;  // "" = the player's search
   double gain = 0.5;
@@ -199,7 +212,62 @@ bool parseTracks(const std::string& text, std::vector<int>& tracks) {
   }
 }
 
+// "A:B", two numbers of beats.
+bool isBeatRange(const std::string& text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+  const auto numeric = [](char c) { return (c >= '0' && c <= '9') || c == '.'; };
+  for (size_t k = 0; k < text.size(); ++k)
+    if (k != colon && !numeric(text[k])) return false;
+  return true;
+}
+
+bool parseBeatRange(const std::string& text, double& from, double& to) {
+  if (!isBeatRange(text)) return false;
+  const size_t colon = text.find(':');
+  return parseNumber(text.substr(0, colon).c_str(), from) && parseNumber(text.substr(colon + 1).c_str(), to) &&
+         from >= 0 && to > from && to < 1e9;
+}
+
 #ifdef ZAN_PLAYBACK_LINKED
+// What --watch watches: the score and each file its compile included.
+std::vector<std::string> watchedFiles(const zan::TSmf& smf, const std::string& score) {
+  std::vector<std::string> files{score};
+  for (int k = 1; k <= smf.sourceLines.includeCount(); ++k)
+    if (const std::string& path = smf.sourceLines.includePath(k); !path.empty()) files.push_back(path);
+  return files;
+}
+
+// --watch: the score compiled again, in memory, as it now stands.
+zan::cli::Recompile recompileScore(const std::string& score) {
+  zan::cli::Recompile out;
+  out.files = {score};
+  std::string bytes;
+  if (!readAll(score, bytes, out.firstError)) return out;
+  if (const std::string_view kind = zan::nonScoreKind(bytes); !kind.empty()) {
+    out.firstError = zan::tr("it is ") + std::string(kind) + zan::tr(", not a score");
+    return out;
+  }
+  zan::TSmf smf;
+  smf.sourceLines.setText(zan::decodeScore(std::move(bytes)).cp932);
+  smf.scorePath = score;
+  zan::CompileReport report;
+  {
+    zan::DiagnosticCollector collector(smf, score);
+    try {
+      out.smf = smf.CompileToBytes();
+    } catch (const std::exception& e) {
+      out.firstError = e.what();
+    }
+    report = collector.take();
+  }
+  out.files = watchedFiles(smf, score);
+  for (const zan::Diagnostic& d : report.diagnostics)
+    if (d.kind == zan::DiagnosticKind::Error && out.firstError.empty()) out.firstError = zan::toUtf8(d.text);
+  out.ok = smf.errorsReported == 0 && out.firstError.empty();
+  return out;
+}
+
 // The file's track chunks of `tracks`; false, with the reason, when one of
 // them has no events (and so no chunk to mute or solo): a misspelt number
 // would otherwise play what the user meant to silence.
@@ -297,9 +365,9 @@ int parseArguments(int argc, char** argv, Options& opt) {
     };
     const bool takesValue = a == "-o" || a == "--wav" || a == "--soundfont" || a == "--diagnostics" ||
                             a == "--gain" || a == "--rate" || a == "--tail" || a == "--mute" || a == "--solo" ||
-                            a == "--lang";
+                            a == "--lang" || a == "--loop";
     if (attached && !takesValue) {
-      if (a == "--help" || a == "--version" || a == "--listing" || a == "--check" || a == "--play")
+      if (a == "--help" || a == "--version" || a == "--listing" || a == "--check" || a == "--play" || a == "--watch")
         return fail(a + zan::tr(" takes no value (see zan --help)"));
       return fail(zan::tr("unknown option ") + a + zan::tr(" (see zan --help)"));
     }
@@ -327,6 +395,15 @@ int parseArguments(int argc, char** argv, Options& opt) {
         return fail(a + " " + *v + zan::tr(": the forms are --diagnostics=gcc and --diagnostics=json (see zan --help)"));
     } else if (a == "--play") {
       opt.play = true;
+    } else if (a == "--watch") {
+      opt.watch = true;
+    } else if (a == "--loop") {
+      opt.loop = true;
+      // A range follows as --loop=A:B, or as the next argument when it is one.
+      std::optional<std::string> range = attached;
+      if (!range && i + 1 < argc && isBeatRange(argv[i + 1])) range = std::string(argv[++i]);
+      if (range && !parseBeatRange(*range, opt.loopFrom, opt.loopTo))
+        return fail("--loop " + *range + zan::tr(": beats A:B from the start, A below B (see zan --help)"));
     } else if (a == "--wav" || a == "--soundfont" || a == "-o") {
       const std::optional<std::string> v = value(zan::tr("a file name"));
       if (!v) return kExitFailure;
@@ -356,6 +433,8 @@ int parseArguments(int argc, char** argv, Options& opt) {
   // moved out of the file's way.
   for (std::string* out : {&opt.output, &opt.wav})
     if (*out == "/dev/stdout" || *out == "/dev/fd/1" || *out == "/proc/self/fd/1") *out = "-";
+  if ((opt.loop || opt.watch) && !opt.play) return fail(zan::tr("--loop and --watch go with --play (see zan --help)"));
+  if (opt.watch && opt.score == "-") return fail(zan::tr("--watch needs a score file, not standard input"));
   if (opt.check && (opt.outputGiven || opt.play || !opt.wav.empty()))
     return fail(zan::tr("--check writes and plays nothing: it cannot be given with -o, --wav or --play (see zan --help)"));
   if (opt.outputGiven && opt.output == "-" && opt.wav == "-")
@@ -512,6 +591,19 @@ int main(int argc, char** argv) {
     return fail(trackError);
   request.progress = toStdout || opt.wav == "-" ? stderr : stdout;
   request.progressIsTerminal = ::isatty(::fileno(request.progress)) == 1;
+  if (opt.loop && opt.loopTo > opt.loopFrom) {
+    const std::shared_ptr<const zan::Music> music = zan::Music::build(smf, nullptr, nullptr, zan::Music::Parts::Timing);
+    const zan::TempoMap& tempo = music->tempo();
+    const auto msOfBeat = [&](double beat) { return std::llround(tempo.msOfTick(beat * tempo.timebase())); };
+    request.loopFromMs = msOfBeat(opt.loopFrom);
+    request.loopToMs = msOfBeat(opt.loopTo);
+  } else if (opt.loop) {
+    request.loopToMs = zan::cli::kLoopWholeScoreMs;
+  }
+  if (opt.watch) {
+    request.watched = watchedFiles(smf, opt.score);
+    request.recompile = [score = opt.score] { return recompileScore(score); };
+  }
   if (!opt.wav.empty())
     if (const int status = playback->renderWav(request); status != kExitOk) return status;
   if (opt.play) return playback->play(request);

@@ -2,12 +2,17 @@
 // playback.h); it prints its own messages.
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 #include <thread>
 
+#include "folder_watch.h"
 #include "playback.h"
 #include "player/player.h"
 #include "zan/translate.h"
@@ -46,6 +51,36 @@ std::string clockText(int64_t ms) {
   return buf;
 }
 
+// One line about a reload, ahead of the position line a terminal redraws.
+void report(const PlaybackRequest& r, const std::string& line) {
+  std::fprintf(r.progress, "%s%s\n", r.progressIsTerminal ? "\r\033[K" : "", line.c_str());
+  std::fflush(r.progress);
+}
+
+// --watch: files have changed. A good compile is swapped in where the music
+// stands (music that had ended starts again); anything else leaves the last
+// good version playing and says why in one line.
+void reload(const PlaybackRequest& r, player::Player& player, FolderWatch& watch, const std::vector<std::string>& changed) {
+  std::string who;
+  for (const std::string& file : changed) who += (who.empty() ? "" : ", ") + file;
+  for (const std::string& file : changed)
+    if (::access(file.c_str(), F_OK) != 0)
+      return report(r, file + zan::tr(": deleted; still playing the last good version"));
+  const Recompile compiled = r.recompile();
+  for (const std::string& file : compiled.files) watch.add(file);
+  if (!compiled.ok) return report(r, who + ": " + compiled.firstError + zan::tr("; still playing the last good version"));
+  try {
+    player.swap(compiled.smf, r.name);
+  } catch (const player::PlayerError& e) {
+    return report(r, who + ": " + e.what() + zan::tr("; still playing the last good version"));
+  }
+  if (player.mode() != player::Mode::Playing) {
+    player.setPositionMs(0);
+    player.play();
+  }
+  report(r, who + zan::tr(": compiled"));
+}
+
 class SynthPlayback final : public Playback {
  public:
 
@@ -75,6 +110,13 @@ class SynthPlayback final : public Playback {
       return fail(e.what());
     }
     if (!player.audioDeviceFound()) std::fprintf(stderr, zan::tr("zan: no audio device found: playing silently\n"));
+    std::optional<FolderWatch> watch;
+    if (r.recompile) {
+      watch.emplace();
+      for (const std::string& file : r.watched)
+        if (!watch->add(file)) return fail(zan::tr("cannot watch ") + file + ": " + std::strerror(errno));
+    }
+    if (r.loopToMs > r.loopFromMs) player.setLoopMs(r.loopFromMs, r.loopToMs);
     interrupted = 0;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -82,18 +124,22 @@ class SynthPlayback final : public Playback {
     constexpr int kEnding[] = {SIGINT, SIGTERM, SIGHUP};
     struct sigaction previous[std::size(kEnding)] {};
     for (size_t i = 0; i < std::size(kEnding); ++i) sigaction(kEnding[i], &action, &previous[i]);
-    const std::string length = clockText(player.lengthMs());
     auto show = [&](const char* lead, const char* end) {
-      std::fprintf(r.progress, "%s  %s / %s%s", lead, clockText(player.positionMs()).c_str(), length.c_str(), end);
+      std::fprintf(r.progress, "%s  %s / %s%s", lead, clockText(player.positionMs()).c_str(),
+                   clockText(player.lengthMs()).c_str(), end);
       std::fflush(r.progress);
     };
     player.play();
     // On a terminal one line is redrawn as the music goes; into a file or a
     // pipe go only the start and the end, each a line of its own.
     if (!r.progressIsTerminal) show("", "\n");
-    while (!interrupted && player.mode() == player::Mode::Playing) {
+    while (!interrupted && (watch || player.mode() == player::Mode::Playing)) {
       if (r.progressIsTerminal) show("\r", "");
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!watch) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      } else if (const std::vector<std::string> changed = watch->wait(std::chrono::milliseconds(100)); !changed.empty()) {
+        reload(r, player, *watch, changed);
+      }
     }
     player.stop();
     show(r.progressIsTerminal ? "\r" : "", "\n");

@@ -9,10 +9,22 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace zan::cli {
+
+// --watch: the score compiled again as it now stands.
+struct Recompile {
+  bool ok = false;                 // compiled without errors
+  std::vector<uint8_t> smf;        // the file, when ok
+  std::string firstError;          // else the first error line (UTF-8), or why the score could not be read
+  std::vector<std::string> files;  // the score and each file it included
+};
+
+// --loop with no range: the whole score, whatever its length after a reload.
+inline constexpr int64_t kLoopWholeScoreMs = int64_t{1} << 40;
 
 struct PlaybackRequest {
   // The compiled file: in memory when `smf` is set, else at `smfPath`.
@@ -28,6 +40,12 @@ struct PlaybackRequest {
   std::vector<int> soloedTracks;  // when any: the only chunks that play notes
   std::FILE* progress = stdout;  // --play: where "position / length" goes
   bool progressIsTerminal = false;  // --play: redraw one line with carriage returns
+  int64_t loopFromMs = 0;    // --loop: the loop's start and end; none when loopToMs <= loopFromMs
+  int64_t loopToMs = 0;
+  // --watch: set, it compiles the score again; playing then goes on until
+  // a signal ends it, swapping in each good compile of a changed file.
+  std::function<Recompile()> recompile;
+  std::vector<std::string> watched;  // --watch: the score and the files it included
 };
 
 class Playback {
@@ -37,7 +55,8 @@ class Playback {
   // ("zan: ...") on standard error when it fails.
   virtual int renderWav(const PlaybackRequest& request) = 0;
   // Plays to the end (0), or until SIGINT (Ctrl+C: 130), SIGTERM or SIGHUP
-  // (which, once the sound has stopped, end the process as they would).
+  // (which, once the sound has stopped, end the process as they would);
+  // a loop or a watch plays on until one of them comes.
   virtual int play(const PlaybackRequest& request) = 0;
 };
 

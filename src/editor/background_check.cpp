@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "document_io.h"
+#include "player/player.h"
 #include "text_boxes.h"
 #include "text_columns.h"
 #include "track_view_model.h"
@@ -55,7 +56,8 @@ CheckMark markOf(const zan::Diagnostic& d, const zan::CompileReport& report, con
 
 }  // namespace
 
-CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& scorePath, bool notes) {
+CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& scorePath, bool notes, bool playable) {
+  notes = notes || playable;
   QElapsedTimer clock;
   clock.start();
   CheckResult result;
@@ -83,6 +85,15 @@ CheckResult checkScore(zan::TSmf& smf, const QString& text, const QString& score
   for (const zan::Diagnostic& d : report.diagnostics)
     if (d.kind == zan::DiagnosticKind::Error) result.marks.push_back(markOf(d, report, lines));
 
+  if (playable && result.marks.empty()) {
+    // Built before the music model: the file's order is the one the player
+    // hears, and the model's notes then pair as it does.
+    try {
+      result.playable = zan::player::prepareMusic(smf.BuildSmf(), smf.scorePath);
+    } catch (const std::exception&) {
+      // A file the player cannot take: the music that plays goes on.
+    }
+  }
   result.music = zan::Music::build(smf, &sources, &starts, notes ? zan::Music::Parts::Everything : zan::Music::Parts::Timing,
                                    &commands);
   if (notes) result.tracks = std::make_shared<const TrackViewModel>(result.music);
@@ -99,10 +110,10 @@ class CheckWorker : public QObject {
  public:
   explicit CheckWorker(std::shared_ptr<std::atomic<quint64>> latest) : latest_(std::move(latest)) {}
 
-  void check(quint64 generation, const QString& text, const QString& scorePath, bool notes) {
+  void check(quint64 generation, const QString& text, const QString& scorePath, bool notes, bool playable) {
     CheckResult result;
     // A newer request is already queued: this text is outdated before it starts.
-    if (generation >= latest_->load()) result = checkScore(compiler_, text, scorePath, notes);
+    if (generation >= latest_->load()) result = checkScore(compiler_, text, scorePath, notes, playable);
     result.generation = generation;
     emit done(result);
   }
@@ -163,7 +174,7 @@ void BackgroundCheck::setNotesWanted(bool on) {
 
 void BackgroundCheck::textChanged() {
   ++generation_;
-  if (enabled_) timer_.start();
+  if (enabled_) timer_.start(live_ && live_() ? kLiveDelayMs : kDelayMs);
 }
 
 void BackgroundCheck::checkNow() {
@@ -176,8 +187,10 @@ void BackgroundCheck::checkNow() {
   const QString text = editor_->document()->toRawText();
   const quint64 generation = generation_;
   const bool notes = notesWanted_;
+  const bool playable = live_ && live_();
   QMetaObject::invokeMethod(
-      worker_, [w = worker_, generation, text, path = scorePath_, notes] { w->check(generation, text, path, notes); },
+      worker_,
+      [w = worker_, generation, text, path = scorePath_, notes, playable] { w->check(generation, text, path, notes, playable); },
       Qt::QueuedConnection);
 }
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -22,7 +23,10 @@ class QPlainTextEdit;
 namespace zan {
 class Music;
 class TSmf;
+namespace player {
+struct Sequence;
 }
+}  // namespace zan
 
 // One error of a check, placed in the editor's text.
 struct CheckMark {
@@ -43,14 +47,20 @@ struct CheckResult {
   Metre metre;                      // as the score names it, {metre 3/4}
   double milliseconds = 0;          // how long the compile took
   std::shared_ptr<const TrackViewModel> tracks;  // the music as the track view draws it, when notes were wanted
+  // The file the compile makes, read for the player to swap in: only when
+  // asked for (the music plays, live) and the compile reported no error.
+  std::shared_ptr<const zan::player::Sequence> playable;
 };
 
 // Checks `text` (the editor's lines joined by U+2029, as the document holds
 // them) as Run would compile it, with `compiler`, in memory; `scorePath` is
 // the document's file ("" when never saved), beside which an #include
 // looks; with `notes`, the music's tracks and notes are built too.
+// With `playable`, a compile with no error also yields the file, ready for
+// Player::swap (and the notes, which the swapped music lights).
 // REQUIRES: one thread at a time uses `compiler`.
-CheckResult checkScore(zan::TSmf& compiler, const QString& text, const QString& scorePath = {}, bool notes = true);
+CheckResult checkScore(zan::TSmf& compiler, const QString& text, const QString& scorePath = {}, bool notes = true,
+                       bool playable = false);
 
 class CheckWorker;
 
@@ -59,6 +69,10 @@ class BackgroundCheck : public QObject {
 
  public:
   static constexpr int kDelayMs = 400;  // after the last edit
+  // After the last edit while an edit is heard live: the check costs a few
+  // milliseconds, and a player waiting on the next pass wants it soon; still
+  // long enough that a word typed at speed is checked once, not per key.
+  static constexpr int kLiveDelayMs = 150;
 
   explicit BackgroundCheck(QPlainTextEdit* editor, QObject* parent = nullptr);
   ~BackgroundCheck() override;
@@ -75,6 +89,10 @@ class BackgroundCheck : public QObject {
   bool notesWanted() const { return notesWanted_; }
   // The document's file, for #include; "" when it has none. The next check uses it.
   void setScorePath(const QString& path) { scorePath_ = path; }
+  // Asked at each edit and each check: true while the music the check makes
+  // is to be heard at once (CheckResult::playable); the pause after typing is
+  // then kLiveDelayMs.
+  void setLiveSource(std::function<bool()> live) { live_ = std::move(live); }
 
  signals:
   void resultReady(const CheckResult& result);
@@ -85,6 +103,7 @@ class BackgroundCheck : public QObject {
 
   QPlainTextEdit* editor_;
   QString scorePath_;  // the document's file, "" when never saved
+  std::function<bool()> live_;  // setLiveSource; unset: never live
   bool enabled_ = true;
   bool notesWanted_ = true;
   QTimer timer_;

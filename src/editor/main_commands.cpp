@@ -115,6 +115,7 @@ void TfrmMain::createActions() {
   actions_["Redo1Click"]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   // The recent files, right after Open.
   viewMenu_ = menus["&View"];
+  runMenu_ = menus["&Run"];
   // Find and Find Next come first in their menu.
   QMenu* find = menus["&Find"];
   const QList<QAction*> first = find->actions();

@@ -7,6 +7,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "app_paths.h"
@@ -37,6 +38,9 @@ PlaybackControl::PlaybackControl(RunHost host, QWidget* parent)
       player_(std::make_unique<zan::player::Player>(loadPlayerSettings().config)),
       score_(std::make_unique<PlaybackScore>()), clock_(new PlaybackClock(player_.get(), this)),
       slider_(new TTrackBar(parent)), playTime_(new QLabel(playTimeText(0, 0), parent)) {
+  // The synthesizer and its SoundFont load while the window opens, so the
+  // first Run sounds at once.
+  player_->warmUp();
   slider_->setObjectName("scrMP");
   // It takes the tool bar's spare width; its design width is the least.
   slider_->setMinimumWidth(169);
@@ -145,6 +149,28 @@ void PlaybackControl::forget() {
   host_.loopAction->setChecked(false);
   trackView_->clear();
   clock_->tickNow();
+}
+
+bool PlaybackControl::playingRun() const {
+  return music_ && player_->isOpen() && (player_->mode() == Mode::Playing || paused_);
+}
+
+bool PlaybackControl::swapMusic(std::shared_ptr<const zan::player::Sequence> playable, std::shared_ptr<const zan::Music> music) {
+  if (!playable || !music || !playingRun()) return false;
+  if (!player_->swap(std::move(playable))) return false;
+  // The player keeps the loop on its ticks; its marks move the same way.
+  if (loopB_ > loopA_) {
+    const auto moved = [&](int64_t ms) {
+      return std::llround(music->tempo().msOfTick(music_->tempo().tickOfMs(static_cast<double>(ms))));
+    };
+    loopA_ = moved(loopA_);
+    loopB_ = moved(loopB_);
+    slider_->setLoopMarks(clampToInt(loopA_), clampToInt(loopB_));
+  }
+  music_ = std::move(music);
+  slider_->setMaximum(clampToInt(music_->lengthUs() / 1000));
+  buildScore();
+  return true;
 }
 
 void PlaybackControl::setLoop(int64_t a, int64_t b) {

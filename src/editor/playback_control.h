@@ -31,6 +31,7 @@ class Music;
 class TSmf;
 namespace player {
 class Player;
+struct Sequence;
 }
 }  // namespace zan
 
@@ -83,6 +84,13 @@ class PlaybackControl : public QObject {
   void secondTick();   // the status scroller and the buttons' states
   // Another document: nothing of the previous one is played or shown.
   void forget();
+  // Whether music Run started is playing (or paused), so that an edit can
+  // be heard at once.
+  bool playingRun() const;
+  // The player takes `playable` where it stands (Player::swap), and every
+  // view follows `music`, its model; the loop keeps its bars. False, with
+  // nothing changed, when no music of Run's plays.
+  bool swapMusic(std::shared_ptr<const zan::player::Sequence> playable, std::shared_ptr<const zan::Music> music);
 
   bool compiledText() const { return midHoldsText_; }  // zan.mid is Run's compile of the text as it stands
   bool compiledClean() const { return midClean_; }     // ... and that compile reported no error

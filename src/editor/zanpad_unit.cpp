@@ -48,6 +48,7 @@
 #include "background_check.h"
 #include "window_place.h"
 #include "document.h"
+#include "live_update.h"
 #include "playback_control.h"
 #include "text_search.h"
 #include "zan/cp932.h"
@@ -112,6 +113,8 @@ TfrmMain::TfrmMain(QWidget* parent)
   createTrackView();
   playback_->setLoopAction(action("LoopSelection1Click"));
   playback_->follow(trackView, tracksPanel, highlighter);
+  liveUpdate_ = new LiveUpdate(liveScore_->check(), playback_, this);
+  liveUpdate_->addMenuTo(runMenu_, this);
 
   // Made before the document holds the editor: a text put in whole is first
   // marked unmodified (the copy goes), then modified again by the document.

@@ -32,6 +32,7 @@ class THelpWindow;
 class TRecentFiles;
 class CrashRecovery;
 class LiveScore;
+class LiveUpdate;
 class TrackView;
 class QKeyEvent;
 class PlaybackScore;
@@ -86,6 +87,7 @@ class TfrmMain : public QMainWindow {
   TfrmList* frmList = nullptr;
   TfrmChecker* frmChecker = nullptr;
   LiveScore* liveScore_ = nullptr;  // colours, gutter, checking while typing, time at the caret
+  LiveUpdate* liveUpdate_ = nullptr;  // an edit heard while the music plays
   TrackView* trackView = nullptr;  // the last compile drawn as tracks (View > Track View, F6)
 
   // ---- Fields -------------------------------------------------------------
@@ -231,6 +233,7 @@ class TfrmMain : public QMainWindow {
   EditorSettings settings_;
   THelpWindow* help_ = nullptr;
   QMenu* viewMenu_ = nullptr;  // View: the features that show something add their switches here
+  QMenu* runMenu_ = nullptr;   // Run: the playback features add their commands here
  public:
   TRecentFiles* recentFiles = nullptr;  // File > Open Recent
   CrashRecovery* recovery = nullptr;    // the recovery copy of the modified document

@@ -9,8 +9,11 @@
 #include <condition_variable>
 #include <mutex>
 #include <cmath>
+#include <future>
 #include <optional>
 #include <thread>
+
+#include <time.h>
 
 #include "alsa_output.h"
 #include "scheduler.h"
@@ -25,6 +28,13 @@ constexpr const char* kSilentDriver = "silent";
 constexpr const char* kNoDevice = zan::N_("No audio device found: playing silently");
 constexpr const char* kNoSoundFont = zan::N_("No SoundFont found: choose one in Tool > MIDI DEVICE (F12)");
 
+// Processor time the calling thread has used, in seconds.
+double threadSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 // The GUI thread and the driving thread meet here. The engine lives as long
 // as its output and driver, across many files: open() hands it a new song,
 // close() takes the song away, and the synthesizer, its SoundFont and the
@@ -36,11 +46,18 @@ class Engine {
  public:
   Engine(std::unique_ptr<MidiOutput> output, double rate) : output_(std::move(output)), rate_(rate) {}
 
+  ~Engine() {
+    delete pending_.exchange(nullptr);
+    collect();
+  }
+
   // The driving thread. Returns false, having rendered nothing, when the GUI
   // holds the engine.
   bool process(int frames, float* left, float* right) {
     std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return false;
+    const double start = threadSeconds();
+    settle();
     if (song_ && playing_.load(std::memory_order_relaxed)) {
       Scheduler& s = song_->scheduler;
       s.setMutedTracks({muted_[0].load(std::memory_order_relaxed), muted_[1].load(std::memory_order_relaxed)});
@@ -50,13 +67,21 @@ class Engine {
     } else {
       output_->render(frames, left, right);
     }
+    // How much of the buffer's own time computing it took, in thousandths:
+    // the thread's processor time, so that being preempted by other
+    // programs does not count as the engine's own slowness.
+    const double took = threadSeconds() - start;
+    const auto load = static_cast<int64_t>(took * rate_ / std::max(frames, 1) * 1000.0);
+    if (load > worstLoad_.load(std::memory_order_relaxed)) worstLoad_.store(load, std::memory_order_relaxed);
     return true;
   }
+  double takeWorstLoad() { return static_cast<double>(worstLoad_.exchange(0, std::memory_order_relaxed)) / 1000.0; }
 
   // The GUI thread. A song is loaded stopped at 0, the output reset.
   void load(std::shared_ptr<const Sequence> sequence) {
     auto song = std::make_unique<Song>(std::move(sequence), *output_, rate_);
     std::lock_guard<std::mutex> lock(mutex_);
+    dropPending();
     playing_.store(false, std::memory_order_relaxed);
     if (song_) song_->scheduler.silence();
     song_ = std::move(song);
@@ -66,6 +91,7 @@ class Engine {
   }
   void unload() {
     std::lock_guard<std::mutex> lock(mutex_);
+    dropPending();
     playing_.store(false, std::memory_order_relaxed);
     if (song_) song_->scheduler.silence();
     song_.reset();
@@ -74,6 +100,7 @@ class Engine {
   }
   void play(std::optional<int64_t> startMs) {
     std::lock_guard<std::mutex> lock(mutex_);
+    settle();
     if (!song_) return;
     Scheduler& s = song_->scheduler;
     if (startMs)
@@ -85,11 +112,13 @@ class Engine {
   }
   void stop() {
     std::lock_guard<std::mutex> lock(mutex_);
+    settle();
     playing_.store(false, std::memory_order_relaxed);
     if (song_) song_->scheduler.silence();
   }
   void seek(int64_t ms) {
     std::lock_guard<std::mutex> lock(mutex_);
+    settle();
     playing_.store(false, std::memory_order_relaxed);
     if (!song_) return;
     song_->scheduler.seek(song_->scheduler.framesFromMs(ms));
@@ -97,8 +126,38 @@ class Engine {
   }
   void setLoop(int64_t fromMs, int64_t toMs) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (song_) song_->scheduler.setLoop(song_->scheduler.framesFromMs(fromMs), song_->scheduler.framesFromMs(toMs));
+    settle();
+    loopFromMs_.store(fromMs, std::memory_order_relaxed);
+    loopToMs_.store(toMs, std::memory_order_relaxed);
+    if (!song_) return;
+    // Kept as ticks, so that music swapped in with another tempo loops the same bars.
+    const TempoMap& tempo = song_->sequence->tempo;
+    loopTicks_ = {tempo.tickOfMs(static_cast<double>(fromMs)), tempo.tickOfMs(static_cast<double>(toMs))};
+    song_->scheduler.setLoop(song_->scheduler.framesFromMs(fromMs), song_->scheduler.framesFromMs(toMs));
   }
+  std::pair<int64_t, int64_t> loopMs() const {
+    return {loopFromMs_.load(std::memory_order_relaxed), loopToMs_.load(std::memory_order_relaxed)};
+  }
+
+  // The GUI thread: the driving thread takes `sequence` at the start of its
+  // next buffer, by a pointer exchange, and goes on with it from the tick
+  // it stands on (Scheduler::takeOver). Everything that costs is done here:
+  // the events' frames, the loop's state. A swap not yet taken when the
+  // next comes is dropped.
+  void swap(std::shared_ptr<const Sequence> sequence) {
+    collect();
+    auto song = std::make_unique<Song>(std::move(sequence), *output_, rate_);
+    if (loopTicks_.second > loopTicks_.first) {
+      const TempoMap& tempo = song->sequence->tempo;
+      const auto frameAt = [&](double tick) { return std::llround(tempo.msOfTick(tick) * rate_ / 1000.0); };
+      song->scheduler.setLoop(frameAt(loopTicks_.first), frameAt(loopTicks_.second));
+      song->loopMs = {std::llround(tempo.msOfTick(loopTicks_.first)), std::llround(tempo.msOfTick(loopTicks_.second))};
+    }
+    delete pending_.exchange(song.release(), std::memory_order_acq_rel);
+  }
+  void setStartHeldNotes(bool on) { startHeld_.store(on, std::memory_order_relaxed); }
+  bool startHeldNotes() const { return startHeld_.load(std::memory_order_relaxed); }
+  uint64_t swapsTaken() const { return swapsTaken_.load(std::memory_order_relaxed); }
   void setMuted(const TrackMask& mask) {
     muted_[0].store(mask[0], std::memory_order_relaxed);
     muted_[1].store(mask[1], std::memory_order_relaxed);
@@ -120,7 +179,48 @@ class Engine {
         : sequence(std::move(s)), scheduler(*sequence, out, rate) {}
     std::shared_ptr<const Sequence> sequence;
     Scheduler scheduler;
+    std::pair<int64_t, int64_t> loopMs{0, 0};  // its loop in its own time, as a swap sets it
+    Song* nextRetired = nullptr;               // the list of songs the driving thread has let go
   };
+
+  // With the lock: takes the swap waiting, if any. The song it replaces
+  // goes on the retired list for the GUI thread to free: the driving thread
+  // never frees memory.
+  void settle() {
+    Song* next = pending_.exchange(nullptr, std::memory_order_acq_rel);
+    if (!next) return;
+    if (song_) {
+      next->scheduler.takeOver(song_->scheduler, startHeld_.load(std::memory_order_relaxed));
+      Song* old = song_.release();
+      old->nextRetired = retired_.load(std::memory_order_relaxed);
+      while (!retired_.compare_exchange_weak(old->nextRetired, old, std::memory_order_release, std::memory_order_relaxed)) {
+      }
+    }
+    song_.reset(next);
+    lengthFrames_.store(next->scheduler.length(), std::memory_order_relaxed);
+    position_.store(next->scheduler.position(), std::memory_order_relaxed);
+    if (loopToMs_.load(std::memory_order_relaxed) > loopFromMs_.load(std::memory_order_relaxed)) {
+      loopFromMs_.store(next->loopMs.first, std::memory_order_relaxed);
+      loopToMs_.store(next->loopMs.second, std::memory_order_relaxed);
+    }
+    swapsTaken_.fetch_add(1, std::memory_order_relaxed);
+  }
+  // The GUI thread, with the lock: a swap not taken is not wanted any more.
+  void dropPending() {
+    delete pending_.exchange(nullptr, std::memory_order_acq_rel);
+    collect();
+    loopTicks_ = {0, 0};
+    loopFromMs_.store(0, std::memory_order_relaxed);
+    loopToMs_.store(0, std::memory_order_relaxed);
+  }
+  // The GUI thread: frees the songs the driving thread has let go.
+  void collect() {
+    for (Song* s = retired_.exchange(nullptr, std::memory_order_acquire); s;) {
+      Song* next = s->nextRetired;
+      delete s;
+      s = next;
+    }
+  }
   int64_t msOf(int64_t frames) const { return static_cast<int64_t>(std::floor(static_cast<double>(frames) * 1000.0 / rate_)); }
 
   std::mutex mutex_;                     // guards song_ and output_
@@ -131,6 +231,14 @@ class Engine {
   std::atomic<bool> playing_{false};     // set by the GUI, cleared by either side
   std::atomic<int64_t> position_{0};     // frames, published after each buffer
   std::atomic<uint64_t> muted_[2] = {};  // the TrackMask the driving thread applies before each buffer
+  std::atomic<Song*> pending_{nullptr};  // a swap the driving thread has not taken yet; owned
+  std::atomic<Song*> retired_{nullptr};  // songs swapped out, for the GUI thread to free; owned
+  std::atomic<bool> startHeld_{false};   // a swap starts the notes the new music holds (Scheduler::takeOver)
+  std::atomic<uint64_t> swapsTaken_{0};  // swaps the driving thread has taken
+  std::atomic<int64_t> worstLoad_{0};    // the slowest buffer's time to compute over its time to play, in thousandths
+  std::pair<double, double> loopTicks_{0, 0};  // the loop as ticks; the GUI thread's alone
+  std::atomic<int64_t> loopFromMs_{0};   // the loop in the time of the song that plays; none when to <= from
+  std::atomic<int64_t> loopToMs_{0};
 };
 
 // Drives the engine by the clock where no audio callback does: playback
@@ -234,16 +342,23 @@ struct Player::Impl {
   std::string status;                          // the status bar's note, "" when all is well
   TrackMask muted{}, soloed{};                 // as set, by track chunk
   std::pair<int64_t, int64_t> loopMs{0, 0};    // the loop as set; none when second <= first
+  bool startHeld = false;                      // setSwapStartsHeldNotes
+
+  std::future<std::unique_ptr<Rig>> warming;  // warmUp()'s rig, being built on a worker
 
   // Makes the rig fit `config`, rebuilding only what a changed setting needs.
   void prepareRig();
   void buildRig(const std::string& font);
-  void startDriver(Rig& r);
+  // Takes warmUp()'s rig when there is none, waiting for it if need be; a
+  // warm-up that failed is forgotten (the next open says why, as ever).
+  void settleWarmUp();
   void load(Sequence sequence);
   void applyMutes();
 };
 
-void Player::Impl::startDriver(Rig& r) {
+namespace {
+
+void startDriver(Rig& r, const PlayerConfig& config) {
   if (!r.synth) {  // a sequencer port: events go out by the clock
     r.clock = std::make_unique<ClockThread>(*r.engine, r.engine->sampleRate());
     r.driverInUse = "alsa-seq";
@@ -281,8 +396,8 @@ void Player::Impl::startDriver(Rig& r) {
   r.deviceFound = false;
 }
 
-void Player::Impl::buildRig(const std::string& font) {
-  rig.reset();
+// Everything a file plays on, for `config` with the SoundFont `font`.
+std::unique_ptr<Rig> makeRig(const PlayerConfig& config, const std::string& font) {
   auto r = std::make_unique<Rig>();
   r->config = config;
   r->config.soundFont = font;
@@ -297,11 +412,42 @@ void Player::Impl::buildRig(const std::string& font) {
     output = std::make_unique<AlsaOutput>(config.output);
   }
   r->engine = std::make_unique<Engine>(std::move(output), rate);
-  startDriver(*r);
-  rig = std::move(r);
+  startDriver(*r, config);
+  return r;
+}
+
+}  // namespace
+
+void Player::Impl::buildRig(const std::string& font) {
+  rig.reset();
+  rig = makeRig(config, font);
+  rig->engine->setStartHeldNotes(startHeld);
+}
+
+void Player::Impl::settleWarmUp() {
+  if (!warming.valid()) return;
+  std::unique_ptr<Rig> warm;
+  try {
+    warm = warming.get();
+  } catch (const std::exception&) {
+  }
+  if (rig || !warm) return;
+  rig = std::move(warm);
+  rig->engine->setStartHeldNotes(startHeld);
+}
+
+void Player::warmUp() {
+  Impl& d = *impl_;
+  if (d.rig || d.warming.valid()) return;
+  d.warming = std::async(std::launch::async, [config = d.config]() -> std::unique_ptr<Rig> {
+    std::string font;
+    if (config.output.empty() && (font = findSoundFont(config.soundFont)).empty()) return nullptr;
+    return makeRig(config, font);
+  });
 }
 
 void Player::Impl::prepareRig() {
+  settleWarmUp();
   std::string font;
   if (config.output.empty()) {
     font = findSoundFont(config.soundFont);
@@ -385,6 +531,7 @@ void Player::restart() {
   Impl& d = *impl_;
   std::shared_ptr<const Sequence> open = std::move(d.sequence);
   close();
+  d.settleWarmUp();
   d.rig.reset();
   if (!open) return;
   d.status.clear();
@@ -437,7 +584,39 @@ void Player::setLoopMs(int64_t fromMs, int64_t toMs) {
 
 void Player::clearLoop() { setLoopMs(0, 0); }
 
-std::pair<int64_t, int64_t> Player::loopMs() const { return impl_->loopMs; }
+std::pair<int64_t, int64_t> Player::loopMs() const {
+  // A swap to music of another tempo moves the loop's times with its bars.
+  if (isOpen() && impl_->loopMs.second > impl_->loopMs.first) return impl_->rig->engine->loopMs();
+  return impl_->loopMs;
+}
+
+std::shared_ptr<const Sequence> prepareMusic(const std::vector<uint8_t>& smf, const std::string& name) {
+  auto sequence = std::make_shared<Sequence>();
+  std::string error;
+  if (!loadSequence(smf, name, *sequence, error)) throw PlayerError(error);
+  indexForSwap(*sequence);
+  return sequence;
+}
+
+bool Player::swap(std::shared_ptr<const Sequence> music) {
+  if (!isOpen() || !music || music->checkpoints.empty()) return false;
+  impl_->sequence = music;
+  impl_->rig->engine->swap(std::move(music));
+  return true;
+}
+
+bool Player::swap(const std::vector<uint8_t>& smf, const std::string& name) { return swap(prepareMusic(smf, name)); }
+
+void Player::setSwapStartsHeldNotes(bool on) {
+  impl_->startHeld = on;
+  if (impl_->rig) impl_->rig->engine->setStartHeldNotes(on);
+}
+
+bool Player::swapStartsHeldNotes() const { return impl_->startHeld; }
+
+double Player::takeWorstBufferLoad() { return impl_->rig ? impl_->rig->engine->takeWorstLoad() : 0.0; }
+
+uint64_t Player::swapsTaken() const { return impl_->rig ? impl_->rig->engine->swapsTaken() : 0; }
 
 
 void Player::setTrackMuted(int track, bool muted) {

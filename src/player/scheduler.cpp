@@ -36,7 +36,7 @@ uint32_t stateKey(const uint8_t* b) {
 }
 
 // The General MIDI power-on value of a piece of channel state, as a message.
-std::vector<uint8_t> powerOnValue(uint32_t key) {
+std::vector<uint8_t> powerOnMessage(uint32_t key) {
   const uint8_t ch = static_cast<uint8_t>(key >> 16), kind = static_cast<uint8_t>(key >> 8), number = static_cast<uint8_t>(key);
   switch (kind) {
     case 0xB0: {
@@ -67,6 +67,21 @@ Scheduler::Scheduler(const Sequence& sequence, MidiOutput& output, double sample
   frames_.reserve(sequence.events.size());
   for (const TimedEvent& e : sequence.events) frames_.push_back(frameOf(e.us, rate_));
   length_ = frameOf(sequence.lengthUs, rate_);
+  sent_.fill(kUnknown);
+}
+
+void Scheduler::track(const uint8_t* b, uint32_t size) {
+  if (size > 0 && b[0] == 0xF0) {
+    sent_.fill(kUnknown);  // a system exclusive may have set anything
+    return;
+  }
+  const int slot = stateSlot(b, size);
+  if (slot >= 0) sent_[(b[0] & 0x0Fu) * kStateSlots + static_cast<size_t>(slot)] = static_cast<int16_t>(stateValue(b));
+}
+
+void Scheduler::trackPowerOn() {
+  for (size_t ch = 0; ch < kChannels; ++ch)
+    for (int slot = 0; slot < kStateSlots; ++slot) sent_[ch * kStateSlots + static_cast<size_t>(slot)] = static_cast<int16_t>(powerOnValue(slot));
 }
 
 int64_t Scheduler::framesFromMs(int64_t ms) const { return frameOf(ms * 1000, rate_); }
@@ -93,6 +108,8 @@ void Scheduler::dispatch(size_t index) {
       if (muted && (count == 0 || owner_[ch][key] != static_cast<uint8_t>(e.track))) return;
       if (count > 0) --count;
     }
+  } else {
+    track(b, e.size);
   }
   output_.send(b, e.size);
 }
@@ -155,14 +172,17 @@ void Scheduler::setLoop(int64_t from, int64_t to) {
       const uint8_t* b = sequence_.data(e);
       loopState_.push_back(std::vector<uint8_t>(b, b + e.size));
     } else {
-      loopState_.push_back(powerOnValue(changed[k]));
+      loopState_.push_back(powerOnMessage(changed[k]));
     }
   }
 }
 
 void Scheduler::turnLoop() {
   endSoundingNotes(nullptr);
-  for (const std::vector<uint8_t>& m : loopState_) output_.send(m.data(), m.size());
+  for (const std::vector<uint8_t>& m : loopState_) {
+    track(m.data(), static_cast<uint32_t>(m.size()));
+    output_.send(m.data(), m.size());
+  }
   next_ = firstEventAt(loopFrom_);
   position_ = loopFrom_;
 }
@@ -208,12 +228,91 @@ void Scheduler::seek(int64_t frame) {
   frame = std::clamp<int64_t>(frame, 0, length_);
   silence();
   output_.reset();
+  trackPowerOn();
   next_ = 0;
   for (; next_ < frames_.size() && frames_[next_] < frame; ++next_) {
     const TimedEvent& e = sequence_.events[next_];
-    if (isChased(sequence_.data(e), e.size)) output_.send(sequence_.data(e), e.size);
+    if (!isChased(sequence_.data(e), e.size)) continue;
+    track(sequence_.data(e), e.size);
+    output_.send(sequence_.data(e), e.size);
   }
   position_ = frame;
+}
+
+double Scheduler::tickNow() const {
+  const std::vector<TimedEvent>& events = sequence_.events;
+  // Between the last event sent and the next: the time read as ticks can
+  // round past either.
+  const double ms = static_cast<double>(position_) * 1000.0 / rate_;
+  double tick = sequence_.tempo.tickOfMs(ms);
+  if (next_ > 0) tick = std::max(tick, static_cast<double>(events[next_ - 1].tick) + 1e-6);
+  if (next_ < events.size()) tick = std::min(tick, static_cast<double>(events[next_].tick));
+  return std::max(tick, 0.0);
+}
+
+void Scheduler::takeOver(const Scheduler& old, bool startHeld) {
+  muted_ = old.muted_;
+  sent_ = old.sent_;
+  sounding_ = old.sounding_;
+  owner_ = old.owner_;
+  const double tick = old.tickNow();
+  next_ = sequence_.firstEventAtTick(tick);
+  position_ = std::clamp<int64_t>(std::llround(sequence_.tempo.msOfTick(tick) * rate_ / 1000.0), 0, length_);
+  // An event of the new music on the very tick goes out at once, not late.
+  if (next_ < frames_.size()) position_ = std::min(position_, frames_[next_]);
+  if (next_ > 0) position_ = std::max(position_, frames_[next_ - 1]);
+  sequence_.stateBefore(next_, swapState_);
+
+  // The notes: each sounding key the new music does not hold ends.
+  for (size_t ch = 0; ch < kChannels; ++ch)
+    for (size_t key = 0; key < 128; ++key) {
+      const size_t at = ch * 128 + key;
+      uint8_t& count = sounding_[ch][key];
+      const uint8_t held = swapState_.held[at];
+      if (count > 0 && held == 0) {
+        const uint8_t off[3] = {static_cast<uint8_t>(0x80 | ch), static_cast<uint8_t>(key), 0};
+        output_.send(off, 3);
+        count = 0;
+        continue;
+      }
+      if (held == 0) continue;
+      const TimedEvent& on = sequence_.events[static_cast<size_t>(swapState_.lastOn[at])];
+      if (count == 0) {
+        if (!startHeld || inMask(muted_, on.track)) continue;
+        output_.send(sequence_.data(on), on.size);
+      }
+      // The new music's note-offs end it from now on: as many as it holds.
+      count = held;
+      owner_[ch][key] = static_cast<uint8_t>(on.track);
+    }
+
+  // The state: what differs from what was sent, in the new music's order.
+  size_t n = 0;
+  for (size_t ch = 0; ch < kChannels; ++ch)
+    for (int slot = 0; slot < kStateSlots; ++slot) {
+      const size_t at = ch * kStateSlots + static_cast<size_t>(slot);
+      const int32_t setter = swapState_.setter[at];
+      const int value = setter >= 0 ? stateValue(sequence_.data(sequence_.events[static_cast<size_t>(setter)])) : powerOnValue(slot);
+      if (sent_[at] != value) swapOrder_[n++] = {setter, static_cast<uint16_t>(at)};
+    }
+  // Values never set first (power-on), then by the new music's order, so a
+  // bank comes before its program and a parameter number before its data.
+  std::sort(swapOrder_.begin(), swapOrder_.begin() + static_cast<long>(n));
+  for (size_t i = 0; i < n; ++i) {
+    const auto [setter, at] = swapOrder_[i];
+    const int ch = at / kStateSlots, slot = at % kStateSlots;
+    uint8_t message[3];
+    uint32_t size;
+    if (setter >= 0) {
+      const TimedEvent& e = sequence_.events[static_cast<size_t>(setter)];
+      size = e.size;
+      std::copy(sequence_.data(e), sequence_.data(e) + std::min<uint32_t>(size, 3), message);
+    } else {
+      size = stateMessage(ch, slot, powerOnValue(slot), message);
+    }
+    track(message, size);
+    output_.send(message, size);
+  }
 }
 
 }  // namespace zan::player

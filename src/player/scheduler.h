@@ -74,8 +74,27 @@ class Scheduler {
   int64_t loopFrom() const { return loopFrom_; }
   int64_t loopTo() const { return loopTo_; }
 
+  // The music changes under the playing: this scheduler (over the new
+  // music, its loop already set) takes over from `old` at the tick `old`
+  // stands on, which may be another time when the tempo before it changed.
+  // There, the notes sounding that the new music does not hold end; those
+  // it holds sound on to its note-offs; notes it holds that do not sound
+  // start now with the rest of their length when `startHeld`, else wait
+  // for their next note-on. Controllers, programs, channel pressure and
+  // bends that differ from the new music's values there are sent, in the
+  // order the new music set them (what it never set goes back to its
+  // power-on value); system exclusives are not sent again. The muted tracks
+  // carry over. Allocates nothing: the audio thread calls it.
+  // REQUIRES: the sequence was indexed (indexForSwap).
+  void takeOver(const Scheduler& old, bool startHeld);
+  // The tick the music stands on: events before it have been sent, those
+  // on it and after have not.
+  double tickNow() const;
+
  private:
   void dispatch(size_t index);
+  void track(const uint8_t* b, uint32_t size);
+  void trackPowerOn();
   void endSoundingNotes(const TrackMask* only);
   void turnLoop();
   size_t firstEventAt(int64_t frame) const;
@@ -93,6 +112,10 @@ class Scheduler {
   int64_t loopFrom_ = 0;              // the loop's start and end frames; no loop when loopTo_ <= loopFrom_
   int64_t loopTo_ = 0;
   std::vector<std::vector<uint8_t>> loopState_;  // messages sent at each turn, after the notes end
+  static constexpr int16_t kUnknown = -1;
+  std::array<int16_t, kChannels * kStateSlots> sent_;  // the value last sent of each slot; kUnknown after a system exclusive
+  MusicState swapState_;                                // a swap's scratch: the new music's state at its tick
+  std::array<std::pair<int32_t, uint16_t>, kChannels * kStateSlots> swapOrder_;  // a swap's scratch: (setter, slot) to send
 };
 
 }  // namespace zan::player

@@ -38,6 +38,14 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     return false;
   }
   std::vector<Ref> refs;
+  size_t count = 0, bytes = 0;
+  for (const smf::Track& track : file.tracks) {
+    count += track.events.size();
+    for (const smf::Event& e : track.events) bytes += e.bytes.size();
+  }
+  refs.reserve(count);
+  out.events.reserve(count);
+  out.bytes.reserve(bytes);
   for (size_t t = 0; t < file.tracks.size(); ++t) {
     const auto& events = file.tracks[t].events;
     for (size_t i = 0; i < events.size(); ++i)
@@ -61,6 +69,7 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     e.us = us;
     e.track = r.track;
     e.trackEvent = r.index;
+    e.tick = r.tick;
     e.offset = static_cast<uint32_t>(out.bytes.size());
     if (status >= 0x80 && status < 0xF0) {
       out.bytes.insert(out.bytes.end(), b.begin(), b.end());
@@ -78,6 +87,93 @@ bool buildSequence(const smf::File& file, Sequence& out, std::string& error) {
     out.events.push_back(e);
   }
   return true;
+}
+
+int stateSlot(const uint8_t* b, uint32_t size) {
+  if (size < 2) return -1;
+  switch (b[0] & 0xF0) {
+    case 0xB0: return size >= 3 ? (b[1] & 0x7F) : -1;
+    case 0xC0: return kProgramSlot;
+    case 0xD0: return kPressureSlot;
+    case 0xE0: return size >= 3 ? kBendSlot : -1;
+    default: return -1;
+  }
+}
+
+int stateValue(const uint8_t* b) {
+  switch (b[0] & 0xF0) {
+    case 0xB0: return b[2] & 0x7F;
+    case 0xE0: return (b[1] & 0x7F) | (b[2] & 0x7F) << 7;
+    default: return b[1] & 0x7F;
+  }
+}
+
+int powerOnValue(int slot) {
+  switch (slot) {
+    case 7: return 100;             // volume
+    case 8: case 10: return 64;     // balance, pan
+    case 11: return 127;            // expression
+    case 100: case 101: return 127; // no parameter number chosen
+    case kBendSlot: return 8192;    // centre
+    default: return 0;
+  }
+}
+
+uint32_t stateMessage(int ch, int slot, int value, uint8_t* out) {
+  const auto c = static_cast<uint8_t>(ch & 0x0F);
+  if (slot < 128) {
+    out[0] = 0xB0 | c, out[1] = static_cast<uint8_t>(slot), out[2] = static_cast<uint8_t>(value & 0x7F);
+    return 3;
+  }
+  if (slot == kBendSlot) {
+    out[0] = 0xE0 | c, out[1] = static_cast<uint8_t>(value & 0x7F), out[2] = static_cast<uint8_t>(value >> 7 & 0x7F);
+    return 3;
+  }
+  out[0] = static_cast<uint8_t>((slot == kProgramSlot ? 0xC0 : 0xD0) | c), out[1] = static_cast<uint8_t>(value & 0x7F);
+  return 2;
+}
+
+void Sequence::step(size_t index, MusicState& state) const {
+  const TimedEvent& e = events[index];
+  const uint8_t* b = data(e);
+  const uint8_t kind = b[0] & 0xF0;
+  if ((kind == 0x80 || kind == 0x90) && e.size == 3) {
+    const size_t at = (b[0] & 0x0Fu) * 128u + (b[1] & 0x7Fu);
+    if (kind == 0x90 && b[2] != 0) {
+      if (state.held[at] < 255) ++state.held[at];
+      state.lastOn[at] = static_cast<int32_t>(index);
+    } else if (state.held[at] > 0) {
+      --state.held[at];
+    }
+    return;
+  }
+  const int slot = stateSlot(b, e.size);
+  if (slot >= 0) state.setter[(b[0] & 0x0Fu) * kStateSlots + static_cast<size_t>(slot)] = static_cast<int32_t>(index);
+}
+
+void Sequence::stateBefore(size_t end, MusicState& out) const {
+  end = std::min(end, events.size());
+  const size_t k = std::min(end / kCheckpointEvery, checkpoints.size() - 1);
+  out = checkpoints[k];
+  for (size_t i = k * kCheckpointEvery; i < end; ++i) step(i, out);
+}
+
+size_t Sequence::firstEventAtTick(double tick) const {
+  return static_cast<size_t>(std::lower_bound(events.begin(), events.end(), tick,
+                                              [](const TimedEvent& e, double t) { return e.tick < t; }) -
+                             events.begin());
+}
+
+void indexForSwap(Sequence& s) {
+  s.checkpoints.clear();
+  s.checkpoints.reserve(s.events.size() / Sequence::kCheckpointEvery + 1);
+  MusicState state;
+  state.clear();
+  for (size_t i = 0;; ++i) {
+    if (i % Sequence::kCheckpointEvery == 0) s.checkpoints.push_back(state);
+    if (i == s.events.size()) break;
+    s.step(i, state);
+  }
 }
 
 bool loadSequence(const std::string& path, Sequence& out, std::string& error) {

@@ -248,6 +248,31 @@ TEST_F(PlayerTest, AnUnreachableSequencerPortIsAnError) {
   EXPECT_TRUE(alsaOutputPorts().empty());
 }
 
+TEST_F(PlayerTest, AWarmUpServesTheFirstOpenAndAFailedOneChangesNothing) {
+  const std::vector<uint8_t> song = test::compileScore("t120 l4 c d");
+  Player warm(silentConfig());
+  warm.warmUp();
+  warm.warmUp();  // once is enough
+  warm.open(song, "warm.mid");
+  EXPECT_EQ(warm.audioDriverInUse(), "silent");
+  EXPECT_EQ(warm.soundFontPath(), test::testSoundFont());
+  warm.play();
+  EXPECT_TRUE(eventually([&] { return warm.mode() == Mode::Stopped; }));
+  EXPECT_EQ(warm.positionMs(), warm.lengthMs());
+
+  // A gain out of range fails the warm-up; open reports it as ever.
+  PlayerConfig bad = silentConfig();
+  bad.gain = 11;
+  Player failed(bad);
+  failed.warmUp();
+  EXPECT_THROW(failed.open(song, "bad.mid"), PlayerError);
+  failed.configure(silentConfig());
+  EXPECT_NO_THROW(failed.open(song, "good.mid"));
+
+  Player unused(silentConfig());
+  unused.warmUp();  // and dropped while it may still be at work
+}
+
 TEST(FindSoundFont, AReadableSettingIsKeptAndABogusOneFallsBack) {
   const std::string found = findSoundFont("");
   if (found.empty()) GTEST_SKIP() << "no SoundFont on this machine";

@@ -42,12 +42,26 @@ class PlayerError : public std::runtime_error {
   using runtime_error::runtime_error;
 };
 
+// A compiled file read and timed for playing, indexed for Player::swap.
+struct Sequence;
+// Reads `smf` for Player::swap on any thread (a background compile's, say),
+// so that the GUI thread does little of a swap's work. Throws PlayerError
+// for bytes that are no playable file; `name` names them in the error.
+std::shared_ptr<const Sequence> prepareMusic(const std::vector<uint8_t>& smf, const std::string& name);
+
 class Player {
  public:
   explicit Player(PlayerConfig config = {});
   ~Player();  // stops (silencing every note) and closes
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
+
+  // Sets up the synthesizer, its SoundFont and the audio driver for the
+  // configuration on a worker thread and returns at once, so that the
+  // first open() finds them ready (waiting only for what is left of the
+  // work). A warm-up that fails changes nothing: open() tries again and
+  // reports. Does nothing once set up.
+  void warmUp();
 
   // Takes effect at the next open().
   void configure(PlayerConfig config);
@@ -91,6 +105,29 @@ class Player {
   void setLoopMs(int64_t fromMs, int64_t toMs);
   void clearLoop();
   std::pair<int64_t, int64_t> loopMs() const;  // {0, 0} when there is none
+
+  // Replaces the music of the open file, playing or not, at the tick it
+  // stands on; returns false (changing nothing) when no file is open. The
+  // position follows the ticks, not the time: when the tempo before it
+  // changed, positionMs() jumps with it, and the loop keeps its bars. At
+  // that tick the notes sounding that the new music does not hold end; the
+  // notes it holds start at their next note-on, or with the rest of their
+  // length when setSwapStartsHeldNotes(true); controllers, programs,
+  // pressure and bends take the new music's values there, as a seek sets
+  // them. The driving thread takes the music at its next buffer by a
+  // pointer exchange: it never waits for the swap nor allocates for it.
+  bool swap(std::shared_ptr<const Sequence> music);
+  // prepareMusic, then swap. Throws PlayerError as prepareMusic does.
+  bool swap(const std::vector<uint8_t>& smf, const std::string& name);
+  void setSwapStartsHeldNotes(bool on);  // off at first
+  bool swapStartsHeldNotes() const;
+  // Swaps the driving thread has taken so far (it takes only the newest of
+  // several made between two buffers).
+  uint64_t swapsTaken() const;
+  // The slowest buffer the driving thread has computed since the last call,
+  // as its time to compute over its time to play: above 1 it came late (a
+  // stall). 0 when nothing has been computed.
+  double takeWorstBufferLoad();
 
   // Mute and solo by track chunk of the file (0 = the first; 0..127), kept
   // from one file to the next and applied at once, also while playing. A
