@@ -56,13 +56,14 @@ test: build
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
 	@$(MAKE) --no-print-directory tsan
 
-# The player's tests and the editor's tests that play, built with
-# ThreadSanitizer: the audio thread, the GUI and the workers share state, and
+# The player's tests, the language server's and the editor's tests that
+# play, built with ThreadSanitizer: the audio thread, the GUI and the
+# workers (the server's compile thread too) share state, and
 # any race reported fails. Only these programs are built in this tree.
 # Races inside the uninstrumented FluidSynth and Qt are suppressed
 # (tests/tsan.supp); ours are not.
 TSAN_DIR ?= build-tsan
-TSAN_TESTS ?= zan_player_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test \
+TSAN_TESTS ?= zan_player_tests zan_lsp_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test \
   zanpad_track_view_test
 tsan: bootstrap
 	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_TSAN=ON -DZAN_BUILD_BENCH=OFF >/dev/null

@@ -162,7 +162,7 @@ struct Place {
   std::string where;  // "line 3", "sub.zan, line 3"
 };
 
-Place definitionOf(const Document& doc, std::string_view name) {
+Place definitionOf(const Server& server, const Document& doc, std::string_view name) {
   for (const MacroDefinition& d : findMacroDefinitions(doc.lines))
     if (d.name == name) {
       const std::string& line = doc.lines[static_cast<size_t>(d.line)];
@@ -171,7 +171,18 @@ Place definitionOf(const Document& doc, std::string_view name) {
     }
   const std::string cp932Name = toCp932(name);
   const std::vector<SourceFile>& files = doc.report.files;
-  for (size_t f = 1; f < files.size(); ++f)
+  for (size_t f = 1; f < files.size(); ++f) {
+    // An included file the client has open: its text there, as it is now.
+    if (const Document* open = server.openDocument(normalPath(files[f].path))) {
+      for (const MacroDefinition& d : findMacroDefinitions(open->lines))
+        if (d.name == name) {
+          const std::string& line = open->lines[static_cast<size_t>(d.line)];
+          return {open->uri,
+                  lspRange(line, static_cast<size_t>(d.line), static_cast<size_t>(d.column), static_cast<size_t>(d.column) + name.size()),
+                  toUtf8(files[f].name) + zan::tr(", line ") + std::to_string(d.line + 1)};
+        }
+      continue;
+    }
     for (const MacroDefinition& d : findMacroDefinitions(files[f].lines))
       if (d.name == cp932Name) {
         const std::string& cp932 = files[f].lines[static_cast<size_t>(d.line)];
@@ -182,6 +193,7 @@ Place definitionOf(const Document& doc, std::string_view name) {
                 {{"start", {{"line", d.line}, {"character", from}}}, {"end", {{"line", d.line}, {"character", to}}}},
                 toUtf8(files[f].name) + zan::tr(", line ") + std::to_string(d.line + 1)};
       }
+  }
   return {};
 }
 
@@ -193,11 +205,26 @@ const Tmacro::Entry* scoreMacro(const Document& doc, std::string_view name) {
   return nullptr;
 }
 
-std::string hoverText(const Document& doc, const Word& w) {
+// The reference's own markers for its example checker ("<!-- out: events -->")
+// are no part of the text a reader sees.
+std::string withoutMarkers(std::string text) {
+  for (size_t at = text.find("<!--"); at != std::string::npos; at = text.find("<!--", at)) {
+    const size_t close = text.find("-->", at + 4);
+    if (close == std::string::npos) break;
+    size_t end = close + 3;
+    // A marker on a line of its own goes with its line.
+    const bool ownLine = (at == 0 || text[at - 1] == '\n') && (end == text.size() || text[end] == '\n');
+    if (ownLine && end < text.size()) ++end;
+    text.erase(at, end - at);
+  }
+  return text;
+}
+
+std::string hoverText(const Server& server, const Document& doc, const Word& w) {
   switch (w.kind) {
     case Word::Kind::Macro: {
       const Tmacro::Entry* own = scoreMacro(doc, w.text);
-      const Place place = definitionOf(doc, w.text);
+      const Place place = definitionOf(server, doc, w.text);
       if (own || !place.uri.empty()) {
         std::string body = own ? toUtf8(own->body) : "";
         if (!own)
@@ -305,17 +332,20 @@ json semanticTokensLegend() {
   return {{"tokenTypes", std::move(types)}, {"tokenModifiers", json::array()}};
 }
 
-json Server::semanticTokens(const json& params) {
-  const Document& doc = document(params);
-  // Relative positions, five numbers a token: line and start from the one
-  // before, length, type, modifiers.
-  std::vector<int64_t> data;
-  LexState state;
+namespace {
+
+// The tokens of lines [from, to) as the protocol sends them: five numbers a
+// token (line and start from the token before, the first from line 0 and
+// column 0; length; type; modifiers).
+std::vector<uint32_t> tokenData(Document& doc, size_t from, size_t to) {
+  std::vector<uint32_t> data;
+  to = std::min(to, doc.lines.size());
+  if (from >= to) return data;
+  LexState state = doc.lexStateAt(from);
   std::vector<Token> tokens;
   int64_t lastLine = 0, lastStart = 0;
-  for (size_t i = 0; i < doc.lines.size(); ++i) {
-    const std::string cp932 = toCp932(doc.lines[i]);
-    lexLine(cp932, state, tokens);
+  for (size_t i = from; i < to; ++i) {
+    lexLine(toCp932(doc.lines[i]), state, tokens);
     const LineColumns columns = LineColumns::ofUtf8(doc.lines[i]);
     for (const Token& t : tokens) {
       const int type = kTokenTypeOf[static_cast<int>(t.kind)];
@@ -323,12 +353,61 @@ json Server::semanticTokens(const json& params) {
       const int64_t start = columns.convert(t.start, LineColumns::Cp932, LineColumns::Utf16);
       const int64_t end = columns.convert(t.start + t.length, LineColumns::Cp932, LineColumns::Utf16, true);
       const int64_t line = static_cast<int64_t>(i);
-      data.insert(data.end(), {line - lastLine, line == lastLine ? start - lastStart : start, end - start, type, 0});
+      data.insert(data.end(), {static_cast<uint32_t>(line - lastLine), static_cast<uint32_t>(line == lastLine ? start - lastStart : start),
+                               static_cast<uint32_t>(end - start), static_cast<uint32_t>(type), 0u});
       lastLine = line;
       lastStart = start;
     }
   }
-  return {{"data", std::move(data)}};
+  return data;
+}
+
+}  // namespace
+
+json Server::semanticTokens(const json& params) {
+  Document& doc = document(params);
+  doc.tokensData = tokenData(doc, 0, doc.lines.size());
+  doc.tokensResultId = std::to_string(++tokensResults_);
+  return {{"resultId", doc.tokensResultId}, {"data", doc.tokensData}};
+}
+
+json Server::semanticTokensDelta(const json& params) {
+  Document& doc = document(params);
+  std::vector<uint32_t> data = tokenData(doc, 0, doc.lines.size());
+  const std::string previous = params.value("previousResultId", std::string());
+  const std::string id = std::to_string(++tokensResults_);
+  if (previous.empty() || previous != doc.tokensResultId) {
+    doc.tokensData = std::move(data);
+    doc.tokensResultId = id;
+    return {{"resultId", id}, {"data", doc.tokensData}};
+  }
+  // One edit: what lies between the numbers both lists begin with and those
+  // both end with.
+  const std::vector<uint32_t>& old = doc.tokensData;
+  size_t head = 0;
+  while (head < old.size() && head < data.size() && old[head] == data[head]) ++head;
+  size_t tail = 0;
+  while (tail < old.size() - head && tail < data.size() - head && old[old.size() - 1 - tail] == data[data.size() - 1 - tail]) ++tail;
+  json edits = json::array();
+  if (head != old.size() || head != data.size()) {
+    const auto from = data.begin() + static_cast<std::ptrdiff_t>(head);
+    edits.push_back({{"start", head},
+                     {"deleteCount", old.size() - head - tail},
+                     {"data", std::vector<uint32_t>(from, data.end() - static_cast<std::ptrdiff_t>(tail))}});
+  }
+  doc.tokensData = std::move(data);
+  doc.tokensResultId = id;
+  return {{"resultId", id}, {"edits", std::move(edits)}};
+}
+
+json Server::semanticTokensRange(const json& params) {
+  Document& doc = document(params);
+  const json& r = params.at("range");
+  const int64_t from = r.at("start").at("line").get<int64_t>();
+  const int64_t to = r.at("end").at("line").get<int64_t>();
+  if (from < 0 || to < from) throw RpcError{kInvalidParams, zan::tr("The range is outside the document")};
+  // Whole lines: a token the range cuts is sent whole.
+  return {{"data", tokenData(doc, static_cast<size_t>(from), static_cast<size_t>(to) + 1)}};
 }
 
 json Server::hover(const json& params) {
@@ -337,7 +416,7 @@ json Server::hover(const json& params) {
   const std::string& line = doc.lines[at.line];
   const Word w = wordAt(line, at.byte);
   if (w.kind == Word::Kind::None) return nullptr;
-  const std::string text = hoverText(doc, w);
+  const std::string text = withoutMarkers(hoverText(*this, doc, w));
   if (text.empty()) return nullptr;
   return {{"contents", {{"kind", "markdown"}, {"value", text}}}, {"range", lspRange(line, at.line, w.start, w.end)}};
 }
@@ -412,7 +491,7 @@ json Server::definition(const json& params) {
   const Position at = positionOf(doc, params);
   const Word w = wordAt(doc.lines[at.line], at.byte);
   if (w.kind != Word::Kind::Macro) return nullptr;
-  const Place place = definitionOf(doc, w.text);
+  const Place place = definitionOf(*this, doc, w.text);
   if (place.uri.empty()) return nullptr;
   return {{"uri", place.uri}, {"range", place.range}};
 }

@@ -74,6 +74,65 @@ def open_document(server, path, text):
     return uri
 
 
+def change(server, uri, version, text):
+    server.notify("textDocument/didChange", {"textDocument": {"uri": uri, "version": version},
+                                             "contentChanges": [{"text": text}]})
+
+
+def several_documents(server, tmp):
+    """Scores that include others open beside them: the includer follows the
+    client's text of the included file, not the copy on disk."""
+    def write(name, text):
+        with open(os.path.join(tmp, name), "w") as f:
+            f.write(text)
+    write("inc.zan", "c x\n")
+    inc = open_document(server, os.path.join(tmp, "inc.zan"), "c x\n")
+    check([d["code"] for d in server.diagnostics(inc)] == ["e2"], "the included file has its own error")
+    main = open_document(server, os.path.join(tmp, "main.zan"), '#include "inc.zan"\nc\n')
+    found = [d["message"] for d in server.diagnostics(main)]
+    check(any(m.startswith("inc.zan:1:3: ") for m in found), "the includer shows the error inside: %s" % found)
+    # Fixed in the client, not saved: the includer's diagnostics clear.
+    change(server, inc, 2, "c d\n_m(BASS, o2 c)\n")
+    check(server.diagnostics(inc) == [], "the fixed file clears")
+    check([d for d in server.diagnostics(main) if d["severity"] == 1] == [],
+          "the includer reads the client's text of the included file and clears")
+    # Go to definition lands in the client's text (the file on disk has no BASS).
+    change(server, main, 2, '#include "inc.zan"\nBASS\n')
+    server.diagnostics(main)
+    server.request(30, "textDocument/definition", {"textDocument": {"uri": main}, "position": {"line": 1, "character": 1}})
+    place = server.answer(30)["result"]
+    check(place["uri"] == inc and place["range"]["start"] == {"line": 1, "character": 3},
+          "definition in the open included document: %s" % place)
+    # Saved, and the file on disk changes behind a closed document.
+    write("inc.zan", "c d\n_m(BASS, o2 c)\n")
+    server.notify("textDocument/didSave", {"textDocument": {"uri": inc}})
+    check([d for d in server.diagnostics(main) if d["severity"] == 1] == [], "a save checks the includer again")
+    server.notify("textDocument/didClose", {"textDocument": {"uri": inc}})
+    server.diagnostics(inc)
+    check([d for d in server.diagnostics(main) if d["severity"] == 1] == [], "closed: the file on disk is read")
+    write("inc.zan", "c x\n")
+    server.notify("workspace/didChangeWatchedFiles", {"changes": [{"uri": inc, "type": 2}]})
+    found = [d["message"] for d in server.diagnostics(main)]
+    check(any(m.startswith("inc.zan:1:3: ") for m in found), "a watched file's change is seen: %s" % found)
+    # Two includers of one file, one of them through another file: both follow it.
+    write("mid.zan", '#include "inc.zan"\n')
+    inc = open_document(server, os.path.join(tmp, "inc.zan"), "c x\n")
+    other = open_document(server, os.path.join(tmp, "other.zan"), '#include "mid.zan"\n')
+    server.diagnostics(inc)
+    server.diagnostics(main)
+    check(any(d["severity"] == 1 for d in server.diagnostics(other)), "the nested include's error is shown")
+    change(server, inc, 2, "c\n_m(BASS, o2 c)\n")
+    seen = {}
+    while len(seen) < 3:
+        message = server.receive(60)
+        if message.get("method") == "textDocument/publishDiagnostics":
+            seen[message["params"]["uri"]] = message["params"]["diagnostics"]
+    check(all(not [d for d in found if d["severity"] == 1] for found in seen.values()),
+          "every includer is checked again: %s" % seen)
+    server.notify("textDocument/didClose", {"textDocument": {"uri": inc}})
+    server.diagnostics(inc)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--zan", required=True)
@@ -145,6 +204,8 @@ def main():
         check(tokens == [(0, 0, 4, "comment"), (0, 5, 1, "keyword"), (0, 6, 1, "number"), (0, 8, 2, "macro"),
                          (0, 10, 4, "parameter"), (1, 0, 2, "method"), (1, 2, 6, "parameter"), (1, 9, 2, "macro")],
               "semantic tokens: %s" % tokens)
+
+        several_documents(server, tmp)
 
         # A 10 MB score compiles within the compiler's bounds.
         big = ("c d e f g a b > c < r8 " * 16 + "\n") * 28000
