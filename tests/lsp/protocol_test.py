@@ -194,6 +194,18 @@ def main():
         check(items["LEAD"]["detail"] == "LEAD(…)" and items["BASS"]["kind"] == 3 and "_print" in items
               and "#include" in items, "completion offers commands and both kinds of macros")
 
+        # Hover shows the reference as a reader sees it, without its checker's markers.
+        server.request(31, "textDocument/hover", at(0, 16))
+        shown = server.answer(31)["result"]["contents"]["value"]
+        check("notes" in shown and "<!--" not in shown and "out: events" not in shown, "hover without markers: %s" % shown)
+
+        # Characters CP932 cannot hold are a warning, as zan gives it.
+        lost = open_document(server, os.path.join(tmp, "lost.zan"), "c\n_print(🎵 x) d\n")
+        found = server.diagnostics(lost)
+        check([(d["severity"], d["range"]["start"], d["message"]) for d in found if d["severity"] == 2]
+              == [(2, {"line": 1, "character": 7}, "1 character(s) have no CP932 form and read as '?'")],
+              "the warning of a character without a CP932 form: %s" % found)
+
         # Semantic tokens, in UTF-16 columns after a double-byte comment.
         uri = open_document(server, os.path.join(tmp, "colours.zan"), "{日本} c4 EX=$F0\n_m(AB,c) AB\n")
         server.request(24, "textDocument/semanticTokens/full", {"textDocument": {"uri": uri}})
@@ -206,6 +218,30 @@ def main():
               "semantic tokens: %s" % tokens)
 
         several_documents(server, tmp)
+
+        # One line's tokens by range; a range edit; the delta against the full list.
+        server.request(25, "textDocument/semanticTokens/range",
+                       {"textDocument": {"uri": uri}, "range": {"start": {"line": 1, "character": 0},
+                                                                "end": {"line": 1, "character": 3}}})
+        check(server.answer(25)["result"]["data"] == [1, 0, 2, 8, 0, 0, 2, 6, 12, 0, 0, 7, 2, 11, 0],
+              "the tokens of line 1 alone")
+        server.request(26, "textDocument/semanticTokens/full", {"textDocument": {"uri": uri}})
+        full = server.answer(26)["result"]
+        server.notify("textDocument/didChange", {"textDocument": {"uri": uri, "version": 2}, "contentChanges": [
+            {"range": {"start": {"line": 0, "character": 9}, "end": {"line": 1, "character": 0}}, "text": " {x\n} "},
+            {"range": {"start": {"line": 2, "character": 0}, "end": {"line": 2, "character": 0}}, "text": "{日本}"}]})
+        server.request(27, "textDocument/semanticTokens/full/delta",
+                       {"textDocument": {"uri": uri}, "previousResultId": full["resultId"]})
+        delta = server.answer(27)["result"]
+        data = list(full["data"])
+        for edit in delta["edits"]:
+            data[edit["start"]:edit["start"] + edit["deleteCount"]] = edit.get("data", [])
+        server.request(28, "textDocument/semanticTokens/full", {"textDocument": {"uri": uri}})
+        check(len(delta["edits"]) == 1 and data == server.answer(28)["result"]["data"],
+              "the delta turns the old list into the new: %s" % delta)
+        server.request(29, "textDocument/documentSymbol", {"textDocument": {"uri": uri}})
+        names = [s["name"] for s in server.answer(29)["result"]]
+        check(names == ["{日本}", "{x }", "{日本}", "AB"], "the text after range edits: %s" % names)
 
         # A 10 MB score compiles within the compiler's bounds.
         big = ("c d e f g a b > c < r8 " * 16 + "\n") * 28000
