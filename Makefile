@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test pot tsan install uninstall deb bench bench-check bench-compare bench-editor bench-run bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb bench bench-check bench-compare bench-editor bench-lsp bench-run bench-track-view soak fuzz clean
 
 all: build
 
@@ -117,6 +117,10 @@ bench: build
 # Typing in a 1 MB score and the background check, offscreen.
 bench-editor: build
 	@$(BUILD_DIR)/bin/zanpad_live_bench
+
+# zan lsp's semantic tokens of one screen of a 5 MB score (bench/README.md).
+bench-lsp: build
+	@$(BUILD_DIR)/bin/zan_lsp_bench
 
 # The track view painting a million notes, offscreen (bench/README.md).
 bench-track-view: build
