@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <set>
 
+#include "lsp_language.h"
 #include "lsp_server.h"
 #include "lsp_text.h"
 #include "zan/builtin_macros.h"
@@ -17,7 +18,6 @@
 #include "zan/translate.h"
 
 namespace zan::lsp {
-namespace {
 
 bool isWordByte(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '`';
@@ -25,14 +25,6 @@ bool isWordByte(char c) {
 bool isMacroByte(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`'; }
 bool isLower(char c) { return c >= 'a' && c <= 'z'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// What stands at a place of a line, as the compiler would read it there.
-struct Word {
-  enum class Kind { None, Macro, Underscore, Directive, Numbered, Command };
-  Kind kind = Kind::None;
-  std::string text;        // the keyword to look up: "EX", "_print", "#timebase", "\3", "c"
-  size_t start = 0, end = 0;  // bytes of the line it covers
-};
 
 Word wordAt(std::string_view line, size_t at) {
   Word w;
@@ -130,11 +122,6 @@ const ReferenceTopic* underscoreTopic(std::string_view word) {
   return best;
 }
 
-struct Position {
-  size_t line;
-  size_t byte;
-};
-
 Position positionOf(const Document& doc, const json& params) {
   const json& p = params.at("position");
   const int64_t line = p.at("line").get<int64_t>();
@@ -153,6 +140,8 @@ json lspRange(const std::string& line, size_t lineNumber, size_t startByte, size
   return {{"start", {{"line", lineNumber}, {"character", columns.convert(static_cast<int32_t>(startByte), LineColumns::Utf8, LineColumns::Utf16)}}},
           {"end", {{"line", lineNumber}, {"character", columns.convert(static_cast<int32_t>(endByte), LineColumns::Utf8, LineColumns::Utf16, true)}}}};
 }
+
+namespace {
 
 // Where a macro of the score is defined: in the document or in a file it
 // included (at the last compile). Empty uri when nowhere.

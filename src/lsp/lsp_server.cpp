@@ -58,6 +58,12 @@ const std::map<std::string, Server::Request, std::less<>>& Server::requests() {
       {"textDocument/semanticTokens/full", &Server::semanticTokens},
       {"textDocument/semanticTokens/full/delta", &Server::semanticTokensDelta},
       {"textDocument/semanticTokens/range", &Server::semanticTokensRange},
+      {"textDocument/references", &Server::references},
+      {"textDocument/rename", &Server::rename},
+      {"textDocument/documentHighlight", &Server::documentHighlight},
+      {"textDocument/foldingRange", &Server::foldingRange},
+      {"textDocument/signatureHelp", &Server::signatureHelp},
+      {"workspace/symbol", &Server::workspaceSymbol},
   };
   return table;
 }
@@ -162,6 +168,12 @@ json Server::initialize(const json&) {
         {"completionProvider", {{"triggerCharacters", {"_", "#", "\\"}}}},
         {"documentSymbolProvider", true},
         {"definitionProvider", true},
+        {"referencesProvider", true},
+        {"renameProvider", true},
+        {"documentHighlightProvider", true},
+        {"foldingRangeProvider", true},
+        {"signatureHelpProvider", {{"triggerCharacters", {"(", ","}}}},
+        {"workspaceSymbolProvider", true},
         {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", {{"delta", true}}}, {"range", true}}}}},
       {"serverInfo", {{"name", "zan"}, {"version", ZAN_VERSION}}},
   };

@@ -94,6 +94,12 @@ class Server {
   json semanticTokens(const json& params);
   json semanticTokensDelta(const json& params);
   json semanticTokensRange(const json& params);
+  json references(const json& params);
+  json rename(const json& params);
+  json documentHighlight(const json& params);
+  json foldingRange(const json& params);
+  json signatureHelp(const json& params);
+  json workspaceSymbol(const json& params);
   // Notifications.
   void initialized(const json& params);
   void exit(const json& params);
@@ -111,6 +117,15 @@ class Server {
   // Every open document that includes the file at `path` is compiled again.
   void recheckIncluders(const std::string& path, Clock::time_point when);
   void publishDiagnostics(const Document& doc);
+  // A file's lines (UTF-8) and its URI.
+  struct FileLines {
+    std::string uri;
+    std::vector<std::string> lines;
+  };
+  // The files a name of `doc` may stand in: `doc`, the files it includes,
+  // and the open documents that include it with the files they include.
+  // Open ones as the client holds them; others as the last compile read them.
+  std::vector<FileLines> family(const Document& doc) const;
 
   int outputFd_;
   bool initialized_ = false;

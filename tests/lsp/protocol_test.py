@@ -133,6 +133,61 @@ def several_documents(server, tmp):
     server.diagnostics(inc)
 
 
+def navigation(server, tmp):
+    """Names found wherever they stand, and the shape of a score."""
+    with open(os.path.join(tmp, "lib.zan"), "w") as f:
+        f.write("_m(RIFF, c ~3)\n")
+    text = ('#include "lib.zan"\n'
+            '~3=1 _m(HOOK,d) {RIFF ~3}\n'
+            '_tr(1) RIFF HOOK v~ 3 ~~3\n'
+            '[2 c\n'
+            'd ] ACTIVE_CC(7,0,\n'
+            '_tr(2) \\3(\n')
+    uri = open_document(server, os.path.join(tmp, "nav.zan"), text)
+    server.diagnostics(uri)
+    lib = "file://" + os.path.join(tmp, "lib.zan")
+    at = lambda line, ch, **more: dict({"textDocument": {"uri": uri}, "position": {"line": line, "character": ch}}, **more)
+    spots = lambda found: sorted((r["uri"].rsplit("/", 1)[1], r["range"]["start"]["line"], r["range"]["start"]["character"],
+                                  r["range"]["end"]["character"]) for r in found)
+    rows = [
+        # (request, params, what the answer must be)
+        ("references", at(2, 8, context={"includeDeclaration": True}),
+         [("lib.zan", 0, 3, 7), ("nav.zan", 2, 7, 11)]),
+        ("references", at(2, 24, context={"includeDeclaration": True}),
+         [("lib.zan", 0, 12, 13), ("nav.zan", 1, 1, 2), ("nav.zan", 2, 20, 21), ("nav.zan", 2, 24, 25)]),
+    ]
+    for n, (method, params, expected) in enumerate(rows):
+        server.request(40 + n, "textDocument/" + method, params)
+        got = spots(server.answer(40 + n)["result"])
+        check(got == expected, "%s at %s: %s" % (method, params["position"], got))
+    server.request(50, "textDocument/rename", at(1, 9, newName="TAG"))
+    changes = server.answer(50)["result"]["changes"]
+    check(sorted((u.rsplit("/", 1)[1], [(e["range"]["start"]["line"], e["range"]["start"]["character"]) for e in edits])
+                 for u, edits in changes.items()) == [("nav.zan", [(1, 8), (2, 12)])] and
+          all(e["newText"] == "TAG" for e in changes[uri]), "rename of a macro: %s" % changes)
+    server.request(51, "textDocument/rename", at(1, 1, newName="~7"))
+    changes = server.answer(51)["result"]["changes"]
+    check(sorted(changes) == sorted([uri, lib]) and changes[lib][0]["newText"] == "7" and len(changes[uri]) == 3,
+          "rename of a variable, into the included file: %s" % changes)
+    server.request(52, "textDocument/rename", at(1, 9, newName="lower"))
+    check(server.answer(52)["error"]["code"] == -32602, "a macro's new name must be one")
+    server.request(53, "textDocument/documentHighlight", at(1, 1))
+    check([(h["range"]["start"]["line"], h["kind"]) for h in server.answer(53)["result"]] == [(1, 3), (2, 2), (2, 2)],
+          "highlights: the assignment writes, the uses read")
+    server.request(54, "textDocument/foldingRange", {"textDocument": {"uri": uri}})
+    folds = sorted((r["startLine"], r["endLine"]) for r in server.answer(54)["result"])
+    check(folds == [(2, 4), (3, 4)], "folding: the _tr stretch and the loop: %s" % folds)
+    for n, (line, ch, label, active) in enumerate([(4, 18, "ACTIVE_CC(controller", 2), (5, 10, "\\3(semitones)", 0)]):
+        server.request(55 + n, "textDocument/signatureHelp", at(line, ch))
+        help = server.answer(55 + n)["result"]
+        check(help["signatures"][0]["label"].startswith(label) and help["activeParameter"] == active,
+              "signature help: %s" % help)
+    server.request(57, "workspace/symbol", {"query": "hoo"})
+    check([(s["name"], s["location"]["uri"]) for s in server.answer(57)["result"]] == [("HOOK", uri)],
+          "workspace symbols across the open documents")
+    server.notify("textDocument/didClose", {"textDocument": {"uri": uri}})
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--zan", required=True)
@@ -218,6 +273,7 @@ def main():
               "semantic tokens: %s" % tokens)
 
         several_documents(server, tmp)
+        navigation(server, tmp)
 
         # One line's tokens by range; a range edit; the delta against the full list.
         server.request(25, "textDocument/semanticTokens/range",
