@@ -73,7 +73,8 @@ bool Document::replace(int64_t startLine, int64_t startColumn, int64_t endLine, 
   size_t at = regionStart;
   for (const std::string& p : pieces) {
     starts.push_back(at);
-    at += p.size() + 1;  // no CR here: one byte ends each line
+    at += p.size();
+    at += at + 1 < text.size() && text[at] == '\r' && text[at + 1] == '\n' ? 2 : 1;
   }
   const auto begin = [](auto& v, size_t i) { return v.begin() + static_cast<std::ptrdiff_t>(i); };
   lines.erase(begin(lines, first), begin(lines, last + 1));

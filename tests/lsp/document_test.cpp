@@ -51,7 +51,7 @@ TEST(Document, RangesReplacedKeepTextLinesAndLexerStates) {
     if (b.first == a.first) b.second = std::max(a.second, b.second);
     std::string inserted;
     for (size_t n = pick(3); n > 0; --n) inserted += pieces[pick(pieces.size())];
-    if (pick(50) == 0) inserted += "\r\n";  // now and then a line end that splits the whole text again
+    if (pick(10) == 0) inserted += "\r\n";  // now and then a line end that splits the whole text again
     ASSERT_TRUE(doc.replace(a.first, a.second, b.first, b.second, inserted));
     fresh.setText(doc.text);
     ASSERT_EQ(doc.lines, fresh.lines) << edit;
