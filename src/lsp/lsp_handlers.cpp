@@ -1,7 +1,8 @@
-// The language features of the server: hover, completion, the outline and
-// go to definition. What they know of the language comes from the library:
-// the reference's topics, the built-in macro table, and the score's own
-// macros as the last compile left them.
+// The language features of the server: hover, completion, the outline, go
+// to definition and semantic tokens (whole, by range, as a delta). What
+// they know of the language comes from the library: the reference's topics,
+// the built-in macro table, and the score's own macros as the last compile
+// left them.
 #include <algorithm>
 #include <cstdint>
 #include <set>

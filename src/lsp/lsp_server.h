@@ -3,7 +3,8 @@
 // The framing is MessageReader's (lsp_transport.h); the loop, the dispatch
 // table and the open documents are here and in lsp_server.cpp; the handler
 // of each method is one member function (the language features in
-// lsp_handlers.cpp). Documents are compiled in memory, never written, on a
+// lsp_handlers.cpp and lsp_navigation.cpp; a document's text and its
+// lexer states in lsp_document.h). Documents are compiled in memory, never written, on a
 // thread of their own (lsp_worker.h): after a change the compile waits until
 // the client has been quiet for a moment, and requests meanwhile are
 // answered from the last compile that finished.
@@ -19,8 +20,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lsp_transport.h"
 #include "lsp_document.h"
+#include "lsp_transport.h"
 #include "lsp_worker.h"
 #include "zan/compile_report.h"
 #include "zan/tmacro.h"

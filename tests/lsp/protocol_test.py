@@ -142,7 +142,9 @@ def navigation(server, tmp):
             '_tr(1) RIFF HOOK v~ 3 ~~3\n'
             '[2 c\n'
             'd ] ACTIVE_CC(7,0,\n'
-            '_tr(2) \\3(\n')
+            '_tr(2) \\3(\n'
+            '{ a comment\n'
+            'over two lines }\n')
     uri = open_document(server, os.path.join(tmp, "nav.zan"), text)
     server.diagnostics(uri)
     lib = "file://" + os.path.join(tmp, "lib.zan")
@@ -176,7 +178,7 @@ def navigation(server, tmp):
           "highlights: the assignment writes, the uses read")
     server.request(54, "textDocument/foldingRange", {"textDocument": {"uri": uri}})
     folds = sorted((r["startLine"], r["endLine"]) for r in server.answer(54)["result"])
-    check(folds == [(2, 4), (3, 4)], "folding: the _tr stretch and the loop: %s" % folds)
+    check(folds == [(2, 4), (3, 4), (5, 7), (6, 7)], "folding: the _tr stretches, the loop, the comment: %s" % folds)
     for n, (line, ch, label, active) in enumerate([(4, 18, "ACTIVE_CC(controller", 2), (5, 10, "\\3(semitones)", 0)]):
         server.request(55 + n, "textDocument/signatureHelp", at(line, ch))
         help = server.answer(55 + n)["result"]
