@@ -5,7 +5,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test pot tsan install uninstall deb editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-run bench-swap bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-lsp bench-run bench-swap bench-track-view soak fuzz clean
 
 all: build
 
@@ -58,13 +58,14 @@ test: build
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
 	@$(MAKE) --no-print-directory tsan
 
-# The player's tests and the editor's tests that play, built with
-# ThreadSanitizer: the audio thread, the GUI and the workers share state, and
+# The player's tests, the language server's and the editor's tests that
+# play, built with ThreadSanitizer: the audio thread, the GUI and the
+# workers (the server's compile thread too) share state, and
 # any race reported fails. Only these programs are built in this tree.
 # Races inside the uninstrumented FluidSynth and Qt are suppressed
 # (tests/tsan.supp); ours are not.
 TSAN_DIR ?= build-tsan
-TSAN_TESTS ?= zan_player_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test \
+TSAN_TESTS ?= zan_player_tests zan_lsp_tests zanpad_run_play_test zanpad_live_score_test zanpad_playback_follow_test \
   zanpad_track_view_test zanpad_live_update_test
 tsan: bootstrap
 	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAN_TSAN=ON -DZAN_BUILD_BENCH=OFF >/dev/null
@@ -152,6 +153,10 @@ bench: build
 # Typing in a 1 MB score and the background check, offscreen.
 bench-editor: build
 	@$(BUILD_DIR)/bin/zanpad_live_bench
+
+# zan lsp's semantic tokens of one screen of a 5 MB score (bench/README.md).
+bench-lsp: build
+	@$(BUILD_DIR)/bin/zan_lsp_bench
 
 # The track view painting a million notes, offscreen (bench/README.md).
 bench-track-view: build

@@ -244,5 +244,30 @@ TEST_F(DirectiveFileTest, IncludeOfAnEndlessOrOversizedFileStopsAtTheBound) {
   }
 }
 
+// A host's own text of a file (an editor's unsaved document) is asked for by
+// the path #include resolved to, nested includes beside their includer, and
+// stands in for the file on disk; other files are read as usual.
+TEST(DirectiveTest, IncludeTakesTheHostsTextOfAFile) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zan_held_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "parts");
+  std::ofstream(dir / "parts" / "a.zan") << "c\n#include \"b.zan\"\n";
+  std::ofstream(dir / "parts" / "b.zan") << "d\n";
+  std::ofstream(dir / "parts" / "disk.zan") << "e\n";
+  std::vector<std::string> asked;
+  Score s;
+  s.smf.scorePath = (dir / "main.zan").string();
+  s.smf.documentReader = [&](const std::string& path, std::string& contents) {
+    asked.push_back(path);
+    if (path != (dir / "parts" / "b.zan").string()) return false;
+    contents = "f\n";
+    return true;
+  };
+  s.compile("#include \"parts/a.zan\"\n#include \"parts/disk.zan\"\n");
+  EXPECT_EQ(notes(s), "c f e");
+  EXPECT_EQ(asked, (Lines{(dir / "parts/a.zan").string(), (dir / "parts" / "b.zan").string(),
+                          (dir / "parts/disk.zan").string()}));
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace zan::test

@@ -81,5 +81,19 @@ TEST(LimitsTest, RealScoresStayFarBelowTheBounds) {
   EXPECT_LT(s.smf.eventCount * 1000, s.smf.limits.events);
 }
 
+// A host that no longer wants the result stops a compile that would run to
+// the dispatch budget, at once and without an error of its own.
+TEST(Limits, ACancelledCompileStopsWithoutAMessage) {
+  for (const bool cancel : {false, true}) {
+    Score s;
+    std::atomic<bool> cancelled{cancel};
+    s.smf.cancelled = &cancelled;
+    s.compile("[2000000000 r]\nc");
+    EXPECT_TRUE(s.smf.stopped) << cancel;
+    EXPECT_EQ(errs(s).size(), cancel ? 0u : 1u) << cancel;
+    EXPECT_LT(s.smf.dispatchCount, cancel ? 10 : s.smf.limits.dispatches + 10) << cancel;
+  }
+}
+
 }  // namespace
 }  // namespace zan::test

@@ -108,4 +108,9 @@ struct LostCharacters {
 };
 std::vector<LostCharacters> findLostCharacters(std::string_view utf8Text, size_t maxLines = 100);
 
+// Adds, in front, a warning for each line of `utf8Score` with characters
+// that CP932 cannot hold (they were compiled as '?'); the command line's
+// diagnostics and the language server give the same.
+void addLostCharacterWarnings(CompileReport& report, std::string_view utf8Score);
+
 }  // namespace zan

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <functional>
@@ -259,6 +260,11 @@ class TSmf {
   // `contents`; false when it cannot be read. Unset: read from disk where
   // resolveInclude() says, at most limits.sourceBytes.
   std::function<bool(const std::string& name, std::string& contents)> fileReader;
+  // Asked first for the file an #include resolved to (its path, UTF-8, as
+  // resolveInclude() gives it): true with `contents` when the host holds
+  // that file's text itself (a document open with unsaved changes), false
+  // to read the file as usual. Unset: never asked.
+  std::function<bool(const std::string& path, std::string& contents)> documentReader;
   // Sees every file #include has read, before its lines go into the source:
   // its name as written (CP932), where it was read from (UTF-8) and its
   // bytes as read. Unset: nothing.
@@ -267,6 +273,10 @@ class TSmf {
   // the compile on: lineIndex, lineText and column still stand where the
   // error was found. Unset: nothing.
   std::function<void(int number, const std::string& detail)> errorObserver;
+  // When set and it turns true, the compile stops at its next unit of work
+  // without a message (a host that no longer wants the result: the text
+  // changed). What was made so far is left as it stands.
+  const std::atomic<bool>* cancelled = nullptr;
   // When set, receives a LineStart for every line the driver compiles.
   std::vector<LineStart>* lineStarts = nullptr;
   // When set, receives a CommandStart for each command of the score's lines

@@ -51,23 +51,6 @@ std::string errorMessage(const Diagnostic& d) {
   return m;
 }
 
-void addLostCharacterWarnings(CompileReport& report, std::string_view utf8Score) {
-  std::vector<Diagnostic> warnings;
-  for (const LostCharacters& lost : findLostCharacters(utf8Score)) {
-    Diagnostic d;
-    d.kind = DiagnosticKind::Warning;
-    d.file = 0;
-    d.line = lost.line;
-    const std::vector<std::string>& lines = report.files[0].lines;
-    const std::string& text = static_cast<size_t>(lost.line) < lines.size() ? lines[static_cast<size_t>(lost.line)] : "";
-    d.column = byteColumn(text, lost.column);
-    d.endColumn = d.column + 1;
-    d.text = toCp932(std::to_string(lost.count) + zan::tr(" character(s) have no CP932 form and read as '?'"));
-    warnings.push_back(std::move(d));
-  }
-  report.diagnostics.insert(report.diagnostics.begin(), warnings.begin(), warnings.end());
-}
-
 void printGccDiagnostics(std::ostream& out, const CompileReport& report) {
   const std::string score = displayName(report, 0);
   for (const Diagnostic& d : report.diagnostics) {

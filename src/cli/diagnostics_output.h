@@ -20,10 +20,6 @@ std::string displayName(const CompileReport& report, int32_t file);
 // undecipherable character (track 0, tick 480)").
 std::string errorMessage(const Diagnostic& d);
 
-// Adds, in front, a warning for each line of `utf8Score` with characters
-// that CP932 cannot hold (they were compiled as '?').
-void addLostCharacterWarnings(CompileReport& report, std::string_view utf8Score);
-
 void printGccDiagnostics(std::ostream& out, const CompileReport& report);
 void printJsonDiagnostics(std::ostream& out, const CompileReport& report);
 

@@ -541,7 +541,7 @@ int main(int argc, char** argv) {
   const auto printMessages = [&] {
     if (!collector) return void(messages << out);
     zan::CompileReport report = collector->take();
-    if (!lostFrom.empty()) zan::cli::addLostCharacterWarnings(report, lostFrom);
+    if (!lostFrom.empty()) zan::addLostCharacterWarnings(report, lostFrom);
     if (opt.diagnostics == "json")
       zan::cli::printJsonDiagnostics(messages, report);
     else

@@ -84,8 +84,9 @@ void TSmf::IncludeFile() {
   const std::string path = resolveInclude(toUtf8(name), parent >= 1 ? sourceLines.includePath(parent) : scorePath);
   std::string contents;
   std::string error;  // the error line names the file; the reason is not shown
-  const ReadStatus read = fileReader ? (fileReader(name, contents) ? ReadStatus::Ok : ReadStatus::Failed)
-                                     : ReadFile(path, limits.sourceBytes, ReadAs::Bytes, contents, error);
+  const ReadStatus read = documentReader && documentReader(path, contents) ? ReadStatus::Ok
+                          : fileReader ? (fileReader(name, contents) ? ReadStatus::Ok : ReadStatus::Failed)
+                                       : ReadFile(path, limits.sourceBytes, ReadAs::Bytes, contents, error);
   if (read == ReadStatus::TooLarge || (read == ReadStatus::Ok && contents.size() > limits.sourceBytes))
     return limitReached(Limit::SourceBytes, "\"" + name + "\"");
   if (read != ReadStatus::Ok) {

@@ -175,8 +175,13 @@ void TSmf::CompileLine() {
 
 bool TSmf::spendWork(int64_t work) {
   dispatchCount += work;
-  if (dispatchCount <= limits.dispatches) return false;
-  limitReached(Limit::Dispatches);
+  const bool unwanted = cancelled && cancelled->load(std::memory_order_relaxed);
+  if (dispatchCount <= limits.dispatches && !unwanted) return false;
+  if (unwanted) {
+    if (!stopped) stopCompile();
+  } else {
+    limitReached(Limit::Dispatches);
+  }
   column = static_cast<int32_t>(lineText.size()) + 1;  // nothing more on this line
   return true;
 }

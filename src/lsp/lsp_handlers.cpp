@@ -1,11 +1,13 @@
-// The language features of the server: hover, completion, the outline and
-// go to definition. What they know of the language comes from the library:
-// the reference's topics, the built-in macro table, and the score's own
-// macros as the last compile left them.
+// The language features of the server: hover, completion, the outline, go
+// to definition and semantic tokens (whole, by range, as a delta). What
+// they know of the language comes from the library: the reference's topics,
+// the built-in macro table, and the score's own macros as the last compile
+// left them.
 #include <algorithm>
 #include <cstdint>
 #include <set>
 
+#include "lsp_language.h"
 #include "lsp_server.h"
 #include "lsp_text.h"
 #include "zan/builtin_macros.h"
@@ -17,7 +19,6 @@
 #include "zan/translate.h"
 
 namespace zan::lsp {
-namespace {
 
 bool isWordByte(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '`';
@@ -25,14 +26,6 @@ bool isWordByte(char c) {
 bool isMacroByte(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`'; }
 bool isLower(char c) { return c >= 'a' && c <= 'z'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// What stands at a place of a line, as the compiler would read it there.
-struct Word {
-  enum class Kind { None, Macro, Underscore, Directive, Numbered, Command };
-  Kind kind = Kind::None;
-  std::string text;        // the keyword to look up: "EX", "_print", "#timebase", "\3", "c"
-  size_t start = 0, end = 0;  // bytes of the line it covers
-};
 
 Word wordAt(std::string_view line, size_t at) {
   Word w;
@@ -130,11 +123,6 @@ const ReferenceTopic* underscoreTopic(std::string_view word) {
   return best;
 }
 
-struct Position {
-  size_t line;
-  size_t byte;
-};
-
 Position positionOf(const Document& doc, const json& params) {
   const json& p = params.at("position");
   const int64_t line = p.at("line").get<int64_t>();
@@ -154,6 +142,8 @@ json lspRange(const std::string& line, size_t lineNumber, size_t startByte, size
           {"end", {{"line", lineNumber}, {"character", columns.convert(static_cast<int32_t>(endByte), LineColumns::Utf8, LineColumns::Utf16, true)}}}};
 }
 
+namespace {
+
 // Where a macro of the score is defined: in the document or in a file it
 // included (at the last compile). Empty uri when nowhere.
 struct Place {
@@ -162,7 +152,7 @@ struct Place {
   std::string where;  // "line 3", "sub.zan, line 3"
 };
 
-Place definitionOf(const Document& doc, std::string_view name) {
+Place definitionOf(const Server& server, const Document& doc, std::string_view name) {
   for (const MacroDefinition& d : findMacroDefinitions(doc.lines))
     if (d.name == name) {
       const std::string& line = doc.lines[static_cast<size_t>(d.line)];
@@ -171,7 +161,18 @@ Place definitionOf(const Document& doc, std::string_view name) {
     }
   const std::string cp932Name = toCp932(name);
   const std::vector<SourceFile>& files = doc.report.files;
-  for (size_t f = 1; f < files.size(); ++f)
+  for (size_t f = 1; f < files.size(); ++f) {
+    // An included file the client has open: its text there, as it is now.
+    if (const Document* open = server.openDocument(normalPath(files[f].path))) {
+      for (const MacroDefinition& d : findMacroDefinitions(open->lines))
+        if (d.name == name) {
+          const std::string& line = open->lines[static_cast<size_t>(d.line)];
+          return {open->uri,
+                  lspRange(line, static_cast<size_t>(d.line), static_cast<size_t>(d.column), static_cast<size_t>(d.column) + name.size()),
+                  toUtf8(files[f].name) + zan::tr(", line ") + std::to_string(d.line + 1)};
+        }
+      continue;
+    }
     for (const MacroDefinition& d : findMacroDefinitions(files[f].lines))
       if (d.name == cp932Name) {
         const std::string& cp932 = files[f].lines[static_cast<size_t>(d.line)];
@@ -182,6 +183,7 @@ Place definitionOf(const Document& doc, std::string_view name) {
                 {{"start", {{"line", d.line}, {"character", from}}}, {"end", {{"line", d.line}, {"character", to}}}},
                 toUtf8(files[f].name) + zan::tr(", line ") + std::to_string(d.line + 1)};
       }
+  }
   return {};
 }
 
@@ -193,11 +195,26 @@ const Tmacro::Entry* scoreMacro(const Document& doc, std::string_view name) {
   return nullptr;
 }
 
-std::string hoverText(const Document& doc, const Word& w) {
+// The reference's own markers for its example checker ("<!-- out: events -->")
+// are no part of the text a reader sees.
+std::string withoutMarkers(std::string text) {
+  for (size_t at = text.find("<!--"); at != std::string::npos; at = text.find("<!--", at)) {
+    const size_t close = text.find("-->", at + 4);
+    if (close == std::string::npos) break;
+    size_t end = close + 3;
+    // A marker on a line of its own goes with its line.
+    const bool ownLine = (at == 0 || text[at - 1] == '\n') && (end == text.size() || text[end] == '\n');
+    if (ownLine && end < text.size()) ++end;
+    text.erase(at, end - at);
+  }
+  return text;
+}
+
+std::string hoverText(const Server& server, const Document& doc, const Word& w) {
   switch (w.kind) {
     case Word::Kind::Macro: {
       const Tmacro::Entry* own = scoreMacro(doc, w.text);
-      const Place place = definitionOf(doc, w.text);
+      const Place place = definitionOf(server, doc, w.text);
       if (own || !place.uri.empty()) {
         std::string body = own ? toUtf8(own->body) : "";
         if (!own)
@@ -305,17 +322,20 @@ json semanticTokensLegend() {
   return {{"tokenTypes", std::move(types)}, {"tokenModifiers", json::array()}};
 }
 
-json Server::semanticTokens(const json& params) {
-  const Document& doc = document(params);
-  // Relative positions, five numbers a token: line and start from the one
-  // before, length, type, modifiers.
-  std::vector<int64_t> data;
-  LexState state;
+namespace {
+
+// The tokens of lines [from, to) as the protocol sends them: five numbers a
+// token (line and start from the token before, the first from line 0 and
+// column 0; length; type; modifiers).
+std::vector<uint32_t> tokenData(Document& doc, size_t from, size_t to) {
+  std::vector<uint32_t> data;
+  to = std::min(to, doc.lines.size());
+  if (from >= to) return data;
+  LexState state = doc.lexStateAt(from);
   std::vector<Token> tokens;
   int64_t lastLine = 0, lastStart = 0;
-  for (size_t i = 0; i < doc.lines.size(); ++i) {
-    const std::string cp932 = toCp932(doc.lines[i]);
-    lexLine(cp932, state, tokens);
+  for (size_t i = from; i < to; ++i) {
+    lexLine(toCp932(doc.lines[i]), state, tokens);
     const LineColumns columns = LineColumns::ofUtf8(doc.lines[i]);
     for (const Token& t : tokens) {
       const int type = kTokenTypeOf[static_cast<int>(t.kind)];
@@ -323,12 +343,61 @@ json Server::semanticTokens(const json& params) {
       const int64_t start = columns.convert(t.start, LineColumns::Cp932, LineColumns::Utf16);
       const int64_t end = columns.convert(t.start + t.length, LineColumns::Cp932, LineColumns::Utf16, true);
       const int64_t line = static_cast<int64_t>(i);
-      data.insert(data.end(), {line - lastLine, line == lastLine ? start - lastStart : start, end - start, type, 0});
+      data.insert(data.end(), {static_cast<uint32_t>(line - lastLine), static_cast<uint32_t>(line == lastLine ? start - lastStart : start),
+                               static_cast<uint32_t>(end - start), static_cast<uint32_t>(type), 0u});
       lastLine = line;
       lastStart = start;
     }
   }
-  return {{"data", std::move(data)}};
+  return data;
+}
+
+}  // namespace
+
+json Server::semanticTokens(const json& params) {
+  Document& doc = document(params);
+  doc.tokensData = tokenData(doc, 0, doc.lines.size());
+  doc.tokensResultId = std::to_string(++tokensResults_);
+  return {{"resultId", doc.tokensResultId}, {"data", doc.tokensData}};
+}
+
+json Server::semanticTokensDelta(const json& params) {
+  Document& doc = document(params);
+  std::vector<uint32_t> data = tokenData(doc, 0, doc.lines.size());
+  const std::string previous = params.value("previousResultId", std::string());
+  const std::string id = std::to_string(++tokensResults_);
+  if (previous.empty() || previous != doc.tokensResultId) {
+    doc.tokensData = std::move(data);
+    doc.tokensResultId = id;
+    return {{"resultId", id}, {"data", doc.tokensData}};
+  }
+  // One edit: what lies between the numbers both lists begin with and those
+  // both end with.
+  const std::vector<uint32_t>& old = doc.tokensData;
+  size_t head = 0;
+  while (head < old.size() && head < data.size() && old[head] == data[head]) ++head;
+  size_t tail = 0;
+  while (tail < old.size() - head && tail < data.size() - head && old[old.size() - 1 - tail] == data[data.size() - 1 - tail]) ++tail;
+  json edits = json::array();
+  if (head != old.size() || head != data.size()) {
+    const auto from = data.begin() + static_cast<std::ptrdiff_t>(head);
+    edits.push_back({{"start", head},
+                     {"deleteCount", old.size() - head - tail},
+                     {"data", std::vector<uint32_t>(from, data.end() - static_cast<std::ptrdiff_t>(tail))}});
+  }
+  doc.tokensData = std::move(data);
+  doc.tokensResultId = id;
+  return {{"resultId", id}, {"edits", std::move(edits)}};
+}
+
+json Server::semanticTokensRange(const json& params) {
+  Document& doc = document(params);
+  const json& r = params.at("range");
+  const int64_t from = r.at("start").at("line").get<int64_t>();
+  const int64_t to = r.at("end").at("line").get<int64_t>();
+  if (from < 0 || to < from) throw RpcError{kInvalidParams, zan::tr("The range is outside the document")};
+  // Whole lines: a token the range cuts is sent whole.
+  return {{"data", tokenData(doc, static_cast<size_t>(from), static_cast<size_t>(to) + 1)}};
 }
 
 json Server::hover(const json& params) {
@@ -337,7 +406,7 @@ json Server::hover(const json& params) {
   const std::string& line = doc.lines[at.line];
   const Word w = wordAt(line, at.byte);
   if (w.kind == Word::Kind::None) return nullptr;
-  const std::string text = hoverText(doc, w);
+  const std::string text = withoutMarkers(hoverText(*this, doc, w));
   if (text.empty()) return nullptr;
   return {{"contents", {{"kind", "markdown"}, {"value", text}}}, {"range", lspRange(line, at.line, w.start, w.end)}};
 }
@@ -412,7 +481,7 @@ json Server::definition(const json& params) {
   const Position at = positionOf(doc, params);
   const Word w = wordAt(doc.lines[at.line], at.byte);
   if (w.kind != Word::Kind::Macro) return nullptr;
-  const Place place = definitionOf(doc, w.text);
+  const Place place = definitionOf(*this, doc, w.text);
   if (place.uri.empty()) return nullptr;
   return {{"uri", place.uri}, {"range", place.range}};
 }

@@ -29,12 +29,6 @@ namespace {
 // but a score may print without end.
 constexpr size_t kMaxPublished = 1000;
 
-bool isLibraryMacro(const Tmacro::Entry& e) {
-  for (const BuiltinMacro& m : builtinMacros())
-    if (e.name == m.name) return e.body == m.body;
-  return false;
-}
-
 json range(int64_t line, int64_t start, int64_t end) {
   return {{"start", {{"line", line}, {"character", start}}}, {"end", {{"line", line}, {"character", end}}}};
 }
@@ -47,6 +41,10 @@ json utf16Range(int64_t line, const LineColumns& columns, int32_t column, int32_
 
 }  // namespace
 
+Server::Server(int outputFd) : outputFd_(outputFd) {}
+
+Server::~Server() = default;
+
 // ---- Dispatch ---------------------------------------------------------------
 
 const std::map<std::string, Server::Request, std::less<>>& Server::requests() {
@@ -58,6 +56,14 @@ const std::map<std::string, Server::Request, std::less<>>& Server::requests() {
       {"textDocument/documentSymbol", &Server::documentSymbol},
       {"textDocument/definition", &Server::definition},
       {"textDocument/semanticTokens/full", &Server::semanticTokens},
+      {"textDocument/semanticTokens/full/delta", &Server::semanticTokensDelta},
+      {"textDocument/semanticTokens/range", &Server::semanticTokensRange},
+      {"textDocument/references", &Server::references},
+      {"textDocument/rename", &Server::rename},
+      {"textDocument/documentHighlight", &Server::documentHighlight},
+      {"textDocument/foldingRange", &Server::foldingRange},
+      {"textDocument/signatureHelp", &Server::signatureHelp},
+      {"workspace/symbol", &Server::workspaceSymbol},
   };
   return table;
 }
@@ -69,7 +75,8 @@ const std::map<std::string, Server::Notification, std::less<>>& Server::notifica
       {"textDocument/didOpen", &Server::didOpen},
       {"textDocument/didChange", &Server::didChange},
       {"textDocument/didClose", &Server::didClose},
-      {"textDocument/didSave", &Server::ignore},
+      {"textDocument/didSave", &Server::didSave},
+      {"workspace/didChangeWatchedFiles", &Server::didChangeWatchedFiles},
       {"$/cancelRequest", &Server::ignore},
       {"$/setTrace", &Server::ignore},
   };
@@ -156,12 +163,18 @@ json Server::initialize(const json&) {
   return {
       {"capabilities",
        {{"positionEncoding", "utf-16"},
-        {"textDocumentSync", {{"openClose", true}, {"change", 1}}},  // the whole text with each change
+        {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", true}}},  // ranges changed
         {"hoverProvider", true},
         {"completionProvider", {{"triggerCharacters", {"_", "#", "\\"}}}},
         {"documentSymbolProvider", true},
         {"definitionProvider", true},
-        {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}}}},
+        {"referencesProvider", true},
+        {"renameProvider", true},
+        {"documentHighlightProvider", true},
+        {"foldingRangeProvider", true},
+        {"signatureHelpProvider", {{"triggerCharacters", {"(", ","}}}},
+        {"workspaceSymbolProvider", true},
+        {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", {{"delta", true}}}, {"range", true}}}}},
       {"serverInfo", {{"name", "zan"}, {"version", ZAN_VERSION}}},
   };
 }
@@ -189,31 +202,85 @@ Document& Server::document(const json& params) {
 void Server::didOpen(const json& params) {
   const json& item = params.at("textDocument");
   const std::string& uri = item.at("uri").get_ref<const std::string&>();
+  std::string text = item.at("text").get<std::string>();
   Document& doc = documents_[uri];
   doc.uri = uri;
-  doc.path = uriToPath(uri);
-  doc.text = item.at("text").get<std::string>();
-  doc.lines = splitLines(doc.text);
+  doc.path = normalPath(uriToPath(uri));
+  doc.setText(std::move(text));
   doc.version = item.value("version", int64_t{0});
-  doc.compilePending = true;
-  doc.compileAt = Clock::now();
+  scheduleCompile(doc, Clock::now());
+  // Its includers read it from the client's text from now on.
+  recheckIncluders(doc.path, Clock::now());
 }
 
 void Server::didChange(const json& params) {
   Document& doc = document(params);
   const json& changes = params.at("contentChanges");
   if (!changes.is_array() || changes.empty()) return;
-  // Whole texts only (the sync kind this server announces): the last wins.
-  doc.text = changes.back().at("text").get<std::string>();
-  doc.lines = splitLines(doc.text);
+  // In order: a whole text, or a range replaced.
+  for (const json& change : changes) {
+    if (!change.contains("range")) {
+      doc.setText(change.at("text").get<std::string>());
+      continue;
+    }
+    const json& r = change.at("range");
+    if (!doc.replace(r.at("start").at("line").get<int64_t>(), r.at("start").at("character").get<int64_t>(),
+                     r.at("end").at("line").get<int64_t>(), r.at("end").at("character").get<int64_t>(),
+                     change.at("text").get_ref<const std::string&>())) {
+      // The client's copy and ours differ now; a whole text would put them right.
+      std::cerr << zan::tr("zan lsp: a change outside the document was ignored: ") << doc.uri << "\n";
+    }
+  }
   doc.version = params.at("textDocument").value("version", doc.version);
-  doc.compilePending = true;
-  doc.compileAt = Clock::now() + kCompileDelay;
+  const Clock::time_point when = Clock::now() + kCompileDelay;
+  scheduleCompile(doc, when);
+  recheckIncluders(doc.path, when);
 }
 
 void Server::didClose(const json& params) {
   const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
-  if (documents_.erase(uri) > 0) notify("textDocument/publishDiagnostics", {{"uri", uri}, {"diagnostics", json::array()}});
+  const auto found = documents_.find(uri);
+  if (found == documents_.end()) return;
+  const std::string path = found->second.path;
+  documents_.erase(found);
+  if (worker_) worker_->cancel(uri);
+  notify("textDocument/publishDiagnostics", {{"uri", uri}, {"diagnostics", json::array()}});
+  // Its includers read the file on disk again.
+  recheckIncluders(path, Clock::now());
+}
+
+void Server::didSave(const json& params) {
+  const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
+  recheckIncluders(normalPath(uriToPath(uri)), Clock::now());
+}
+
+void Server::didChangeWatchedFiles(const json& params) {
+  for (const json& change : params.at("changes"))
+    recheckIncluders(normalPath(uriToPath(change.at("uri").get_ref<const std::string&>())), Clock::now());
+}
+
+void Server::scheduleCompile(Document& doc, Clock::time_point when) {
+  ++doc.generation;
+  doc.snapshot.reset();
+  doc.compilePending = true;
+  doc.compileAt = when;
+  if (worker_) worker_->cancel(doc.uri);
+}
+
+void Server::recheckIncluders(const std::string& path, Clock::time_point when) {
+  if (path.empty()) return;
+  for (auto& [uri, doc] : documents_)
+    if (doc.includes.count(path) > 0 && doc.path != path) {
+      // Not later than a compile already asked for.
+      scheduleCompile(doc, doc.compilePending && doc.compileAt < when ? doc.compileAt : when);
+    }
+}
+
+const Document* Server::openDocument(std::string_view path) const {
+  if (path.empty()) return nullptr;
+  for (const auto& [uri, doc] : documents_)
+    if (doc.path == path) return &doc;
+  return nullptr;
 }
 
 int Server::compileDue() {
@@ -222,45 +289,42 @@ int Server::compileDue() {
   for (auto& [uri, doc] : documents_) {
     if (!doc.compilePending) continue;
     if (doc.compileAt <= now) {
-      compile(doc);
+      doc.compilePending = false;
+      CompileJob job;
+      job.uri = uri;
+      job.generation = doc.generation;
+      job.path = doc.path;
+      job.name = doc.path.empty() ? doc.uri : doc.path;
+      for (auto& [otherUri, other] : documents_) {
+        if (!other.snapshot) other.snapshot = std::make_shared<const std::string>(other.text);
+        if (!other.path.empty()) job.openTexts.emplace(other.path, other.snapshot);
+      }
+      job.text = doc.snapshot;
+      if (!worker_) worker_ = std::make_unique<CompileWorker>();
+      worker_->submit(std::move(job));
       continue;
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(doc.compileAt - now).count() + 1;
     if (wait < 0 || ms < wait) wait = static_cast<int>(ms);
   }
+  // Without a pipe to wake the loop, finished compiles are looked for often.
+  if (worker_ && worker_->wakeFd() < 0 && worker_->busy() && (wait < 0 || wait > 20)) wait = 20;
   return wait;
 }
 
-void Server::compile(Document& doc) {
-  doc.compilePending = false;
-  auto smf = std::make_unique<TSmf>();
-  const std::string name = doc.path.empty() ? doc.uri : doc.path;
-  // A document beyond the bound of a score is not compiled, as zan would
-  // not read it from a file.
-  if (doc.text.size() > smf->limits.sourceBytes) {
-    doc.report = CompileReport{};
-    doc.report.files.push_back(SourceFile{name, {}, {}, -1, 0});
-    Diagnostic d;
-    d.kind = DiagnosticKind::Error;
-    d.text = zan::tr("The document holds more than ") + std::to_string(smf->limits.sourceBytes) +
-             zan::tr(" bytes, the most a score may hold: it is not compiled");
-    doc.report.diagnostics.push_back(std::move(d));
-    doc.report.errors = 1;
-    doc.macros.clear();
+int Server::resultsFd() const { return worker_ ? worker_->wakeFd() : -1; }
+
+void Server::takeResults() {
+  if (!worker_) return;
+  for (CompileResult& result : worker_->take()) {
+    const auto found = documents_.find(result.uri);
+    if (found == documents_.end() || found->second.generation != result.generation) continue;
+    Document& doc = found->second;
+    doc.report = std::move(result.report);
+    doc.macros = std::move(result.macros);
+    doc.includes = std::move(result.includes);
     publishDiagnostics(doc);
-    return;
   }
-  smf->sourceLines.setText(toCp932(doc.text));
-  smf->scorePath = doc.path;  // an #include looks beside it when the current directory has no such file
-  {
-    DiagnosticCollector collector(*smf, name);
-    smf->CompileLines();
-    doc.report = collector.take();
-  }
-  doc.macros.clear();
-  for (const Tmacro::Entry& e : smf->macros.entries())
-    if (!isLibraryMacro(e)) doc.macros.push_back(e);
-  publishDiagnostics(doc);
 }
 
 void Server::publishDiagnostics(const Document& doc) {
@@ -322,12 +386,13 @@ int runServer(int inputFd, int outputFd) {
   MessageReader reader;
   std::string chunk(64 << 10, '\0');
   for (;;) {
+    server.takeResults();
     const int wait = server.compileDue();
     if (server.outputFailed()) return 1;
-    pollfd input{inputFd, POLLIN, 0};
-    const int ready = ::poll(&input, 1, wait);
+    pollfd fds[2] = {{inputFd, POLLIN, 0}, {server.resultsFd(), POLLIN, 0}};
+    const int ready = ::poll(fds, fds[1].fd >= 0 ? 2 : 1, wait);
     if (ready < 0 && errno != EINTR) return 1;
-    if (ready <= 0) continue;
+    if (ready <= 0 || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
     const ssize_t n = ::read(inputFd, chunk.data(), chunk.size());
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) {

@@ -3,26 +3,32 @@
 // The framing is MessageReader's (lsp_transport.h); the loop, the dispatch
 // table and the open documents are here and in lsp_server.cpp; the handler
 // of each method is one member function (the language features in
-// lsp_handlers.cpp). Documents are compiled in memory, never written: after
-// a change the compile waits until the client has been quiet for a moment.
+// lsp_handlers.cpp and lsp_navigation.cpp; a document's text and its
+// lexer states in lsp_document.h). Documents are compiled in memory, never written, on a
+// thread of their own (lsp_worker.h): after a change the compile waits until
+// the client has been quiet for a moment, and requests meanwhile are
+// answered from the last compile that finished.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "lsp_document.h"
 #include "lsp_transport.h"
+#include "lsp_worker.h"
 #include "zan/compile_report.h"
 #include "zan/tmacro.h"
 
 namespace zan::lsp {
 
 using nlohmann::json;
-using Clock = std::chrono::steady_clock;
 
 // Serves one client until it says exit or goes away; returns the exit
 // status (0 after shutdown and exit, 1 otherwise).
@@ -46,33 +52,27 @@ inline constexpr int kServerNotInitialized = -32002;
 // compiled again: typing does not start a compile per key.
 inline constexpr std::chrono::milliseconds kCompileDelay{300};
 
-struct Document {
-  std::string uri;
-  std::string path;                // the file behind a file: URI, else ""
-  std::string text;                // UTF-8, as the client holds it
-  std::vector<std::string> lines;  // text split at CR LF, LF and CR
-  int64_t version = 0;
-  bool compilePending = false;
-  Clock::time_point compileAt;
-  // From the last compile:
-  CompileReport report;
-  std::vector<Tmacro::Entry> macros;  // the score's own macros (not the library's as it stands)
-};
-
 class Server {
  public:
-  explicit Server(int outputFd) : outputFd_(outputFd) {}
+  explicit Server(int outputFd);
+  ~Server();
 
   // Handles one message body.
   void receive(const std::string& body);
   // A framing error: answered as a parse error.
   void protocolError(const std::string& what);
-  // Compiles the documents whose quiet time is over; returns how long until
-  // the next one is due (-1: none pending).
+  // Hands the documents whose quiet time is over to the compile thread;
+  // returns how long until the next one is due (-1: none pending).
   int compileDue();
+  // Readable when compiles have finished (-1 before the first compile).
+  int resultsFd() const;
+  // Takes the finished compiles and publishes their diagnostics.
+  void takeResults();
   bool exited() const { return exited_; }
   int exitStatus() const { return shutdown_ ? 0 : 1; }
   bool outputFailed() const { return outputFailed_; }
+  // The open document of the file at normalPath() `path`, or nullptr.
+  const Document* openDocument(std::string_view path) const;
 
  private:
   using Request = json (Server::*)(const json& params);
@@ -93,17 +93,40 @@ class Server {
   json documentSymbol(const json& params);
   json definition(const json& params);
   json semanticTokens(const json& params);
+  json semanticTokensDelta(const json& params);
+  json semanticTokensRange(const json& params);
+  json references(const json& params);
+  json rename(const json& params);
+  json documentHighlight(const json& params);
+  json foldingRange(const json& params);
+  json signatureHelp(const json& params);
+  json workspaceSymbol(const json& params);
   // Notifications.
   void initialized(const json& params);
   void exit(const json& params);
   void didOpen(const json& params);
   void didChange(const json& params);
   void didClose(const json& params);
+  void didSave(const json& params);
+  void didChangeWatchedFiles(const json& params);
   void ignore(const json& params);
 
   Document& document(const json& params);  // of params.textDocument.uri; RpcError when not open
-  void compile(Document& doc);
+  // Asks for a compile of `doc` at `when`; a compile of it under way is
+  // cancelled, its result would be stale.
+  void scheduleCompile(Document& doc, Clock::time_point when);
+  // Every open document that includes the file at `path` is compiled again.
+  void recheckIncluders(const std::string& path, Clock::time_point when);
   void publishDiagnostics(const Document& doc);
+  // A file's lines (UTF-8) and its URI.
+  struct FileLines {
+    std::string uri;
+    std::vector<std::string> lines;
+  };
+  // The files a name of `doc` may stand in: `doc`, the files it includes,
+  // and the open documents that include it with the files they include.
+  // Open ones as the client holds them; others as the last compile read them.
+  std::vector<FileLines> family(const Document& doc) const;
 
   int outputFd_;
   bool initialized_ = false;
@@ -111,6 +134,8 @@ class Server {
   bool exited_ = false;
   bool outputFailed_ = false;
   std::map<std::string, Document, std::less<>> documents_;
+  std::unique_ptr<CompileWorker> worker_;  // started by the first compile
+  uint64_t tokensResults_ = 0;             // semantic tokens results sent, for their ids
 };
 
 }  // namespace zan::lsp

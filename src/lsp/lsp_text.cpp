@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 namespace zan::lsp {
 namespace {
 
@@ -72,6 +74,11 @@ std::string absolutePath(const std::string& path) {
   if (!::getcwd(buffer, sizeof buffer)) return path;
   std::string dir = buffer;
   return dir + (dir.ends_with('/') ? "" : "/") + path;
+}
+
+std::string normalPath(const std::string& path) {
+  if (path.empty()) return path;
+  return std::filesystem::path(absolutePath(path)).lexically_normal().string();
 }
 
 }  // namespace zan::lsp

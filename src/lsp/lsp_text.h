@@ -19,5 +19,8 @@ std::string uriToPath(std::string_view uri);
 std::string pathToUri(std::string_view path);
 // `path` made absolute against the current directory.
 std::string absolutePath(const std::string& path);
+// `path` made absolute, with "." and ".." taken out: one file has one name
+// whether the client or an #include names it (links are not followed).
+std::string normalPath(const std::string& path);
 
 }  // namespace zan::lsp
