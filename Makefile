@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # make run   installs what is missing, builds, and compiles the demo score
 # make test  installs what is missing, builds, and runs every test
 # make && sudo make install [PREFIX=/usr/local]   sudo make uninstall   make deb

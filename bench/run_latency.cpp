@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // F9 to sound: how long Run takes in the editor from the key to the first
 // note going out, on a player that has already played once. Drives the main
 // window offscreen, on the silent driver (the clock) and on FluidSynth's file

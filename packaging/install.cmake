@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation (cmake --install, make install) and the Debian package
 # (make deb): the programs, their desktop entry, file type, icons and
 # AppStream data, the manual pages, the language reference and the examples.

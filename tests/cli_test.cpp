@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line compiler, run as a program: messages, exit status and the
 // output file.
 #include <gtest/gtest.h>

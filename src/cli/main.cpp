@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan: the command-line compiler. Compiles one score into a Standard MIDI
 // File and prints the compile's message lines; then, if asked, plays the file
 // or renders it to a WAV file: built as the player program, itself, else by

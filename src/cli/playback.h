@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What zan asks of its playback. The compiler alone needs no audio library;
 // FluidSynth and everything it brings (audio servers, GLib, SDL) would cost
 // every compile several milliseconds of loading, and a dynamically linked

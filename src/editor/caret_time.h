@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CaretTime: where in the music the caret's line stands, from the last
 // background check: the track, the tick, the beat (counted as the error
 // lines count it) and the time in m:ss.s through the compile's tempo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language features of the server: hover, completion, the outline and
 // go to definition. What they know of the language comes from the library:
 // the reference's topics, the built-in macro table, and the score's own

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from a release build, installs it with dpkg into
 # a temporary root, checks what a user meets there, and removes it again.
 # Usage: package_test.sh BUILD_DIR
