@@ -4,7 +4,8 @@
 package: every file `cmake --install` installs goes to exactly one binary
 package (or is listed in debian/not-installed), every line of a *.install
 file matches something, each manual page belongs to a program of its
-package, the versions agree, and debian/copyright holds LICENSE's text.
+package, the versions agree, debian/copyright holds LICENSE's text, and
+make deb refuses to build without a maintainer.
 Usage: debian_files_test.py BUILD_DIR SOURCE_DIR"""
 import fnmatch
 import os
@@ -80,6 +81,21 @@ def main():
         problems.append('debian/copyright: the MIT licence text differs from LICENSE')
     if not os.access(debian / 'rules', os.X_OK):
         problems.append('debian/rules is not executable')
+
+    # The maintainer is a setting without a default: make deb refuses in one
+    # line without it, and the build refuses an address mail cannot reach.
+    env = {k: v for k, v in os.environ.items() if k not in ('MAINTAINER', 'MAKEFLAGS', 'MFLAGS', 'MAKELEVEL')}
+    with tempfile.TemporaryDirectory() as tmp:
+        for command, said in [
+            (['make', '-C', str(source), '--no-print-directory', '-n', 'deb'], 'MAINTAINER'),
+            (['make', '-C', str(source), '--no-print-directory', '-n', 'deb', 'MAINTAINER= '], 'MAINTAINER'),
+            ([str(source / 'scripts/build-deb'), 'zan developers <zan@localhost>', tmp], 'address'),
+            ([str(source / 'scripts/build-deb'), 'Someone', tmp], "'Name <address>'"),
+        ]:
+            run = subprocess.run(command, env=env, capture_output=True, text=True)
+            said_lines = (run.stdout + run.stderr).strip().splitlines()
+            if run.returncode == 0 or len(said_lines) != 1 or said not in said_lines[0] or os.listdir(tmp):
+                problems.append(f'{command[-2:]}: exit {run.returncode}, said {said_lines}, expected one line on {said}')
 
     for p in problems:
         print('FAIL:', p)
