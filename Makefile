@@ -1,11 +1,13 @@
+# SPDX-License-Identifier: MIT
 # make run   installs what is missing, builds, and compiles the demo score
 # make test  installs what is missing, builds, and runs every test
-# make && sudo make install [PREFIX=/usr/local]   sudo make uninstall   make deb
+# make && sudo make install [PREFIX=/usr/local]   sudo make uninstall
+# make deb MAINTAINER='Name <address>'   make deb-check   make deb-repro MAINTAINER=...
 # make vsix  the VS Code extension   make grammar-test  its grammar against the lexer
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build run test pot tsan install uninstall deb editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-lsp bench-run bench-swap bench-track-view soak fuzz clean
+.PHONY: all bootstrap build run test pot tsan install uninstall deb deb-check deb-repro editor-files grammar-test vsix bench bench-check bench-compare bench-editor bench-lsp bench-run bench-swap bench-track-view soak fuzz clean
 
 all: build
 
@@ -101,17 +103,38 @@ uninstall:
 	@xargs -d '\n' rm -fv < $(BUILD_DIR)/installed_files.txt
 	@prefix=$$(sed -n 's|/bin/zan$$||p' $(BUILD_DIR)/installed_files.txt); \
 	  rmdir $$prefix/share/doc/zan/reference $$prefix/share/doc/zan/examples $$prefix/share/doc/zan 2>/dev/null; \
-	  rmdir $$prefix/lib/zan 2>/dev/null; \
+	  rmdir $$prefix/libexec/zan 2>/dev/null; \
 	  if [ -z "$(DESTDIR)" ]; then \
 	    ! command -v update-mime-database >/dev/null || update-mime-database $$prefix/share/mime; \
 	    ! command -v update-desktop-database >/dev/null || update-desktop-database -q $$prefix/share/applications; \
 	  fi; true
 	@rm -f $(BUILD_DIR)/installed_files.txt
 
-# The Debian package, in $(BUILD_DIR)/package/.
-deb: build
-	@cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)/package
-	@ls $(BUILD_DIR)/package/*.deb
+# The Debian packages (debian/: zan, zan-player, zanpad), built with
+# dpkg-buildpackage -b from a copy of the tree in $(DEB_DIR)/zan-VERSION, the
+# packages in $(DEB_DIR). MAINTAINER ('Name <address>') is their maintainer;
+# it has no default. make deb-check runs lintian on them, installs, runs and
+# purges each one, and checks that zan brings no audio or GUI library;
+# make deb-repro builds them again in $(BUILD_DIR)/repro and compares.
+DEB_DIR ?= $(BUILD_DIR)/deb
+DEB_TOOLS = debhelper lintian
+ifneq (,$(filter deb deb-repro,$(MAKECMDGOALS)))
+ifeq (,$(strip $(MAINTAINER)))
+$(error set MAINTAINER='Name <address>': the packages' maintainer, which has no default)
+endif
+endif
+
+deb:
+	@scripts/bootstrap $(PACKAGES) $(DEB_TOOLS)
+	@scripts/build-deb "$(MAINTAINER)" $(DEB_DIR)
+
+deb-check:
+	@scripts/bootstrap $(PACKAGES) $(DEB_TOOLS)
+	@scripts/check-debs $(DEB_DIR)
+
+deb-repro:
+	@scripts/bootstrap $(PACKAGES) $(DEB_TOOLS)
+	@scripts/check-reproducible "$(MAINTAINER)" $(DEB_DIR) $(BUILD_DIR)/repro
 
 # Only what the editors' files are made from: the library and its tool.
 editor-files: bootstrap

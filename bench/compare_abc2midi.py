@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Times zan against abc2midi on the same music, whole process, file written.
 
     bench/compare_abc2midi.py [--zan build/bin/zan] [--runs 20] [--sizes 1,10000,...]

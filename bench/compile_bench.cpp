@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compile speed on generated scores of 10k, 100k and 1M notes, compiled in
 // memory (the file's bytes are built, not written). Reported per note in the
 // "per_note" counter (seconds per note).

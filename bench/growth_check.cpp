@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks that compile time grows in proportion to the notes produced: for
 // each kind of score, the time at 1M notes over the time at 100k notes must
 // stay at most 11 (10 for the notes, one for noise). Two measures:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The live score's speed in the editor, offscreen:
 //
 //   keystroke     one character typed at the end of a 1 MB, 20,000-line score

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A new user's try of Live Update, recorded: the editor (offscreen) plays a
 // four-bar loop on FluidSynth's file driver, which writes what is heard to
 // fluidsynth.wav in the working folder; a pass and a quarter in, the melody

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Reads the WAV zan_live_trial recorded and prints, beat by beat (a quarter
 at 240 a minute), which of the two notes of the trial sounds (C5 or G5, by
 the strength of each pitch, Goertzel's filter), so that the changed melody

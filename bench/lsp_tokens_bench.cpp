@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan lsp's semantic tokens of one screen (60 lines) of a 5 MB score, the
 // whole request as the server handles it: the JSON read, the lex from the
 // nearest kept lexer state, the answer written (to /dev/null). The target

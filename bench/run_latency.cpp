@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // F9 to sound: how long Run takes in the editor from the key to the first
 // note going out: as the first action once the window's warm-up of the
 // synthesizer has finished, and on a player that has already played once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generated scores for the benchmarks: the same kinds of music at any size.
 #pragma once
 

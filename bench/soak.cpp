@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playback soak: drives two players (one on the silent driver, one on
 // FluidSynth's file driver), kept for the whole run as the editor keeps its
 // own, with random sequences of open, play, seek, loop, mute, solo, swaps of

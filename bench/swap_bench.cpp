@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Swap to sound: how long a compiled edit takes to reach the music that
 // plays. For generated scores of 20,000 and 1,000,000 notes (scores.h,
 // plainScore), two versions of the score are compiled once; then, while one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The track view on a million notes: how long one paint of the canvas takes
 // (offscreen, into an image of 1600 x 900) while scrolling at several zoom
 // levels and while zooming, and how long the view's model takes to build

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes OUTPUT, a C++ source holding every Markdown page of PAGES_DIR as a
 # string, so that the library carries the language reference with it.
 # Run as: cmake -DPAGES_DIR=... -DOUTPUT=... -P embed_reference.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiles arbitrary bytes as a score, and lexes them line by line as an
 // editor does. Every crash, leak, sanitizer report or timeout is a bug: no
 // input may break or hang the compiler or the lexer.

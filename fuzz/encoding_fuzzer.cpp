@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text conversions at the edges of the compiler: a score file's encoding
 // detection, CP932 to UTF-8 and back, and the refusal of files that are no
 // score. Whatever the bytes, the conversions end, what they promise holds,

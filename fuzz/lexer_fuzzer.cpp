@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lexes arbitrary bytes line by line, as the editor's highlighter does while
 // a user types, carrying the state from each line to the next. No input may
 // crash the lexer or make it read out of bounds, and its spans must lie

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan lsp's message reader and dispatch: arbitrary bytes, cut into pieces as
 // a pipe might deliver them, framed and handed to the server after an
 // initialize. Whatever arrives, the server answers or drops it and goes on:

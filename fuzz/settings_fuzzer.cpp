@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as the editor's settings file "zanpad_reg.ini". A
 // damaged file must be refused without a crash, a hang or a leak, and leave
 // the settings as they were. Half of the inputs damage a good file in place,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as a Standard MIDI File, as the player does with
 // every file it opens, and times what parses. No input may crash the reader
 // or make it read out of bounds, and a sequence it builds must hold together.

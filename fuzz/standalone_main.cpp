@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target without libFuzzer: every file named on the command line,
 // and every file under a folder named there, is read whole and handed to
 // LLVMFuzzerTestOneInput once. The normal build links each target with this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Active controllers: the points of controller and pitch-bend curves, their
 // times, the thinning of repeated values, the slots they leave and the errors.
 #include <gtest/gtest.h>

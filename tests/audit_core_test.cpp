@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Details of the core commands that only show on their error paths: what a
 // failed length adds, and where the pointer ends up.
 #include <gtest/gtest.h>

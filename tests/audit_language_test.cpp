@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Details of the language commands that only show on their error paths:
 // which texts a command reads before it looks at how many arguments it got,
 // and where the cursor stands after a fault.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Numbered commands \0..\40 and the built-in macro library that names them:
 // the dispatcher, the exact bytes each message command writes, the track
 // state the others set, and the library table itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Channel commands t v y @ p !: the exact event bytes, their times before the
 // pointer, the velocity state, and the errors.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The message catalogs (po/*.po) and their template (po/zan.pot) hold every
 text of the programs, and every English text of the sources is marked for
 translation.

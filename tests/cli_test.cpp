@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line compiler, run as a program: messages, exit status and the
 // output file.
 #include <gtest/gtest.h>
@@ -200,6 +201,23 @@ TEST_F(CliTest, PlaybackIsHandedToThePlayerProgram) {
   EXPECT_EQ(run.err,
             "zan: --play and --wav need the player program ./missing, which cannot be started: No such file or "
             "directory\n");
+  // Installed, zan finds the player in ../libexec/zan/; without it, it
+  // names the package that holds it.
+  fs::create_directories(dir_ / "usr/bin");
+  fs::copy_file(ZAN_CLI_PATH, dir_ / "usr/bin/zan");
+  const std::string installed = "env -u ZAN_PLAYER '" + (dir_ / "usr/bin/zan").string() + "'";
+  run = zan("--play song.zan", "", installed);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zan: --play and --wav need the player program " + (dir_ / "usr/bin/").string() +
+                         "../libexec/zan/zan-play, which cannot be started: No such file or directory\n"
+                         "zan: the player program comes with the package zan-player (apt install zan-player)\n");
+  fs::create_directories(dir_ / "usr/libexec/zan");
+  write("usr/libexec/zan/zan-play", "#!/bin/sh\necho \"player: $*\"\n");
+  fs::permissions(dir_ / "usr/libexec/zan/zan-play", fs::perms::owner_all);
+  run = zan("--play song.zan", "", installed);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "player: --play song.zan\n");
+  fs::remove_all(dir_ / "usr");
   run = zan("--wav out.wav song.zan", "", "ZAN_HANDED_OVER=0.0.0 '" + std::string(ZAN_PLAY_PATH) + "'");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err.rfind("zan: the player program is version ", 0), 0u) << run.err;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Diagnostics with places, the reference's index and what tools find in a
 // score's text.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SEL/SWITCH and IF, the one-shot queues RV/RQ/RN and the random ranges
 // RNDV/RNDN/RNDB: what gets compiled, what each note takes, and the errors.
 #include <gtest/gtest.h>

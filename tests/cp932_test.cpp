@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CP932 conversion from tables, checked against the C library's iconv that
 // the tables were made from: every character both ways, and byte strings
 // with broken sequences, converted the way the compiler always converted

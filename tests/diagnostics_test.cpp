@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Error lines and the cut-off after ten errors.
 #include <gtest/gtest.h>
 

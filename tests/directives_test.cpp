@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Directives: #timebase, #octave_up_down, #end, #randomize and #include, from
 // a file reader in memory and from real files.
 #include <gtest/gtest.h>

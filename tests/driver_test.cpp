@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compile driver: messages of a compile, dispatch of each byte, skip
 // mode, the two resets, the random generator and the whole-compile budgets.
 #include <gtest/gtest.h>

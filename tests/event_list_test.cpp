@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event list: the exact order Sort leaves events in.
 // Equal times come out in a fixed, unstable order that is part of the file
 // format, so these tests pin it down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where each event came from: the text of the score a note-on names, through
 // macro expansions, loops, track groups and included files, and the file
 // unchanged by asking.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files zan writes, under faults made for real: a failing write, fsync
 // or rename (an LD_PRELOAD shim, tests/faults/fail_io.cpp), a full and a
 // read-only file system (a small tmpfs, where the test may mount one), and

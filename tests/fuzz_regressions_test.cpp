@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inputs the compile fuzzer found, each once a crash, a hang or a sanitizer
 // report. Each must now compile to the end: "ok" last, a file written.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CP932 conversion as the C library's iconv does it, the way the compiler
 // converted before it had tables: a sequence that fails becomes one
 // replacement and conversion goes on after it. The oracle the tables are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language of the texts: chosen from the locale's variables, or by
 // --lang; English from the catalog, the originals byte for byte otherwise,
 // and an error line of the same shape in either.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-track defaults: l, o, q, the octave shifts < >, and the gate
 // offset Q.
 #include <gtest/gtest.h>

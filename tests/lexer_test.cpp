@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lexer: the spans of a line, the state a line hands to the next, and
 // agreement with the compiler on which bytes it cannot decipher.
 #include <gtest/gtest.h>

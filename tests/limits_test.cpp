@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bounds of a compile: each is reached by the input it exists for, is
 // reported as error 5 naming it, and ends the compile with the file written.
 #include <gtest/gtest.h>

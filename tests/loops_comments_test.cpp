@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loops [ : ] and comments ; { }: which notes a source plays, and the errors.
 #include <gtest/gtest.h>
 

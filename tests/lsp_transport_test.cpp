@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language server's framing: whole messages out of bytes as they come.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Macros: the table, _m definitions in their four forms, expansion at the
 // cursor and inside arguments, and the bounds on expansion that never ends.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The music model of a compile: the tempo map both ways across changes, notes
 // paired with their note-offs, track names of any length, and where lines
 // began.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Notes, rests, chords and /-groups: the events they append and how far they
 // move the time pointer.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How zan writes a user's file: links followed, permissions kept, devices
 // and FIFOs written in place, nothing left behind by a write abandoned.
 #include "zan/output_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The argument readers: numbers, terms, the two list forms, lengths and note
 // values, driven directly on a text.
 #include <gtest/gtest.h>

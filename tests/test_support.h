@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the compiler tests: compile a score in memory and look at
 // what came out as readable text.
 #pragma once

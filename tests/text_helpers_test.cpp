@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "zan/text_helpers.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Track and time-pointer operations: the texts the generating commands put in
 // place of themselves, the pointers they leave, and where their notes land.
 #include <gtest/gtest.h>

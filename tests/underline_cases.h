@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One table of errors and the text each should underline, which the command
 // line's --diagnostics, the language server's ranges and the editor's check
 // marks are all held to (tests/underline_test.cpp, tests/editor/

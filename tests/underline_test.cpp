@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line and the language server underline the same text for the
 // same error: the table of tests/underline_cases.h through zan --diagnostics
 // and zan lsp.

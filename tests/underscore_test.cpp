@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Underscore commands: _print, one-letter macros, skip mode, meta texts, the
 // active-controller step and _tr track switches and groups.
 #include <gtest/gtest.h>

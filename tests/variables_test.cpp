@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ~ command: assignments, one binary operation, compound forms, 32-bit
 // wrap-around, read-outs of the compiler's state, rnd, nno and len.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SMF writer: byte-exact files, the two number encoders, and writing to
 // disk without leaving a partial file behind.
 #include <gtest/gtest.h>

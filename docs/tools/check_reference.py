@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Checks the examples of the language reference against the compiler.
 
     docs/tools/check_reference.py [--zan build/bin/zan] [--fill] [FILE.md ...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in macro library: the readable names of the numbered commands
 // and a few composite forms, loaded into the macro table at every reset.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A compile's message lines as diagnostics: each with the file, line and
 // column it concerns, traced through #include to the file the line came
 // from. For tools outside the editor: the command line's --diagnostics and

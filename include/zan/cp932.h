@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion between the compiler's CP932 (Shift-JIS) byte strings and UTF-8.
 // This is the only place that knows about encodings; everything inside the
 // compiler works on CP932 bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A vector of trivially copyable values for the compiler's big append-only
 // lists. A large one lives in its own mapping and grows by remapping its
 // pages instead of copying them: growing std::vector copies every element

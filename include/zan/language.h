@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language's own tables, shared by the compiler and every tool that reads
 // scores (the editor's lexer among them): what the first byte of a command
 // is, and the keywords that follow `#` and `_`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lexer: splits one line of a score into spans of a few kinds, by the
 // compiler's own rules for where each command ends, for editors and other
 // tools that colour or inspect a score without compiling it. It reads the

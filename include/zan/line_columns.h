@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One line's columns in each unit a tool counts in, and the one way between
 // them. The compiler counts CP932 bytes; the command line's diagnostics count
 // characters; a language-server client counts UTF-16 code units, as the

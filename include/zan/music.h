@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Music: what a compile means as music, built once from the compiler's
 // event lists after the compile, for every view that shows or follows it:
 // the tracks (their chunk in the file, channel, program and names), the

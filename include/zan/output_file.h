@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How zan writes a user's file, the same for the compiled MIDI file, the
 // rendered WAV file and the editor's saves:
 // - a regular file (or a new one) is written whole beside its target and

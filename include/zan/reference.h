@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language reference (docs/reference), carried by the library, and its
 // index of topics: what tools outside the editor show for a command or a
 // macro (the language server's hover and completion), and the short English

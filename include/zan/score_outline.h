@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a tool can find in a score's text without compiling it: its `{...}`
 // comments as the comment list collects them, and its `_m` macro
 // definitions as Find Macro looks for them. Texts may be CP932 or UTF-8:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard MIDI File layout constants, shared by the writer and by the small
 // reader that tests and the player use.
 #pragma once

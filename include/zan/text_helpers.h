@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small text helpers shared by the compiler and its hosts.
 #pragma once
 

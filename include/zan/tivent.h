@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event list of one track: complete SMF event bytes (without delta
 // times) and their times, sorted once before the file is written.
 #pragma once

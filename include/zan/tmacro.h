@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The macro table: name -> body, names compared exactly (case-sensitive,
 // byte for byte), entries kept in the order their names were first added.
 #pragma once

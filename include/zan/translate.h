@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language the program speaks. The program's own texts are written in
 // their original language (most of the compiler's in Japanese, the rest in
 // English); a catalog built in from po/LANG.po gives another language's

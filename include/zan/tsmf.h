@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compiler object: all compiler state and every command handler.
 //
 // One TSmf lives as long as its host. The host fills `sourceLines`, calls

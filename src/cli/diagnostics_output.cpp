@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The --diagnostics forms of a compile's messages.
 #include "diagnostics_output.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan --diagnostics: a compile's messages in the forms other tools read.
 // "gcc": one "FILE:LINE:COLUMN: error: MESSAGE [eN]" line per message, as
 // compilers print them for editors' error lists and problem matchers;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // inotify behind FolderWatch: events on a folder's entries, filtered by the
 // names of the watched files in it.
 #include "folder_watch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files watched through inotify for zan --watch: one watch per folder, so
 // that an editor that saves by writing another file and renaming it over
 // the old one (or by moving the old one away first) is seen as well as one

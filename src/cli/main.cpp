@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan: the command-line compiler. Compiles one score into a Standard MIDI
 // File and prints the compile's message lines; then, if asked, plays the file
 // or renders it to a WAV file: built as the player program, itself, else by
@@ -290,19 +291,27 @@ bool chunksOf(const zan::TSmf& smf, const std::vector<int>& tracks, const char* 
 // this never returns.
 int handOverPlayback(char** argv) {
   std::string path;
-  if (const char* named = std::getenv("ZAN_PLAYER"); named && *named) {
+  const char* named = std::getenv("ZAN_PLAYER");
+  if (named && *named) {
     path = named;
   } else {
     const std::string dir = zan::AppDir();
-    path = dir + "../lib/zan/" + zan::cli::kPlayerProgram;
+    path = dir + ZAN_PLAYER_DIR "/" + zan::cli::kPlayerProgram;
     if (const std::string built = dir + zan::cli::kPlayerProgram;
         ::access(path.c_str(), X_OK) != 0 && ::access(built.c_str(), X_OK) == 0)
       path = built;
   }
   ::setenv(zan::cli::kHandedOverVariable, ZAN_VERSION, 1);
   ::execv(path.c_str(), argv);
-  return fail(zan::tr("--play and --wav need the player program ") + path + zan::tr(", which cannot be started: ") +
-              std::strerror(errno));
+  const int error = errno;
+  fail(zan::tr("--play and --wav need the player program ") + path + zan::tr(", which cannot be started: ") +
+       std::strerror(error));
+  // Where zan is installed from packages, the player is a package of its
+  // own that a user of the compiler alone has no need of.
+  if (error == ENOENT && !(named && *named))
+    fail(std::string(zan::tr("the player program comes with the package ")) + zan::cli::kPlayerPackage +
+         zan::tr(" (apt install ") + zan::cli::kPlayerPackage + ")");
+  return kExitFailure;
 }
 #endif
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --play and --wav on the player library, in the player program (see
 // playback.h); it prints its own messages.
 #include <unistd.h>

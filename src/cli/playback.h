@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What zan asks of its playback. The compiler alone needs no audio library;
 // FluidSynth and everything it brings (audio servers, GLib, SDL) would cost
 // every compile several milliseconds of loading, and a dynamically linked
@@ -60,10 +61,13 @@ class Playback {
   virtual int play(const PlaybackRequest& request) = 0;
 };
 
-// The player program's file name. zan looks for it in ../lib/zan/ from its
-// own directory (an installation), then in its own directory (the build);
-// the environment variable ZAN_PLAYER names another path.
+// The player program's file name. zan looks for it in ZAN_PLAYER_DIR (the
+// installation's helper folder, ../libexec/zan, relative to zan's own
+// directory), then in its own directory (the build); the environment
+// variable ZAN_PLAYER names another path.
 inline constexpr const char* kPlayerProgram = "zan-play";
+// The Debian package that installs it, named when it is missing.
+inline constexpr const char* kPlayerPackage = "zan-player";
 // Set by zan for the player program: the version that handed over, which
 // must be the player's own.
 inline constexpr const char* kHandedOverVariable = "ZAN_HANDED_OVER";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Active controllers: a controller (\10, ACTIVE_CC) or pitch-bend (\11,
 // ACTIVE_PB) curve of one of seven shapes, written as events every acStep
 // ticks from the pointer on. The pointer does not move.

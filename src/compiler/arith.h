@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 32-bit arithmetic that wraps the way the language defines it, without the
 // undefined behaviour of signed overflow, and the rounding the language uses.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The numbered commands \0..\40: the dispatcher, and the commands that emit
 // MIDI messages directly (system exclusive, parameter numbers, the remembered
 // controllers, pitch bend in 7-bit steps) or set track state (transpose,

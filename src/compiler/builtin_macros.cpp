@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in macro library. Most names map to a numbered backslash command;
 // the rest are short forms built from commands, variables and other names.
 // The order is part of the library: the macro table keeps it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message catalogs built into the program from po/*.po
 // (src/tools/make_catalogs.cpp writes their definition).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Channel commands: tempo, velocity, control change, program change with
 // bank, pitch bend and the one-shot accent. Their events go a few ticks
 // before the time pointer so that, once sorted, they precede the notes that

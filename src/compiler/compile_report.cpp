@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message lines turned into diagnostics with a file, a line and a column.
 // The compiler knows where it stands in the line it compiles, but that line
 // holds the expansions of the macros already met; the compiler's source map

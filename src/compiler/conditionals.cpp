@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Commands that make a score vary: SEL/SWITCH and IF insert a chosen text,
 // RV/RQ/RN queue one-shot values for the coming notes, RNDV/RNDN/RNDB set
 // the random ranges the note handler draws from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one module that converts between CP932 and UTF-8. It converts as the C
 // library's iconv does, from tables made of iconv's own conversions when the
 // program is built (src/tools/make_cp932_tables.cpp): loading iconv's module

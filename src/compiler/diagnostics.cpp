@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message lines: progress, prints and errors, with the one error-line format
 // that the editor parses back (the line number after "err(", the detail
 // between the first two double quotes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Directives: #timebase, #octave_up_down, #end, #randomize and #include,
 // settings for the whole compile and instructions to the driver.
 #include "texts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compile driver: reset, the loop over source lines, the loop over the
 // characters of one line, and the dispatch of each command byte.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The source map: where each byte of the line being compiled was written. A
 // map from the columns of the line in hand back to the columns of its file,
 // carried through every edit the compile makes in the line (macro expansion,

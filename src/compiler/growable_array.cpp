@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The storage of GrowableArray.
 #include "zan/growable_array.h"
 

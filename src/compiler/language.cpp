@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dispatch by first byte and the underscore keywords, as tables.
 #include "zan/language.h"
 

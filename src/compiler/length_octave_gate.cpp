@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-track defaults every note reads: length (l), octave (o < >), gate
 // (q) and the gate offset (Q, backslash command 23).
 #include "arith.h"

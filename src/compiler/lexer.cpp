@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lexer: where each command of a line begins and ends, by the rules the
 // compiler's handlers and argument scanner follow, without compiling it.
 #include "zan/lexer.h"

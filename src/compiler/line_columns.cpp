@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Columns of a line in CP932 bytes, UTF-8 bytes, UTF-16 units and characters.
 #include "zan/line_columns.h"
 

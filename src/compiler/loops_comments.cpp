@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loops and comments, both done by moving the reading position: a loop jumps
 // back to where its body began, a comment jumps forward past its end.
 #include "texts.h"

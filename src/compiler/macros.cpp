@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Macros: the _m definition and the textual expansion of macro names, at the
 // cursor of the line being compiled and inside macro arguments.
 #include <algorithm>

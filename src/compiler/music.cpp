@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The music of a compile read from the compiler's event lists: tracks, paired
 // notes with their text, controller lanes, the tempo map and line starts.
 #include "zan/music.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Notes, rests, chords and /-groups: the commands that sound and move the
 // current track's time pointer.
 #include "arith.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a user's file without ever leaving it half written, replaced by
 // something else, or stripped of its permissions (zan/output_file.h).
 #include "zan/output_file.h"

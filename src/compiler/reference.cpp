@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The index of the embedded reference: its ### topics with their keywords,
 // the look-up by keyword, and the table of error numbers in English.
 #include "zan/reference.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The argument scanner: numbers, `$` hexadecimal and `~` references, signed
 // terms, the two argument-list forms, note lengths and note values. The
 // readers report only `~` and `%` faults; every other failure is returned,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Comments and macro definitions found in a score's text.
 #include "zan/score_outline.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoders for the file's numbers, and a strict reader of the files the
 // writer produces.
 #include "zan/smf_format.h"

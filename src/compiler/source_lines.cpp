@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The source list and the origin of each of its lines.
 #include "zan/tsmf.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the program lives, reading a whole file within a bound, where an
 // #include finds its file, and the position search the front end builds on.
 #include "zan/text_helpers.h"

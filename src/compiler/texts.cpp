@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compiler's fixed texts, one row each, converted to CP932 once for
 // each language the program speaks.
 #include "texts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compiler's own texts: the error table and the fixed details and
 // message lines, written here in UTF-8 and handed to the compiler in CP932.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-track event list and its sort.
 #include "zan/tivent.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The macro table. Lookups happen before every dispatched upper-case
 // character, so an index beside the ordered list answers them.
 #include "zan/tmacro.h"

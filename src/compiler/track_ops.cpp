@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Track and time-pointer operations. Most of them write MML: they replace
 // their own command text with generated text (track switches and pieces,
 // variable assignments, PTR commands, notes) that the dispatch compiles next,

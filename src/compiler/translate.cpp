@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chosen language and the lookup of a text in its catalog.
 #include "zan/translate.h"
 

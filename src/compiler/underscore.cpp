@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Underscore commands: _print, one-letter macros on and off, skip mode, the
 // meta texts, the step of active controllers, _tr track switches and groups,
 // and _m definitions.

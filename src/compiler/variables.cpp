@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ~ command: assignments to the 512 variables, one binary operation,
 // compound assignments, and read-outs of the compiler's state.
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The end of a compile: every track's events sorted and written as one
 // format-1 Standard MIDI File, plus the number encoders handlers build
 // event bytes with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the editor keeps its files: the compile result "zan.mid" and the
 // settings file "zanpad_reg.ini" live in the program's directory, or in the
 // per-user data directory when the program is installed (its desktop entry is

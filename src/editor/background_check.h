@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BackgroundCheck: compiles the score a moment after the last edit, on a
 // worker thread with a compiler object of its own, into memory: no file is
 // written and "zan.mid" is left alone. The result (the errors placed in the

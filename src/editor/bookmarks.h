@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bookmarks live in the text itself, as the comments {#0} .. {#9}: they are
 // saved with the score and never change the music.
 #pragma once

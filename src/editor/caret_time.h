@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CaretTime: where in the music the caret stands, from the last background
 // check: the track the text at the caret writes to, the bar and beat by the
 // score's metre, the time in m:ss.s and (in the tool tip) the tick through the compile's

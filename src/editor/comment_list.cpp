@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The comment list window: its menu, filter box, list and jumps into the
 // main editor. What the list holds after each command is decided by the
 // widget-free functions of editor_text.h; this file applies it to the list.

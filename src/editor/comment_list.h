@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TfrmList: the comment list, an index of the {...} comments of the score
 // in the main editor. It keeps the most recently used comments at the top,
 // selects the first comment that begins with what is typed in its filter

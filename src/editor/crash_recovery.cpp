@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "crash_recovery.h"
 #include "app_paths.h"
 #include "document_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keeps a recovery copy of a modified document, so that a crash, a killed
 // process or a lost session costs at most the last half minute of typing.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Document: the score being edited as a file: its name, its encoding, its
 // modified flag, and New, Open, Save, Save As and the close prompt. Every
 // view that shows something of a document listens to reset(), emitted when

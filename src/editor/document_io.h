@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing score files. A file with a UTF-8 byte-order mark, or
 // one that is valid UTF-8 and not plain ASCII, is UTF-8; anything else is
 // CP932. Files are written in the encoding they were read in, with CR LF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "editor_fonts.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The look the text panes share: a monospace font with Japanese glyphs
 // where one is installed (the system's fixed font otherwise), and a
 // selection that stays visible when the pane loses the focus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Widget-free text operations of the editor: search, the word at the caret
 // and the comment index.
 #include "editor_text.h"

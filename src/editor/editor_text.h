@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text operations of the editor's windows that need no widget: the position
 // search, the word at the caret, Find's wrapping search and the comment
 // index. All positions are the editor's own character positions (a line

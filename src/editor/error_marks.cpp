@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "error_marks.h"
 
 #include "ext_memo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ErrorMarks: the errors of the last background check shown in the text: a
 // wavy underline under the offending text, the message and what it means
 // on hover, and the message in the status bar while the caret stands in it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The score editor control: a QPlainTextEdit without wrapping, with the line
 // and position helpers the windows use, key and mouse signals sent before the
 // editor acts, and edit marks drawn over the visible text.

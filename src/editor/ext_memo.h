@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TExtMemo: the score editor. A plain-text editor without wrapping that
 // draws visible marks over line ends, tabs, the end of the text, control
 // characters and (when asked) spaces, and offers the line and position

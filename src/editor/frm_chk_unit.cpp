@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frm_chk_unit.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TfrmChecker: the MML checker. A fragment is compiled in the context of
 // the open document (its macros, directives and settings), alone on track
 // 127, and the compile prints where it ends: the time pointer, the timebase,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frm_msg_unit.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TfrmMsg: the message view. Its "&Message" page lists every line a compile
 // reports, and a click on an error line puts the main editor's caret on the
 // line it names; its "&Debug" page shows the compiled lines, numbered, and

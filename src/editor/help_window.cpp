@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help viewer: the embedded reference pages, their keyword index and
 // the look-up that Help (F1) starts.
 #include "help_window.h"

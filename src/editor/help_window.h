@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // THelpWindow: the help viewer. It shows the language reference, embedded
 // in the program as Markdown pages, and finds a topic by keyword: Help (F1)
 // in the main window looks up the macro or command at the caret, or the

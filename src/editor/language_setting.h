@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tool > Language: the language of the texts the program shows (prompts,
 // warnings, the compiler's messages, the checker's sentence). Automatic
 // follows the locale as zan does; each language the program speaks (one per

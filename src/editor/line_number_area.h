@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // LineNumberArea: the gutter left of the score: each line's number (counted
 // from 0, as the caret position and the error lines count), its bookmarks
 // {#N} and an icon where the background check found an error (red) or an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // LiveScore: the score as it is typed: colours, the line-number gutter,
 // errors marked in the text by a check in the background, and the time at
 // the caret. It owns these parts, the View menu switches for them and their

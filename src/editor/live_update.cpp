@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "live_update.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // LiveUpdate: an edit heard while the music plays. Each background check
 // that finds no error while Run's music plays swaps its music into the
 // player at the tick it stands on; a check with errors changes nothing that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zanpad: the desktop editor. Creates its four windows in their fixed
 // order (main window, message view, comment list, MML checker) and runs.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's commands as one table (menu, caption, key, handler),
 // the menus made from it, and the editor's context menu.
 #include <QAction>

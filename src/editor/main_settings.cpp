@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's appearance and the settings file that keeps it: the
 // editor's font and colours, the edit marks, and the View switches.
 #include <QAction>

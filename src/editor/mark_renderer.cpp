@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing of the edit marks: line ends, the end of the text, tabs, spaces,
 // ideographic spaces and control characters.
 #include "mark_renderer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TMarkRenderer: draws the edit marks of one text block over the text the
 // editor has already painted. It works from the block's own QTextLayout, so a
 // mark lands exactly where the editor put the character, whatever the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "metre.h"
 
 #include <QInputDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Metre: how the editor counts bars and beats (the status bar's "bar 12
 // beat 3", the track view's ruler and bar lines). The compiler has no
 // metre: a score names its own in a comment of its own, {metre 3/4}, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playback_clock.h"
 
 #include <QGuiApplication>

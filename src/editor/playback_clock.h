@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PlaybackClock: the one clock that follows the player. The slider, the lit
 // notes, Track View's playhead, the Tracks dock's levels and the status
 // scroller all move on its ticks, so that they never disagree about where

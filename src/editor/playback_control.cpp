@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playback_control.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PlaybackControl: Run and everything that plays. Run compiles the whole
 // text into "zan.mid" and, when the compile reports no error, plays it at
 // once; around it: Stop & RePlay, Reset Player, Play From Caret, Loop

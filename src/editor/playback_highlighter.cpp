@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sounding notes lit in the editor.
 #include "playback_highlighter.h"
 

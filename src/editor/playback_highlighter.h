@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PlaybackHighlighter: while the score plays, the text of every note that
 // sounds is tinted in the editor, the tint fading as the note runs out, and
 // with "Follow Playback" on the line of the newest note of the caret's track

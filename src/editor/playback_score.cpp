@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The music model's notes with their times and their characters in the text.
 #include "playback_score.h"
 

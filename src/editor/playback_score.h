@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PlaybackScore: the notes of the music model (zan::Music) that Run plays,
 // as the editor lights them: each with its time in microseconds, its track
 // chunk and its characters in the editor's text, indexed by time so that

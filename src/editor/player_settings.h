@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player's settings (output, SoundFont, audio driver, gain), kept in the
 // user's settings apart from "zanpad_reg.ini", and the "MIDI &DEVICE"
 // dialog that edits them.

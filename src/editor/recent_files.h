@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TRecentFiles: the File menu's list of the scores opened or saved last,
 // newest first, kept in the user's settings file across restarts. Choosing
 // one that no longer exists removes it from the list and says so.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Run menu's handlers, which PlaybackControl carries out, and Export,
 // which copies Run's compile of the text as it stands.
 #include <QFile>

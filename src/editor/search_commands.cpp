@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Help > About, and the macro commands that name the macro at the caret: Find Macro jumps to its definition, Check Macro
 // shows its body, Help looks it up in the reference. The macro commands read
 // the macro table the last Run or check left in the compiler.

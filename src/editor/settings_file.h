@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file "zanpad_reg.ini": despite its name a binary stream of,
 // in this order, the font record, the background record, the mark-colour
 // record and four flag bytes (Edit Mark, Tool Bar, Message View, Error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "syntax_highlighter.h"
 
 #include <QTextDocument>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SyntaxHighlighter: colours the score by the library's lexer, block by
 // block as Qt asks, each block lexed with the state the block before left
 // (an open comment, the macros defined so far). The colours are derived from

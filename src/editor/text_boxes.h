@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two standard message boxes of the editor, and the input box of the
 // find commands. The GUI tests replace them with scripted answers.
 #pragma once

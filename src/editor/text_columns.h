@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's side of the one column map: a line of the editor counts in
 // UTF-16 code units (QString positions), the compiler in the CP932 bytes the
 // line becomes (a character CP932 has not becomes one '?').

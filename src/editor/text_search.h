@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TextSearch: Find, Find Next, Replace and Go to Line over the editor's
 // text. It owns the commands and the text last searched for; Find takes the
 // selection, or asks for the text, and searches on from one after the

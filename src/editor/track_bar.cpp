@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "track_bar.h"
 
 #include <QMouseEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TTrackBar: the playback slider. A horizontal slider with a selection range
 // drawn under its groove (the replay point is the selection's start), which
 // reports only the moves the user makes, never those the program makes. A

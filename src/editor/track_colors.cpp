@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "track_colors.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour of a track wherever the editor shows tracks, so that a track
 // looks the same in every view of it.
 #pragma once

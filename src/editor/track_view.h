@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TrackView: the "Track View" dock. It draws the last compile as a piano
 // roll per track with lanes for the controllers and pitch bend under it, a
 // ruler of beats and seconds, and the playhead; it is linked both ways to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where things stand on the track view's canvas: time runs left to right
 // from the key column on, the ruler is at the top, and below it the tracks
 // are stacked, each a header, a piano roll (high keys at the top) and one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "track_view_model.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TrackViewModel: the music of the last compile (zan::Music) as the track
 // view draws it: per track its notes and lanes, read from the model itself,
 // with the indexes a window needs to find its part of a score fast (long

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Tracks dock: what each track is, whether it sounds, and how much.
 #include "tracks_panel.h"
 

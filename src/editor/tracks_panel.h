@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TracksPanel: the "Tracks" dock. It lists the tracks of the last Run's
 // music model that have events (number, channel, first program by its General MIDI name, the
 // track's name), with a mute and a solo toggle that act on the player at

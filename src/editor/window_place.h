@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the tool windows appear, and where every window was last time. The
 // first time a tool window opens it goes beside the main window where the
 // screen has room and no other tool window stands (the message view to the

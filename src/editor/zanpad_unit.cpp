@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "zanpad_unit.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TfrmMain: the main window. It holds the score in the editor and owns the
 // one compiler object for the life of the process; it makes the menus, tool
 // bar and status bar and wires the features to them. The handlers keep

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A document's text under the client's edits, and the lexer's states in it.
 #include "lsp_document.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One document the client has open: its text as the client holds it, kept
 // in step with the client's edits (whole texts or ranges), its lines, and
 // what the lexer knows of it so far, so that the tokens of a few lines of a

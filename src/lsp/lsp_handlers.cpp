@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language features of the server: hover, completion, the outline, go
 // to definition and semantic tokens (whole, by range, as a delta). What
 // they know of the language comes from the library: the reference's topics,

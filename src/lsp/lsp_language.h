@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the server's language features share: the word at a place of a
 // line as the compiler would read it, look-ups in the library and the
 // reference, and places in the protocol's terms.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The features that find a name wherever it stands: references, rename and
 // document highlights of a macro or a variable (in the score and the files
 // it includes, and in the open scores that include it), workspace symbols

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The server's loop, its dispatch by method, the open documents and their
 // diagnostics.
 #include "lsp_server.h"

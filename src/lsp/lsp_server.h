@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan lsp: a language server for editors, on standard input and output.
 //
 // The framing is MessageReader's (lsp_transport.h); the loop, the dispatch

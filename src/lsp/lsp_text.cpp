@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lines and file URIs.
 #include "lsp_text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Positions and names as the protocol has them: lines split as the compiler
 // splits them and files as file: URIs (columns in UTF-16 code units come from
 // zan/line_columns.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing framed messages.
 #include "lsp_transport.h"
 

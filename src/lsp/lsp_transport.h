@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The framing of the language server protocol: messages of JSON text, each
 // after a header block with its Content-Length. The reader takes bytes as
 // they come and hands back whole messages; it holds at most one header block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compile thread of the server, and the compile of one document.
 #include "lsp_worker.h"
 

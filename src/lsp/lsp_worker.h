@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The server's compiles, on a thread of their own, so that the server goes
 // on answering while a long score compiles. The server hands over a copy of
 // what a compile needs (the text, and the texts of the other open

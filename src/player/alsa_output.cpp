@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ALSA sequencer output and the list of ports it can reach.
 #include "alsa_output.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An ALSA sequencer port as output: events go out directly as they are sent,
 // so the caller sends them in real time.
 #pragma once

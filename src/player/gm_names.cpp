@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The General MIDI Level 1 sound set, by program number from 0.
 #include "player/gm_names.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the scheduler's events go: the built-in synthesizer, an ALSA
 // sequencer port, or a recording fake in the tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player: an engine shared between the GUI thread and the thread that
 // drives the music, and the choice of what drives it.
 #include "player/player.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The offline render: the playback scheduler driven as fast as the synthesizer
 // goes, its sound written to a WAV file.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scheduler shared by live playback and the offline render: events are
 // sent at the frame they fall on, and the output renders between them.
 #include "scheduler.h"

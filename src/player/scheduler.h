@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays a sequence on an output in frames of virtual time. The caller decides
 // what a frame is worth in real time: the audio callback advances it by each
 // buffer, a clock thread by the time that has passed, the offline render as

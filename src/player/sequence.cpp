@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // From a parsed file to timed events: tracks merged, ticks turned into time by
 // the tempo map.
 #include "sequence.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A parsed file turned into one list of playable events with their times, the
 // tempo map applied.
 #pragma once

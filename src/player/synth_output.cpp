@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in synthesizer, the search for a SoundFont, and FluidSynth's log.
 #include "synth_output.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in synthesizer: FluidSynth with a SoundFont.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the message catalogs po/*.po as C++ source (src/compiler/catalogs.h),
 // so that the programs carry their languages inside and find no files at
 // run time. Reads the plain gettext form: msgid and msgstr with their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the CP932 tables of the compiler (zan/cp932.h) as C++ source, from
 // the C library's own CP932 converter: the program then converts exactly as
 // that converter does, without loading it (or, in a static program, a second

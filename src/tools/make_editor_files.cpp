@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes what other editors need to know of the language, from the tables
 // the lexer reads (the dispatch by first byte, the underscore keywords and
 // directives, the library macros and the shape of each body), so that the

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Makes a catalog of a made-up language from the template, as a translator
 would start one: po/zan.pot copied to LANG.po with every msgstr written, here
 "[LANG]" and the original.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A language added as a file: a made-up catalog, xx.po, made from the
 // template as a translator starts one and built in by the build's own
 // catalog tool in place of the program's catalogs (po/en.po and xx.po), is

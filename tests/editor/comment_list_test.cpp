@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The comment list window driven through its slots and keys, with a real
 // editor holding the score.
 #include <QLabel>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # zanpad killed (SIGKILL) with unsaved text, then started again on a virtual
 # display: it offers the recovery copy, and Yes brings the typed text back.
 #   crash_recovery_e2e.sh ZANPAD FAULT_INJECTOR

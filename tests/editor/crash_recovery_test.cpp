@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The recovery copy of a modified document: written while the document is
 // modified, gone once it is saved or the editor closes cleanly, and offered
 // back after a crash.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The views of a document agree with it and with one another: another
 // document starts every view afresh, Stop leaves the slider and Track View's
 // playhead at one place, and an error's message leaves the status bar with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replace and Replace All (one undo step), Go to Line counted as the
 // gutter counts, and the keys beside them.
 #include "editor_fixture.h"

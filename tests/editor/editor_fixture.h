@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's four windows built as the program builds them, over a
 // private data directory, with scripted message boxes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The widget-free text operations: the position search, the word at the
 // caret, Find's wrapping search and the comment index.
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The score editor control: line and selection helpers, the order of its key
 // and mouse signals, tabs, and the edit marks as they come out in pixels.
 #include <QLineEdit>

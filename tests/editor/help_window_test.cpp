@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help viewer: the keyword index of the embedded reference, look-ups,
 // the list page, and links between the pages.
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor in English and in the texts as written: the close prompt, an
 // error line the message view still finds the line of, the checker's
 // sentence, and Tool > Language.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The live score on an editor of its own: colours from the lexer, the
 // gutter, errors marked by the background check, and the time at the caret.
 #include <QDir>

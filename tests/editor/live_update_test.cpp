@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An edit heard while the music plays: a check without errors swaps its
 // music into the player, one with errors changes nothing that plays, Live
 // Update switches it off, Apply Now (Ctrl+Return) applies at once.

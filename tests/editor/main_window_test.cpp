@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: caption and modified mark, documents and encodings, the
 // close prompt, the settings file, bookmarks and the separator line.
 #include <QAbstractTextDocumentLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What follows the playback in the editor, on the silent driver: the notes
 // lit as they sound, Play From Caret, Loop Selection with its marks on the
 // slider, and the Tracks dock's rows and toggles.

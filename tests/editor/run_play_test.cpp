@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run, the player controls, the timer, Export, the message view and the
 // MML checker, on the silent audio driver.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's saves under a fault made for real: with the fault injector
 // preloaded (tests/faults/fail_io.cpp; ctest's zanpad_save_faults_* entries
 // set ZAN_FAIL), every write or rename of a file fails; without it, a small

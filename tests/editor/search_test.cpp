@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Find and Find Next in the editor, Find Macro, Check Macro and Help from
 // the word at the caret.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The track view: the mapping between the screen and time and pitch, a click
 // on a note selecting the text that made it, the caret lighting notes, the
 // lanes holding a curve's values, and the main window's dock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pause and Stop beside Stop & RePlay, an A-B loop that stays on across
 // Run, and an Export that never starts the music.
 #include <QLabel>

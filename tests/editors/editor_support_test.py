@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Vim and Neovim as a new user meets them, with what zan installs and the
 snippets of docs/editors.md taken from the page itself (so that the page and
 this test cannot drift apart), nothing else:
@@ -214,6 +215,7 @@ def main():
         check(got['scores']['main.zan']['diagnostics'] >= 1, 'Neovim: main.zan shows the error it includes')
         check(got['scores']['other.zan']['diagnostics'] == 0, 'Neovim: other.zan has no errors')
         check(got['fixed'], 'Neovim: the fixed inc.zan keeps its error')
+        check(got.get('includerFixed'), 'Neovim: main.zan keeps the error of the fixed inc.zan')
         check_quickfix('Neovim', got['quickfix'])
 
         # make install's /usr/local, with the page's line for Vim.

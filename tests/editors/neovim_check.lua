@@ -1,3 +1,4 @@
+-- SPDX-License-Identifier: MIT
 -- Run by editor_support_test.py in Neovim with the installed files and the
 -- init.lua of docs/editors.md only: opens three scores, one including
 -- another, then a score whose name has a space for :make; writes what it
@@ -36,11 +37,12 @@ end
 result.servers = vim.tbl_count(servers)
 result.running = #vim.lsp.get_active_clients()
 
--- Fixing the included score clears its diagnostics.
+-- Fixing the included score clears its diagnostics, and the includer's.
 vim.cmd("buffer " .. buffers["inc.zan"])
 vim.api.nvim_buf_set_lines(0, 0, -1, false, { "c d e" })
 vim.cmd("write")
 result.fixed = vim.wait(10000, function() return #vim.diagnostic.get(buffers["inc.zan"]) == 0 end, 50)
+result.includerFixed = vim.wait(10000, function() return #vim.diagnostic.get(buffers["main.zan"]) == 0 end, 50)
 
 vim.cmd("edit " .. vim.fn.fnameescape("my song.zan"))
 vim.cmd("silent make!")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A fault injector for the tests, loaded with LD_PRELOAD into the program
  * under test. ZAN_FAIL names one call and what happens to it:
  *

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The options zan --help lists and the ones its manual page describes are the
 # same, each with the same argument name.
 # Usage: manual_options_test.sh ZAN MANUAL_PAGE

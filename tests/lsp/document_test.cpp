@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A document under the client's edits: ranges replaced keep the text, its
 // lines and their offsets as a whole new text would, and the lexer's kept
 // states stay those of a lex from the top.

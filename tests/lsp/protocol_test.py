@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """zan lsp spoken to at the level of the protocol: framing, errors the
 server answers and survives, the life cycle, and input meant to break it."""
 import argparse

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language server with its compile thread, spoken to over pipes in the
 // same process (so that ThreadSanitizer sees both sides): it answers while
 // a long score compiles, and a newer text cancels the compile of the old.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan --wav and --play as a user runs them: exit codes, messages, and the
 // files they leave.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zan --play --watch as a user runs it beside an editor: saves by rename
 // and in place, an included file changed, errors and a deleted score, each
 // one line, the music playing on (silently: the test machines have no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player on the silent driver (the build machines have no sound card):
 // its states, seeks and start positions, the end of the music, and the
 // failures of open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the player tests: scores compiled to files, a recording output,
 // and a small WAV reader.
 #pragma once

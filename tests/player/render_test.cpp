@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The offline render: the WAV file's format, its length against the music,
 // sound where the notes are, and failures that leave no file behind.
 #include <gtest/gtest.h>

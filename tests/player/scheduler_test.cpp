@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scheduler in virtual time against a recording output: events on their
 // frames whatever the buffer size, the end of the music, silencing and the
 // state sent again by a seek.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ticks to time: tempo changes in any track, the merge order of tracks, and
 // the files that cannot be timed.
 #include <gtest/gtest.h>

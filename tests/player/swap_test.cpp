@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Music swapped under the playing, in virtual time against a recording
 // output: the notes the new music does not hold end, the state is chased to
 // the new music's, the position and the loop follow the ticks.

@@ -1,3 +1,4 @@
+-- SPDX-License-Identifier: MIT
 -- Run by nvim --headless on two_errors.zan with init.lua: the diagnostics
 -- Neovim received, a hover and a completion. Exits 0 when all hold.
 local function fail(what)

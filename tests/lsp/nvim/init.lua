@@ -1,3 +1,4 @@
+-- SPDX-License-Identifier: MIT
 -- Neovim (0.7 and later): zan lsp for every *.zan file. ZAN names the program.
 vim.api.nvim_create_autocmd({ "BufRead", "BufNewFile" }, {
   pattern = "*.zan",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The General MIDI names of the 128 programs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playback engine: plays a Standard MIDI File through the built-in
 // synthesizer (FluidSynth with a General MIDI SoundFont) or an ALSA sequencer
 // port, and renders one to a WAV file.
