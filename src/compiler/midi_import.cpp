@@ -19,6 +19,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <tuple>
 
 #include "arith.h"
 #include "zan/smf_format.h"
@@ -40,6 +41,9 @@ constexpr size_t kMaxMetaText = 127;
 // A time no later point reaches: the gap after a track's last event.
 constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max() / 4;
 constexpr int kDrumChannel = 9;
+// The largest gate offset a line is given: a quarter note at the largest
+// timebase; beyond it the notes are written with lengths of their own.
+constexpr int kMaxOffset = 1536;
 // The largest gate a note is given of its own: beyond it a group reads
 // better than a note sounding many times its length.
 constexpr int kMaxOwnGate = 32;
@@ -187,8 +191,10 @@ NoteForm Writer::form(int64_t duration, int64_t gap, const LineState& s) const {
     for (int gate : {static_cast<int>(std::floor(g)), static_cast<int>(std::ceil(g))})
       if (gate >= 1 && gate <= kMaxOwnGate && sounds(gap, gate, s.offset, duration)) return {gap, gate};
   }
-  int64_t len = std::max<int64_t>(1, duration + 1 - s.offset);
-  if (!sounds(len, 16, s.offset, duration)) len = 1;  // a duration of one tick with a large offset
+  // REQUIRES: the offset is at most duration + 1 (chooseDefaults keeps it
+  // so); at that bound the note sounds for the offset alone.
+  const int64_t len = duration + 1 - s.offset;
+  if (len < 1 || !sounds(len, 16, s.offset, duration)) return {1, 1};
   return {len, 16};
 }
 
@@ -245,25 +251,39 @@ void Writer::rest(int64_t from, int64_t to, std::string& line) {
 // The line's gate, gate offset, length and velocity: those that leave the
 // most notes without a length or a suffix of their own.
 void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size_t last) {
-  struct Candidate {
-    int gate, offset;
-  };
-  static constexpr Candidate kCandidates[] = {{16, 1}, {16, 0}, {15, 0}, {14, 0}, {12, 0}, {8, 0}};
+  // For each gate, the offset most notes need to fill their slot; the
+  // pair that serves most notes wins. The pair in force wins a tie (no q
+  // or Q to write), then an offset of 0, then the longer gate.
+  static constexpr int kGates[] = {16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
   int bestCount = -1;
   LineState best = state_;
-  for (const Candidate& c : kCandidates) {
-    LineState s = state_;
-    s.gate = c.gate;
-    s.offset = c.offset;
-    int count = 0;
+  auto rank = [&](const LineState& s, int count) {
+    return std::make_tuple(count, s.gate == state_.gate && s.offset == state_.offset, s.offset == 0, s.gate);
+  };
+  // No note of the line may be shorter than the offset makes it: a note
+  // sounds for the offset at least.
+  int64_t reach = kMaxOffset;
+  for (size_t i = first; i < last; ++i)
+    for (const Note* n : points[i].notes) reach = std::min(reach, n->end - n->start + 1);
+  std::map<int, int> offsets;
+  for (int gate : kGates) {
+    offsets.clear();
     for (size_t i = first; i < last; ++i) {
       const int64_t gap = i + 1 < points.size() ? points[i + 1].tick - points[i].tick : kOpenEnd;
-      for (const Note* n : points[i].notes) count += form(n->end - n->start, gap, s).gate == 0;
+      if (gap >= kOpenEnd) continue;
+      for (const Note* n : points[i].notes) {
+        const int64_t need = n->end - n->start + 1 - roundHalfEven(static_cast<double>(gap) * gate / 16.0);
+        if (std::abs(need) <= kMaxOffset) ++offsets[static_cast<int>(need)];
+      }
     }
-    // The gate in force wins a tie: no q or Q to write.
-    if (count > bestCount || (count == bestCount && c.gate == state_.gate && c.offset == state_.offset)) {
-      bestCount = count;
-      best = s;
+    offsets[0] += 0;
+    if (state_.gate == gate) offsets[state_.offset] += 0;
+    for (const auto& [offset, count] : offsets) {
+      if (offset > reach) continue;
+      LineState s = state_;
+      s.gate = gate;
+      s.offset = offset;
+      if (bestCount < 0 || rank(s, count) > rank(best, bestCount)) best = s, bestCount = count;
     }
   }
   std::map<int64_t, int> lengths;
@@ -273,7 +293,7 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
     for (const Note* n : points[i].notes) {
       ++velocities[n->velocity];
       const NoteForm f = form(n->end - n->start, gap, best);
-      ++lengths[f.length];
+      if (f.length <= gap) ++lengths[f.length];  // not a note of a group
     }
     if (points[i].notes.empty() && gap < kOpenEnd) ++lengths[gap];
   }
@@ -286,7 +306,13 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
   };
   std::string set;
   if (best.gate != state_.gate) set += "q" + std::to_string(best.gate) + " ";
-  if (best.offset != state_.offset) set += "Q%" + std::to_string(best.offset) + " ";
+  if (best.offset != state_.offset) {
+    // Q%n sets an offset; a signed value moves it, so a negative offset is
+    // reached by a step from the one in force.
+    const int step = best.offset - state_.offset;
+    set += best.offset >= 0 ? "Q%" + std::to_string(best.offset) + " "
+                            : std::string("Q%") + (step > 0 ? "+" : "-") + std::to_string(std::abs(step)) + " ";
+  }
   best.length = mostCommon(lengths, state_.length);
   if (best.length <= 0) best.length = tb_;
   if (best.length != state_.length) {
@@ -396,15 +422,18 @@ void Writer::track(int number, const OutTrack& t, std::string& out) {
 
 std::string bytesFrom(const std::vector<uint8_t>& b, size_t from) { return std::string(b.begin() + static_cast<long>(from), b.end()); }
 
-// A meta text the language writes back as it was: printable ASCII, no
-// character the argument reader or macro expansion would take as its own.
+// A meta text the language writes back as it was: printable ASCII (the
+// compiler turns other text into CP932), no comma or quote (the argument
+// reader splits and quotes at them), brackets in pairs, no leading space.
 bool writableText(const std::string& s) {
-  if (s.empty() || s.size() > kMaxMetaText) return false;
-  for (unsigned char c : s)
-    if (c < 0x20 || c > 0x7E || c == '(' || c == ')' || c == ',' || c == '"' || c == '{' || c == '}' || c == ';' ||
-        c == '\\' || c == '~' || (c >= 'A' && c <= 'Z'))
-      return false;
-  return s.front() != ' ' && s.back() != ' ';
+  if (s.empty() || s.size() > kMaxMetaText || s.front() == ' ') return false;
+  int depth = 0;
+  for (unsigned char c : s) {
+    if (c < 0x20 || c > 0x7E || c == ',' || c == '"') return false;
+    depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    if (depth < 0) return false;
+  }
+  return depth == 0;
 }
 
 std::string hex2(int v) {
