@@ -106,6 +106,14 @@ struct Bars {
   }
 };
 
+// One note, or a chord of notes that end together with one velocity: what
+// the chord form writes.
+bool alike(const Point& p) {
+  for (const Note* n : p.notes)
+    if (n->end != p.notes.back()->end || n->velocity != p.notes.back()->velocity) return false;
+  return true;
+}
+
 int soundingToOff(int32_t sounding) { return sounding > 1 ? sounding - 1 : 1; }
 
 // The settings a line of the score starts with.
@@ -146,7 +154,13 @@ class Writer {
   // A length as the shortest text that makes it: a note value, dotted, two
   // tied, or % ticks.
   std::string lengthText(int64_t ticks) const;
-  bool plainLength(int64_t ticks) const { return lengthText(ticks)[0] != '%'; }
+  // The shortest note value of `ticks` or more, else `ticks`.
+  int64_t valueAtLeast(int64_t ticks) const {
+    int64_t best = ticks;
+    for (const auto& v : values_)
+      if (v.first >= ticks) best = v.first;
+    return best;
+  }
   // The form of a note of `duration` ticks (note-on to note-off) in a slot
   // `gap` ticks long: the line's gate where it fits, else its own.
   NoteForm form(int64_t duration, int64_t gap, const LineState& s) const;
@@ -209,9 +223,12 @@ std::string Writer::noteText(const Note& n, const NoteForm& f, bool withVelocity
     if (d != 0) {
       const std::string sign = d > 0 ? ">" : "<";
       const int a = std::abs(d);
-      const std::string rel = a == 1 ? sign : a == 2 ? sign + sign : sign + std::to_string(a);
+      // A group holds notes and bare < > alone.
+      std::string rel;
+      for (int k = 0; k < (inGroup || a <= 2 ? a : 1); ++k) rel += sign;
+      if (!inGroup && a > 2) rel += std::to_string(a);
       const std::string abs = "o" + std::to_string(octave);
-      t += (rel.size() <= abs.size() ? rel : abs + " ");
+      t += (inGroup || rel.size() <= abs.size() ? rel : abs + " ");
       state_.octave = octave;
     }
     t += kNames[n.key % 12];
@@ -270,9 +287,11 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
     offsets.clear();
     for (size_t i = first; i < last; ++i) {
       const int64_t gap = i + 1 < points.size() ? points[i + 1].tick - points[i].tick : kOpenEnd;
-      if (gap >= kOpenEnd) continue;
       for (const Note* n : points[i].notes) {
-        const int64_t need = n->end - n->start + 1 - roundHalfEven(static_cast<double>(gap) * gate / 16.0);
+        // The last note of a track may take any length: the shortest note
+        // value that holds it reads best.
+        const int64_t slot = gap < kOpenEnd ? gap : valueAtLeast(n->end - n->start);
+        const int64_t need = n->end - n->start + 1 - roundHalfEven(static_cast<double>(slot) * gate / 16.0);
         if (std::abs(need) <= kMaxOffset) ++offsets[static_cast<int>(need)];
       }
     }
@@ -290,18 +309,24 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
   std::map<int, int> velocities;
   for (size_t i = first; i < last; ++i) {
     const int64_t gap = i + 1 < points.size() ? points[i + 1].tick - points[i].tick : kOpenEnd;
-    for (const Note* n : points[i].notes) {
-      ++velocities[n->velocity];
-      const NoteForm f = form(n->end - n->start, gap, best);
-      if (f.length <= gap) ++lengths[f.length];  // not a note of a group
-    }
-    if (points[i].notes.empty() && gap < kOpenEnd) ++lengths[gap];
+    for (const Note* n : points[i].notes) ++velocities[n->velocity];
+    // A point's step: its note's (or chord's) length, else a group's or a
+    // rest's gap.
+    const Note* n = points[i].notes.empty() ? nullptr : points[i].notes.back();
+    const NoteForm f = n ? form(n->end - n->start, gap, best) : NoteForm{};
+    if (n && alike(points[i]) && f.length <= gap) ++lengths[f.length];
+    else if (gap < kOpenEnd) ++lengths[gap];
   }
+  // The value in force where it is among the most common, else the
+  // largest of them.
   auto mostCommon = [](const auto& counts, auto current) {
-    auto value = current;
     int most = 0;
+    for (const auto& entry : counts) most = std::max(most, entry.second);
+    auto value = current;
+    const auto at = counts.find(current);
+    if (at != counts.end() && at->second == most) return value;
     for (const auto& [v, n] : counts)
-      if (n > most || (n == most && v == current)) most = n, value = v;
+      if (n == most) value = v;
     return value;
   };
   std::string set;
@@ -343,10 +368,8 @@ void Writer::writeLine(const std::vector<Point>& points, size_t first, size_t st
     const int64_t gap = i + 1 < points.size() ? points[i + 1].tick - p.tick : kOpenEnd;
     const Note& last = *p.notes.back();
     const NoteForm lastForm = form(last.end - last.start, gap, state_);
-    bool simple = true;  // one note, or a chord of notes alike
-    for (const Note* n : p.notes) simple = simple && n->end == last.end && n->velocity == last.velocity;
     int64_t step = lastForm.length;
-    if (simple && step <= gap) {
+    if (alike(p) && step <= gap) {
       for (size_t k = 0; k + 1 < p.notes.size(); ++k) line += noteText(*p.notes[k], lastForm, false, true, false);
       line += noteText(last, lastForm, last.velocity != state_.velocity, false, false);
     } else {
@@ -365,6 +388,7 @@ void Writer::writeLine(const std::vector<Point>& points, size_t first, size_t st
       line += group;
     }
     pointer_ = p.tick + step;
+    if (bars_.marked && bars_.next(pointer_ - 1) == pointer_) line += " |";
   }
   if (lineEnd < kOpenEnd && pointer_ < lineEnd && stop < points.size() && points[stop].tick >= lineEnd)
     rest(pointer_, lineEnd, line), pointer_ = lineEnd;
