@@ -19,6 +19,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <unordered_map>
 #include <tuple>
 
 #include "arith.h"
@@ -132,8 +133,16 @@ struct NoteForm {
   int gate = 0;
 };
 
+// length x gate / 16 + offset rounded half to even, as the compiler rounds
+// it, in integers. The offset is rounded with the rest: a half rounds to
+// the even side of the whole sum.
+int64_t gated(int64_t length, int gate, int offset = 0) {
+  const int64_t x = length * gate + 16 * int64_t{offset}, q = x >> 4, r = x & 15;  // floor and remainder
+  return r > 8 || (r == 8 && (q & 1)) ? q + 1 : q;
+}
+
 bool sounds(int64_t length, int gate, int offset, int64_t duration) {
-  return soundingToOff(roundHalfEven(static_cast<double>(length) * gate / 16.0 + offset)) == duration;
+  return soundingToOff(static_cast<int32_t>(gated(length, gate, offset))) == duration;
 }
 
 class Writer {
@@ -175,6 +184,8 @@ class Writer {
   const Bars& bars_;
   Result& result_;
   std::vector<std::pair<int64_t, std::string>> values_;  // note values, longest first
+  mutable std::unordered_map<int64_t, std::string> lengthTexts_;  // lengthText's answers
+  std::vector<int> needs_;                                // chooseDefaults' offsets, reused
   bool drums_ = false;
   LineState state_;
   int64_t pointer_ = 0;
@@ -182,9 +193,12 @@ class Writer {
 };
 
 std::string Writer::lengthText(int64_t ticks) const {
-  std::string best = "%" + std::to_string(ticks);
+  // A score uses a few lengths over and over.
+  if (const auto it = lengthTexts_.find(ticks); it != lengthTexts_.end()) return it->second;
+  std::string& best = lengthTexts_[ticks];
+  best = "%" + std::to_string(ticks);
   for (const auto& [len, text] : values_) {
-    if (len == ticks) return text;
+    if (len == ticks) return best = text;
     if (len < ticks)
       for (const auto& [len2, text2] : values_)
         if (len + len2 == ticks && text.size() + text2.size() + 1 < best.size()) best = text + "^" + text2;
@@ -282,27 +296,34 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
   int64_t reach = kMaxOffset;
   for (size_t i = first; i < last; ++i)
     for (const Note* n : points[i].notes) reach = std::min(reach, n->end - n->start + 1);
-  std::map<int, int> offsets;
   for (int gate : kGates) {
-    offsets.clear();
+    needs_.clear();
     for (size_t i = first; i < last; ++i) {
       const int64_t gap = i + 1 < points.size() ? points[i + 1].tick - points[i].tick : kOpenEnd;
       for (const Note* n : points[i].notes) {
         // The last note of a track may take any length: the shortest note
         // value that holds it reads best.
         const int64_t slot = gap < kOpenEnd ? gap : valueAtLeast(n->end - n->start);
-        const int64_t need = n->end - n->start + 1 - roundHalfEven(static_cast<double>(slot) * gate / 16.0);
-        if (std::abs(need) <= kMaxOffset) ++offsets[static_cast<int>(need)];
+        const int64_t need = n->end - n->start + 1 - gated(slot, gate);
+        if (std::abs(need) <= kMaxOffset) needs_.push_back(static_cast<int>(need));
       }
     }
-    offsets[0] += 0;
-    if (state_.gate == gate) offsets[state_.offset] += 0;
-    for (const auto& [offset, count] : offsets) {
-      if (offset > reach) continue;
+    std::sort(needs_.begin(), needs_.end());
+    auto consider = [&](int offset, int count) {
+      if (offset > reach) return;
       LineState s = state_;
       s.gate = gate;
       s.offset = offset;
       if (bestCount < 0 || rank(s, count) > rank(best, bestCount)) best = s, bestCount = count;
+    };
+    consider(0, static_cast<int>(std::count(needs_.begin(), needs_.end(), 0)));
+    if (state_.gate == gate)
+      consider(state_.offset, static_cast<int>(std::count(needs_.begin(), needs_.end(), state_.offset)));
+    for (size_t k = 0; k < needs_.size();) {
+      size_t e = k;
+      while (e < needs_.size() && needs_[e] == needs_[k]) ++e;
+      consider(needs_[k], static_cast<int>(e - k));
+      k = e;
     }
   }
   std::map<int64_t, int> lengths;
