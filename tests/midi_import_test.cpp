@@ -212,6 +212,18 @@ TEST(MidiImport, ReadsAsAPersonWouldWriteIt) {
   EXPECT_EQ(r.notesWithTicks, 0);
 }
 
+// A long silence is one repeat of whole bars, not a rest a bar: a delta
+// time of a few bytes may skip millions of bars.
+TEST(MidiImport, LongSilencesAreOneRepeat) {
+  const Bytes f = makeFile(1, 96, {{{0, kFourFour}, {0, on(0, 60, 100)}, {96, off(0, 60)}, {38400, on(0, 62, 100)},
+                                    {38496, off(0, 62)}, {30000000, cc(0, 7, 1)}}});
+  Score score;
+  const midi_import::Result r = importAndCompile(f, score);
+  EXPECT_NE(r.score.find("[96 r1 | ] d"), std::string::npos) << r.score;
+  EXPECT_LT(r.score.size(), 400u);
+  EXPECT_EQ(music(parseAny(f)), music(score.parsed()));
+}
+
 TEST(MidiImport, DropsWhatTheLanguageCannotWriteWithOneCountingWarning) {
   const Bytes f = makeFile(1, 96,
                            {{{0, kFourFour}, {0, {0xFF, 0x59, 0x02, 0x00, 0x00}}, {0, {0xFF, 0x7F, 0x02, 0x00, 0x01}}},
@@ -248,6 +260,8 @@ TEST(MidiImport, BadFilesAreRefusedWithOneLine) {
       {"SMPTE time", smpte, "MIDI files timed in SMPTE frames cannot be imported"},
       {"format 2", format2, "MIDI files of format 2 (independent patterns) cannot be imported"},
       {"running status with nothing to run", badRunning, "not a readable MIDI file: track 0: running status or bad status byte"},
+      {"times past a score's 32-bit ticks", makeFile(1, 96, {{{0x7FFFFFFF, on(0, 60, 100)}}}),
+       "the file's times run past the longest a score can hold"},
       {"running status", makeFile(1, 96, {{{0, on(0, 60, 100)}, {0, {64, 90}}, {48, {64, 0}}, {48, {60, 0}}}}), ""},
       {"an unknown meta event", makeFile(1, 96, {{{0, {0xFF, 0x60, 0x01, 0x00}}, {0, on(0, 60, 100)}, {96, off(0, 60)}}}), ""},
   };

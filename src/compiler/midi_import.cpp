@@ -33,6 +33,8 @@ namespace {
 // The timebases a score may set (#timebase).
 constexpr int kMinTimebase = 13;
 constexpr int kMaxTimebase = 1536;
+// The last tick a score can reach: time pointers are 32-bit.
+constexpr int64_t kMaxTick = 2'000'000'000;
 // Tracks a score holds (_tr 0..127).
 constexpr int kMaxTracks = 128;
 // Values an EX command takes, the status byte and closing F7 included.
@@ -96,10 +98,14 @@ struct Bars {
   };
   std::vector<Segment> segments;  // by start; the first at 0
   bool marked = false;            // the file has a time signature: write `|`
-  // The first bar line after `t`.
-  int64_t next(int64_t t) const {
+  size_t segmentAt(int64_t t) const {
     size_t i = segments.size() - 1;
     while (i > 0 && segments[i].start > t) --i;
+    return i;
+  }
+  // The first bar line after `t`.
+  int64_t next(int64_t t) const {
+    const size_t i = segmentAt(t);
     const Segment& s = segments[i];
     int64_t b = s.start + ((t - s.start) / s.length + 1) * s.length;
     if (i + 1 < segments.size() && b > segments[i + 1].start) b = segments[i + 1].start;
@@ -271,6 +277,20 @@ std::string Writer::noteText(const Note& n, const NoteForm& f, bool withVelocity
 
 void Writer::rest(int64_t from, int64_t to, std::string& line) {
   while (from < to) {
+    // Whole bars of silence, two or more: one repeat, however long the
+    // silence (a file's delta time may skip millions of bars).
+    const size_t i = bars_.segmentAt(from);
+    const Bars::Segment& s = bars_.segments[i];
+    if ((from - s.start) % s.length == 0) {
+      const int64_t end = std::min(to, i + 1 < bars_.segments.size() ? bars_.segments[i + 1].start : to);
+      const int64_t bars = (end - from) / s.length;
+      if (bars >= 2) {
+        line += (line.empty() || line.back() == ' ' ? "[" : " [") + std::to_string(bars) + " r" +
+                (s.length == state_.length ? "" : lengthText(s.length)) + (bars_.marked ? " | ]" : " ]");
+        from += bars * s.length;
+        continue;
+      }
+    }
     const int64_t bar = bars_.next(from);
     const int64_t step = std::min(to, bar) - from;
     line += (line.empty() || line.back() == ' ' ? "r" : " r") + (step == state_.length ? "" : lengthText(step));
@@ -301,9 +321,10 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
     for (size_t i = first; i < last; ++i) {
       const int64_t gap = i + 1 < points.size() ? points[i + 1].tick - points[i].tick : kOpenEnd;
       for (const Note* n : points[i].notes) {
-        // The last note of a track may take any length: the shortest note
-        // value that holds it reads best.
-        const int64_t slot = gap < kOpenEnd ? gap : valueAtLeast(n->end - n->start);
+        // A note followed by a rest (or the last of its track) may take any
+        // length up to the gap: the shortest note value that holds it reads
+        // best.
+        const int64_t slot = std::min(gap, valueAtLeast(n->end - n->start));
         const int64_t need = n->end - n->start + 1 - gated(slot, gate);
         if (std::abs(need) <= kMaxOffset) needs_.push_back(static_cast<int>(need));
       }
@@ -581,6 +602,14 @@ bool importSmf(const std::vector<uint8_t>& data, const Options& options, Result&
     }
     grid = 4 * timebase / options.quantize;
   }
+
+  // The compiler counts time in 32-bit ticks; what lies beyond cannot be
+  // written (a note's end and a tempo's lead add a little).
+  for (const auto& tr : file.tracks)
+    if (!tr.events.empty() && scaleTick(tr.events.back().tick, num, den) > kMaxTick) {
+      error = zan::tr("the file's times run past the longest a score can hold");
+      return false;
+    }
 
   Dropped dropped;
   Bars bars;
