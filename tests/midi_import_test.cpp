@@ -262,6 +262,8 @@ TEST(MidiImport, BadFilesAreRefusedWithOneLine) {
       {"running status with nothing to run", badRunning, "not a readable MIDI file: track 0: running status or bad status byte"},
       {"times past a score's 32-bit ticks", makeFile(1, 96, {{{0x7FFFFFFF, on(0, 60, 100)}}}),
        "the file's times run past the longest a score can hold"},
+      {"a data byte of 128 or more", makeFile(1, 96, {{{0, {0xC0, 0xA8}}}}),
+       "not a readable MIDI file: track 0: running status or bad status byte"},
       {"running status", makeFile(1, 96, {{{0, on(0, 60, 100)}, {0, {64, 90}}, {48, {64, 0}}, {48, {60, 0}}}}), ""},
       {"an unknown meta event", makeFile(1, 96, {{{0, {0xFF, 0x60, 0x01, 0x00}}, {0, on(0, 60, 100)}, {96, off(0, 60)}}}), ""},
   };

@@ -160,7 +160,11 @@ class Writer {
       values_.push_back({base, std::to_string(n)});
       if (base % 2 == 0) values_.push_back({base + base / 2, std::to_string(n) + "."});
     }
-    std::sort(values_.begin(), values_.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    // Longest first; of two texts for one length (16 and 24. at some
+    // timebases), the shorter.
+    std::sort(values_.begin(), values_.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first > b.first : a.second.size() < b.second.size();
+    });
   }
 
   void track(int number, const OutTrack& t, std::string& out);

@@ -165,6 +165,13 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error, Acce
           error = zan::tr("track ") + std::to_string(t) + zan::tr(": channel message cut short");
           return false;
         }
+        // Data bytes are 7-bit: a byte with its top bit set would be read
+        // as a value of 128 or more by whatever uses the message.
+        for (int k = 0; any && k < n; ++k)
+          if (data[r.pos + static_cast<size_t>(k)] & 0x80) {
+            error = zan::tr("track ") + std::to_string(t) + zan::tr(": running status or bad status byte");
+            return false;
+          }
         r.pos += static_cast<size_t>(n);
       } else {
         error = zan::tr("track ") + std::to_string(t) + zan::tr(": running status or bad status byte");
