@@ -33,6 +33,9 @@ namespace {
 // The timebases a score may set (#timebase).
 constexpr int kMinTimebase = 13;
 constexpr int kMaxTimebase = 1536;
+// Whole bars of silence written as a repeat of one bar's rest; more are
+// one rest.
+constexpr int64_t kMaxRepeatedBars = 64;
 // The last tick a score can reach: time pointers are 32-bit.
 constexpr int64_t kMaxTick = 2'000'000'000;
 // Tracks a score holds (_tr 0..127).
@@ -281,13 +284,21 @@ std::string Writer::noteText(const Note& n, const NoteForm& f, bool withVelocity
 
 void Writer::rest(int64_t from, int64_t to, std::string& line) {
   while (from < to) {
-    // Whole bars of silence, two or more: one repeat, however long the
-    // silence (a file's delta time may skip millions of bars).
+    // Whole bars of silence, two or more: one repeat, or one rest however
+    // long the silence (a file's delta time may skip millions of bars).
     const size_t i = bars_.segmentAt(from);
     const Bars::Segment& s = bars_.segments[i];
     if ((from - s.start) % s.length == 0) {
       const int64_t end = std::min(to, i + 1 < bars_.segments.size() ? bars_.segments[i + 1].start : to);
       const int64_t bars = (end - from) / s.length;
+      if (bars > kMaxRepeatedBars) {
+        // Beyond a few dozen bars a repeat says no more than one rest does,
+        // and each pass costs the compiler a command.
+        line += (line.empty() || line.back() == ' ' ? "r%" : " r%") + std::to_string(bars * s.length) +
+                (bars_.marked ? " |" : "");
+        from += bars * s.length;
+        continue;
+      }
       if (bars >= 2) {
         line += (line.empty() || line.back() == ' ' ? "[" : " [") + std::to_string(bars) + " r" +
                 (s.length == state_.length ? "" : lengthText(s.length)) + (bars_.marked ? " | ]" : " ]");
