@@ -57,6 +57,17 @@ def music(path, scale=1.0):
         for (ch, key), starts in open_notes.items():
             for s, v in starts:
                 notes.append((ch, key, s, None, v))
+    # Two notes of one key struck on one tick pair with their note-offs in
+    # the order of the file, which the compiler's sort of a tick may change:
+    # such notes compare by their ends and their velocities apart.
+    same = collections.defaultdict(list)
+    for n in notes:
+        same[n[:3]].append(n)
+    notes = []
+    for key, group in same.items():
+        ends = sorted((n[3] is None, n[3] or 0) for n in group)
+        velocities = sorted(n[4] for n in group)
+        notes += [key + (None if e[0] else e[1], v) for e, v in zip(ends, velocities)]
     return {
         'notes': sorted(notes, key=lambda n: (n[0], n[1], n[2], n[3] or -1, n[4])),
         'tempo': sorted(tempos),

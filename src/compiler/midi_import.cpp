@@ -124,7 +124,7 @@ bool alike(const Point& p) {
   return true;
 }
 
-int soundingToOff(int32_t sounding) { return sounding > 1 ? sounding - 1 : 1; }
+int64_t soundingToOff(int64_t sounding) { return sounding > 1 ? sounding - 1 : 1; }
 
 // The settings a line of the score starts with.
 struct LineState {
@@ -151,7 +151,7 @@ int64_t gated(int64_t length, int gate, int offset = 0) {
 }
 
 bool sounds(int64_t length, int gate, int offset, int64_t duration) {
-  return soundingToOff(static_cast<int32_t>(gated(length, gate, offset))) == duration;
+  return soundingToOff(gated(length, gate, offset)) == duration;
 }
 
 class Writer {
@@ -228,7 +228,8 @@ NoteForm Writer::form(int64_t duration, int64_t gap, const LineState& s) const {
   for (int64_t len : {static_cast<int64_t>(std::floor(want)), static_cast<int64_t>(std::ceil(want))})
     if (len >= 1 && len <= gap && sounds(len, s.gate, s.offset, duration)) return {len, 0};
   if (gap < kOpenEnd) {
-    const double g = (static_cast<double>(duration) + 1 - s.offset) * 16.0 / static_cast<double>(gap);
+    const double g = std::min<double>((static_cast<double>(duration) + 1 - s.offset) * 16.0 / static_cast<double>(gap),
+                                      kMaxOwnGate + 1);
     for (int gate : {static_cast<int>(std::floor(g)), static_cast<int>(std::ceil(g))})
       if (gate >= 1 && gate <= kMaxOwnGate && sounds(gap, gate, s.offset, duration)) return {gap, gate};
   }
