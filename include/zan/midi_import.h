@@ -28,9 +28,9 @@ struct Result {
   int64_t quantizeLargestMove = 0;    // ticks of the score's timebase
 };
 
-// The grid of a --quantize value: "1/16" (sixteenths), "1/12" or "1/16t"
-// (triplet eighths: three in the time of two sixteenths); returns the note
-// value (16, 12, 24), or 0 when `text` is not such a value.
+// The grid of a --quantize value as a note value: "1/16" sixteenths (16),
+// "1/12" or "1/8t" eighth-note triplets (12), "1/16t" sixteenth-note
+// triplets (24); 0 when `text` is not such a value.
 int parseQuantize(const std::string& text);
 
 // Imports `data`. Returns false with one line in `error` for a file that
