@@ -238,6 +238,28 @@ TEST(MidiImport, DropsWhatTheLanguageCannotWriteWithOneCountingWarning) {
             "than tempo and texts, 1 note-offs without a note");
 }
 
+// A score holds 128 tracks and EX takes 128 values: beyond them the file
+// is refused, or the message dropped and counted.
+TEST(MidiImport, Limits) {
+  std::vector<std::vector<Ev>> tracks(129, std::vector<Ev>{{0, on(0, 60, 100)}, {96, off(0, 60)}});
+  midi_import::Result r;
+  std::string error;
+  EXPECT_FALSE(midi_import::importSmf(makeFile(1, 96, tracks), {}, r, error));
+  EXPECT_EQ(error, "the file makes more than 128 tracks (one for each channel of each track)");
+  tracks.pop_back();
+  EXPECT_TRUE(midi_import::importSmf(makeFile(1, 96, tracks), {}, r, error)) << error;
+
+  for (size_t length : {127u, 128u}) {  // the data after F0, its F7 included
+    Bytes sysex{0xF0};
+    smf::putVarLen(sysex, static_cast<uint32_t>(length));
+    sysex.resize(sysex.size() + length - 1, 0x01);
+    sysex.push_back(0xF7);
+    Score score;
+    const midi_import::Result imported = importAndCompile(makeFile(1, 96, {{{0, sysex}}}), score);
+    EXPECT_EQ(imported.warnings.empty(), length == 127) << length;
+  }
+}
+
 TEST(MidiImport, BadFilesAreRefusedWithOneLine) {
   const Bytes good = makeFile(1, 96, {{{0, on(0, 60, 100)}, {96, off(0, 60)}}});
   auto cut = [&](size_t n) { return Bytes(good.begin(), good.begin() + static_cast<long>(n)); };
