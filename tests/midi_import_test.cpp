@@ -269,6 +269,10 @@ TEST(MidiImport, BadFilesAreRefusedWithOneLine) {
   smpte[12] = 0xE7, smpte[13] = 0x28;  // 25 frames of 40
   Bytes format2 = makeFile(2, 96, {{{0, on(0, 60, 100)}, {96, off(0, 60)}}});
   Bytes badRunning = makeFile(1, 96, {{{0, {0x40, 0x40}}}});  // data bytes before any status
+  // Seventeen of the longest delta times: the 32-bit tick wraps round to
+  // a small one at the end of the track.
+  std::vector<Ev> wrapping;
+  for (uint32_t k = 1; k <= 17; ++k) wrapping.push_back({0x0FFFFFFFu * k, cc(0, 7, 1)});
   struct Case {
     const char* what;
     Bytes data;
@@ -285,6 +289,7 @@ TEST(MidiImport, BadFilesAreRefusedWithOneLine) {
       {"running status with nothing to run", badRunning, "not a readable MIDI file: track 0: running status or bad status byte"},
       {"times past a score's 32-bit ticks", makeFile(1, 96, {{{0x7FFFFFFF, on(0, 60, 100)}}}),
        "the file's times run past the longest a score can hold"},
+      {"times that wrap round", makeFile(1, 96, {wrapping}), "the file's times run past the longest a score can hold"},
       {"a data byte of 128 or more", makeFile(1, 96, {{{0, {0xC0, 0xA8}}}}),
        "not a readable MIDI file: track 0: running status or bad status byte"},
       {"running status", makeFile(1, 96, {{{0, on(0, 60, 100)}, {0, {64, 90}}, {48, {64, 0}}, {48, {60, 0}}}}), ""},

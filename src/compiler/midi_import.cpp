@@ -619,14 +619,6 @@ bool importSmf(const std::vector<uint8_t>& data, const Options& options, Result&
     grid = 4 * timebase / options.quantize;
   }
 
-  // The compiler counts time in 32-bit ticks; what lies beyond cannot be
-  // written (a note's end and a tempo's lead add a little).
-  for (const auto& tr : file.tracks)
-    if (!tr.events.empty() && scaleTick(tr.events.back().tick, num, den) > kMaxTick) {
-      error = zan::tr("the file's times run past the longest a score can hold");
-      return false;
-    }
-
   Dropped dropped;
   Bars bars;
   std::vector<OutTrack> tracks;
@@ -649,6 +641,12 @@ bool importSmf(const std::vector<uint8_t>& data, const Options& options, Result&
     for (const smf::Event& e : file.tracks[t].events) {
       const auto& b = e.bytes;
       const int64_t tick = scaleTick(e.tick, num, den);
+      // The compiler counts time in 32-bit ticks; what lies beyond cannot
+      // be written (a note's end and a tempo's lead add a little).
+      if (tick > kMaxTick) {
+        error = zan::tr("the file's times run past the longest a score can hold");
+        return false;
+      }
       largestScaleError = std::max(largestScaleError, std::abs(tick * den - static_cast<int64_t>(e.tick) * num));
       lastTick = std::max(lastTick, tick);
       const uint8_t status = b[0];
