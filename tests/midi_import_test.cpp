@@ -249,6 +249,14 @@ TEST(MidiImport, Limits) {
   tracks.pop_back();
   EXPECT_TRUE(midi_import::importSmf(makeFile(1, 96, tracks), {}, r, error)) << error;
 
+  // 32 notes of one start and length are a chord; 33 a group.
+  for (int count : {32, 33}) {
+    std::vector<Ev> chord;
+    for (int k = 0; k < count; ++k) chord.push_back({0, on(0, 60, 100)});
+    for (int k = 0; k < count; ++k) chord.push_back({96, off(0, 60)});
+    expectRoundTrip(makeFile(1, 96, {chord}));
+  }
+
   for (size_t length : {127u, 128u}) {  // the data after F0, its F7 included
     Bytes sysex{0xF0};
     smf::putVarLen(sysex, static_cast<uint32_t>(length));

@@ -33,6 +33,9 @@ namespace {
 // The timebases a score may set (#timebase).
 constexpr int kMinTimebase = 13;
 constexpr int kMaxTimebase = 1536;
+// Notes a chord holds (c0e0g: 31 may wait for the last); more that start
+// together are written as a group.
+constexpr size_t kMaxChordNotes = 32;
 // Whole bars of silence written as a repeat of one bar's rest; more are
 // one rest.
 constexpr int64_t kMaxRepeatedBars = 64;
@@ -119,6 +122,7 @@ struct Bars {
 // One note, or a chord of notes that end together with one velocity: what
 // the chord form writes.
 bool alike(const Point& p) {
+  if (p.notes.size() > kMaxChordNotes) return false;
   for (const Note* n : p.notes)
     if (n->end != p.notes.back()->end || n->velocity != p.notes.back()->velocity) return false;
   return true;
