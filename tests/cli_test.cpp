@@ -483,6 +483,43 @@ TEST_F(CliTest, IncludeLooksBesideTheScoreFromAnotherFolder) {
   }
 }
 
+TEST_F(CliTest, ImportWritesTheScoreOrRefusesTheFileWithOneLine) {
+  std::string midi;
+  for (size_t i = 0; i < kOneNoteFile.size(); i += 3) midi += static_cast<char>(std::stoi(kOneNoteFile.substr(i, 2), nullptr, 16));
+  write("one.mid", midi);
+  const Run toStdout = zan("import one.mid");
+  EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+  EXPECT_EQ(toStdout.out, "; imported from one.mid\n#timebase 96\n\n_tr(0) CH=1\nl4 t120 c\n");
+  EXPECT_EQ(toStdout.err, "");
+  const Run toFile = zan("import one.mid -o one.zan --quantize=1/8");
+  EXPECT_EQ(toFile.status, 0) << toFile.err;
+  EXPECT_EQ(toFile.err, "zan: one.mid: quantize moved 1 notes, the largest move 13 ticks\n");
+  EXPECT_EQ(readText(dir_ / "one.zan"), "; imported from one.mid\n#timebase 96\n\n_tr(0) CH=1\nq16 Q%1 l4 t120 c\n");
+  const Run back = zan("one.zan -o back.mid");
+  EXPECT_EQ(back.status, 0) << back.out;
+
+  write("song.zan", "cde");
+  write("cut.mid", midi.substr(0, 30));
+  struct Case {
+    const char* args;
+    const char* err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"import song.zan", "zan: song.zan: not a MIDI file (no MThd header)\n"},
+           {"import cut.mid", "zan: cut.mid: not a readable MIDI file: track 0: chunk runs past the end of the file\n"},
+           {"import missing.mid", "zan: cannot open missing.mid: No such file or directory\n"},
+           {"import", "zan: import: no MIDI file named (see zan --help)\n"},
+           {"import one.mid --quantize 1/5t", "zan: import: --quantize takes a note value such as 1/16, 1/12 or 1/16t\n"},
+           {"import one.mid -o one.mid", "zan: one.mid is the MIDI file itself: choose another output file\n"},
+       }) {
+    const Run r = zan(std::string(c.args) + "");
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+  }
+  EXPECT_EQ(readText(dir_ / "one.mid"), midi);
+}
+
 TEST_F(CliTest, HelpAndVersion) {
   Run run = zan("--help");
   EXPECT_EQ(run.status, 0);

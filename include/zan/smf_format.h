@@ -53,8 +53,15 @@ struct File {
   std::vector<Track> tracks;
 };
 
+// What parse() accepts. Written: the files the writer produces, nothing
+// else. AnyWellFormed: files from other programs as well: running status
+// (each event is stored with its status byte all the same), a header
+// longer than six bytes, chunks of other kinds (skipped) and a track that
+// ends with its chunk instead of an end-of-track event.
+enum class Accept { Written, AnyWellFormed };
+
 // Parses `data`. Returns false with a reason in `error` when it is not a
-// well-formed file of the kind the writer produces (no running status).
-bool parse(const std::vector<uint8_t>& data, File& out, std::string& error);
+// well-formed file of the kind `accept` names.
+bool parse(const std::vector<uint8_t>& data, File& out, std::string& error, Accept accept = Accept::Written);
 
 }  // namespace zan::smf

@@ -23,6 +23,7 @@
 #include "playback.h"
 #include "zan/compile_report.h"
 #include "zan/cp932.h"
+#include "zan/midi_import.h"
 #include "zan/music.h"
 #include "zan/output_file.h"
 #include "zan/text_helpers.h"
@@ -42,8 +43,12 @@ constexpr int kExitFailure = 2;
 constexpr const char* kUsage = zan::N_(
     "Usage: zan [options] SCORE\n"
     "       zan lsp [--stdio] [--lang LANG]\n"
+    "       zan import MIDIFILE [-o SCORE] [--quantize 1/N]\n"
     "Compile an MML score into a Standard MIDI File; or serve editors as a\n"
-    "language server on standard input and output (zan lsp).\n"
+    "language server on standard input and output (zan lsp); or turn a MIDI\n"
+    "file into a score that compiles back to the same music (zan import:\n"
+    "the score goes to standard output without -o; --quantize 1/16 snaps\n"
+    "note starts and lengths to sixteenths, 1/12 or 1/16t to triplets).\n"
     "\n"
     "SCORE is a file (CP932 or UTF-8 text), or - for standard input.\n"
     "\n"
@@ -127,6 +132,11 @@ struct Options {
   std::vector<int> mute;  // track numbers, 0..127
   std::vector<int> solo;
 };
+
+// Bytes of a MIDI file read to import it: a name that never ends (a
+// character device, a pipe) must not take all memory; no file a sequencer
+// writes comes near it.
+constexpr size_t kMaxImportBytes = 512u << 20;
 
 int fail(const std::string& message) {
   std::cerr << "zan: " << message << "\n";
@@ -467,6 +477,55 @@ int exitNow(int status) {
 #endif
 }
 
+// zan import MIDIFILE [-o SCORE] [--quantize 1/N] [--lang LANG]
+int runImport(int argc, char** argv) {
+  std::string input, output = "-";
+  zan::midi_import::Options options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&](const char* name, std::string& to) {
+      const std::string prefix = std::string(name) + "=";
+      if (arg.rfind(prefix, 0) == 0) return to = arg.substr(prefix.size()), true;
+      if (arg == name && i + 1 < argc) return to = argv[++i], true;
+      return false;
+    };
+    std::string text;
+    if (value("-o", output)) continue;
+    if (value("--quantize", text)) {
+      options.quantize = zan::midi_import::parseQuantize(text);
+      if (options.quantize == 0) return fail(zan::tr("import: --quantize takes a note value such as 1/16, 1/12 or 1/16t"));
+    } else if (value("--lang", text)) {
+      if (!chooseLanguage(text)) return kExitFailure;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return fail(zan::tr("import: unknown option ") + arg + zan::tr(" (see zan --help)"));
+    } else if (input.empty()) {
+      input = arg;
+    } else {
+      return fail(zan::tr("import: one MIDI file at a time"));
+    }
+  }
+  if (input.empty()) return fail(zan::tr("import: no MIDI file named (see zan --help)"));
+  guardWrites();
+  std::string bytes, error;
+  if (zan::ReadFile(input, kMaxImportBytes, zan::ReadAs::Bytes, bytes, error) != zan::ReadStatus::Ok) return fail(error);
+  if (sameFile(input, output)) return fail(output + zan::tr(" is the MIDI file itself: choose another output file"));
+  options.sourceName = input.substr(input.rfind('/') + 1);
+  zan::midi_import::Result result;
+  if (!zan::midi_import::importSmf(std::vector<uint8_t>(bytes.begin(), bytes.end()), options, result, error))
+    return fail(input + ": " + error);
+  for (const std::string& w : result.warnings) std::cerr << "zan: " << input << ": " << zan::tr("warning: ") << w << "\n";
+  if (options.quantize > 0)
+    std::cerr << "zan: " << input << ": " << zan::tr("quantize moved ") << result.quantizeMoved << zan::tr(" notes, the largest move ")
+              << result.quantizeLargestMove << zan::tr(" ticks") << "\n";
+  if (output == "-") {
+    if (!zan::WriteAll(STDOUT_FILENO, result.score.data(), result.score.size()))
+      return fail(std::string(zan::tr("cannot write standard output: ")) + std::strerror(errno));
+  } else if (!zan::WriteWholeFile(output, result.score.data(), result.score.size(), error)) {
+    return fail(error);
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -489,6 +548,7 @@ int main(int argc, char** argv) {
     }
     return zan::lsp::runServer();
   }
+  if (argc >= 2 && std::string(argv[1]) == "import") return runImport(argc, argv);
   Options opt;
   if (const int status = parseArguments(argc, argv, opt); status >= 0) return status;
 #ifdef ZAN_PLAYBACK_LINKED

@@ -54,22 +54,35 @@ int channelDataBytes(uint8_t status) {
 
 }  // namespace
 
-bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
+bool parse(const std::vector<uint8_t>& data, File& out, std::string& error, Accept accept) {
   out = File{};
+  const bool any = accept == Accept::AnyWellFormed;
   Reader r{data};
   if (!r.has(kHeaderSize) || std::memcmp(&data[0], kHeaderId, 4) != 0) {
     error = zan::tr("no MThd header");
     return false;
   }
   r.pos = 4;
-  if (r.be(4) != kHeaderLength) {
+  const uint32_t headerLength = r.be(4);
+  if (headerLength != kHeaderLength && !(any && headerLength > kHeaderLength && r.has(headerLength))) {
     error = zan::tr("header length is not 6");
     return false;
   }
   out.format = static_cast<int>(r.be(2));
   uint32_t trackCount = r.be(2);
   out.division = static_cast<int>(r.be(2));
+  r.pos = 8 + headerLength;
   for (uint32_t t = 0; t < trackCount; ++t) {
+    // Chunks of kinds a reader does not know are to be skipped.
+    while (any && r.has(8) && std::memcmp(&data[r.pos], kTrackId, 4) != 0) {
+      r.pos += 4;
+      const uint32_t skip = r.be(4);
+      if (!r.has(skip)) {
+        error = zan::tr("a chunk runs past the end of the file");
+        return false;
+      }
+      r.pos += skip;
+    }
     if (!r.has(8) || std::memcmp(&data[r.pos], kTrackId, 4) != 0) {
       error = zan::tr("track ") + std::to_string(t) + zan::tr(": no MTrk chunk");
       return false;
@@ -84,7 +97,12 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
     Track track;
     uint32_t tick = 0;
     bool ended = false;
+    uint8_t running = 0;  // the status byte in force (AnyWellFormed); 0 none
     while (r.pos < end) {
+      if (ended && any) {  // what follows the end of track is not read
+        r.pos = end;
+        break;
+      }
       if (ended) {
         error = zan::tr("track ") + std::to_string(t) + zan::tr(": bytes after end of track");
         return false;
@@ -101,6 +119,27 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
       }
       size_t start = r.pos;
       uint8_t status = data[r.pos++];
+      if (status < 0x80 && any && running != 0) {
+        // Running status: the data bytes of another message like the last.
+        const size_t n = static_cast<size_t>(channelDataBytes(running));
+        if (start + n > end) {
+          error = zan::tr("track ") + std::to_string(t) + zan::tr(": channel message cut short");
+          return false;
+        }
+        Event e{tick, {running}};
+        e.bytes.insert(e.bytes.end(), data.begin() + static_cast<long>(start),
+                       data.begin() + static_cast<long>(start + n));
+        r.pos = start + n;
+        for (size_t i = 1; i < e.bytes.size(); ++i)
+          if (e.bytes[i] & 0x80) {
+            error = zan::tr("track ") + std::to_string(t) + zan::tr(": running status or bad status byte");
+            return false;
+          }
+        track.events.push_back(std::move(e));
+        continue;
+      }
+      // System exclusive and meta events end running status.
+      running = status >= 0x80 && status < 0xF0 ? status : 0;
       if (status == 0xFF) {
         if (r.pos + 2 > end) {
           error = zan::tr("track ") + std::to_string(t) + zan::tr(": meta event cut short");
@@ -127,6 +166,13 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
           error = zan::tr("track ") + std::to_string(t) + zan::tr(": channel message cut short");
           return false;
         }
+        // Data bytes are 7-bit: a byte with its top bit set would be read
+        // as a value of 128 or more by whatever uses the message.
+        for (int k = 0; any && k < n; ++k)
+          if (data[r.pos + static_cast<size_t>(k)] & 0x80) {
+            error = zan::tr("track ") + std::to_string(t) + zan::tr(": running status or bad status byte");
+            return false;
+          }
         r.pos += static_cast<size_t>(n);
       } else {
         error = zan::tr("track ") + std::to_string(t) + zan::tr(": running status or bad status byte");
@@ -135,13 +181,13 @@ bool parse(const std::vector<uint8_t>& data, File& out, std::string& error) {
       track.events.push_back(Event{tick, std::vector<uint8_t>(data.begin() + static_cast<long>(start),
                                                               data.begin() + static_cast<long>(r.pos))});
     }
-    if (!ended) {
+    if (!ended && !any) {
       error = zan::tr("track ") + std::to_string(t) + zan::tr(": no end of track");
       return false;
     }
     out.tracks.push_back(std::move(track));
   }
-  if (r.pos != data.size()) {
+  if (r.pos != data.size() && !any) {
     error = zan::tr("bytes after the last chunk");
     return false;
   }

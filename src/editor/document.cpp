@@ -8,6 +8,8 @@
 #include <QTextDocument>
 
 #include "ext_memo.h"
+#include "zan/midi_import.h"
+#include "zan/text_helpers.h"
 #include "recent_files.h"
 #include "text_boxes.h"
 
@@ -88,6 +90,35 @@ bool Document::open(const QString& path) {
                     "They show as \uFFFD and cannot be saved back as they were.")
                 .arg(path)
                 .arg(doc.undecodable));
+  return true;
+}
+
+bool Document::importMidi(const QString& path, QStringList& warnings) {
+  // A name that never ends (a device, a pipe) must not take all memory; no
+  // MIDI file comes near this.
+  constexpr size_t kMaxMidiBytes = 512u << 20;
+  std::string bytes, error;
+  zan::midi_import::Result result;
+  zan::midi_import::Options options;
+  options.sourceName = QFileInfo(path).fileName().toStdString();
+  if (zan::ReadFile(path.toStdString(), kMaxMidiBytes, zan::ReadAs::Bytes, bytes, error) != zan::ReadStatus::Ok ||
+      !zan::midi_import::importSmf(std::vector<uint8_t>(bytes.begin(), bytes.end()), options, result, error)) {
+    ErrorBox(UiText("Cannot import \"%1\": %2").arg(path, QString::fromStdString(error)));
+    return false;
+  }
+  if (!maySaveChanges()) return false;
+  name.clear();
+  encoding = TextEncoding::Cp932;
+  QStringList lines = QString::fromUtf8(result.score.data(), static_cast<qsizetype>(result.score.size())).split('\n');
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
+  editor_->setLines(lines);
+  markClean();
+  emit reset();
+  // Never saved: closing asks first, and the caption says so.
+  editor_->document()->setModified(true);
+  emit captionChanged("*zan", "zan");
+  warnings.clear();
+  for (const std::string& w : result.warnings) warnings << QString::fromStdString(w);
   return true;
 }
 

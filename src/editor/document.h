@@ -35,6 +35,11 @@ class Document : public QObject {
   // modified document is offered for saving first. False when nothing was
   // opened; the document is then as it was.
   bool open(const QString& path);
+  // Imports a MIDI file as a new, unnamed and unsaved document (after the
+  // close prompt for a modified one). A file that cannot be imported is
+  // refused with an error box. `warnings` gets what the import dropped,
+  // one line each. False when nothing was imported.
+  bool importMidi(const QString& path, QStringList& warnings);
   bool save();    // Save As when unnamed
   bool saveAs();  // asks for a name
   bool saveTo(const QString& path);
@@ -49,7 +54,7 @@ class Document : public QObject {
   void adoptName(const QString& path);
 
  signals:
-  void reset();  // another document is in the editor (New, Open)
+  void reset();  // another document is in the editor (New, Open, Import MIDI)
   void captionChanged(const QString& windowTitle, const QString& applicationTitle);
 
  private:

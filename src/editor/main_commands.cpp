@@ -40,6 +40,7 @@ void TfrmMain::createActions() {
       {N_("&File"), N_("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), "New1Click", &TfrmMain::New1Click, false},
       {N_("&File"), "-", {}, nullptr, nullptr, false},
       {N_("&File"), N_("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O), "Open1Click", &TfrmMain::Open1Click, false},
+      {N_("&File"), N_("&Import MIDI..."), {}, "ImportMIDI1Click", &TfrmMain::ImportMIDI1Click, false},
       {N_("&File"), N_("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), "Save1Click", nullptr, false},
       {N_("&File"), N_("Save &As"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), "SaveAs1Click", nullptr, false},
       {N_("&File"), "-", {}, nullptr, nullptr, false},

@@ -327,6 +327,20 @@ void TfrmMain::Open1Click() {
 }
 
 bool TfrmMain::openFile(const QString& path) { return document_->open(path); }
+
+void TfrmMain::ImportMIDI1Click() {
+  const QString path = QFileDialog::getOpenFileName(this, UiText("Import MIDI"), QFileInfo(fileName).absolutePath(),
+                                                    UiText("MIDI files (*.mid *.midi *.smf);;All files (*)"));
+  if (!path.isEmpty()) importMidiFile(path);
+}
+
+bool TfrmMain::importMidiFile(const QString& path) {
+  QStringList warnings;
+  if (!document_->importMidi(path, warnings)) return false;
+  setStatus(warnings.isEmpty() ? UiText("Imported %1").arg(QFileInfo(path).fileName())
+                               : UiText("Imported %1: %2").arg(QFileInfo(path).fileName(), warnings.join("; ")));
+  return true;
+}
 void TfrmMain::openFromCommandLine(const QString& path) { openFile(path); }
 
 void TfrmMain::offerRecovery() {

@@ -128,6 +128,7 @@ class TfrmMain : public QMainWindow {
   bool SaveAs1Click();
   void AutoSaVe1Click();
   void ExportSMF1Click();
+  void ImportMIDI1Click();
   void Close1Click();
   // Edit menu.
   void Undo1Click();
@@ -187,6 +188,9 @@ class TfrmMain : public QMainWindow {
   // (saved, or the user chose not to), false on Cancel or a failed save.
   bool maySaveChanges();
   bool saveTo(const QString& path);
+  // File > Import MIDI... without its dialog: the score of the MIDI file
+  // as a new, unsaved document; what was dropped in the status bar.
+  bool importMidiFile(const QString& path);
   bool exportTo(const QString& path);  // copies zan.mid, compiling first when it is missing
   void UpdateCaption();
 
