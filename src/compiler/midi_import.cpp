@@ -230,8 +230,10 @@ NoteForm Writer::form(int64_t duration, int64_t gap, const LineState& s) const {
     if (len <= gap && sounds(len, s.gate, s.offset, duration)) return {len, 0};
   // Lengths the line's gate makes right, then the gate of 16.
   const double want = (static_cast<double>(duration) + 1 - s.offset) * 16.0 / s.gate;
+  // A short gate stretches a long note's length past what a score's ticks
+  // can hold: such a note takes a gate of its own or the gate of 16.
   for (int64_t len : {static_cast<int64_t>(std::floor(want)), static_cast<int64_t>(std::ceil(want))})
-    if (len >= 1 && len <= gap && sounds(len, s.gate, s.offset, duration)) return {len, 0};
+    if (len >= 1 && len <= gap && len <= kMaxTick && sounds(len, s.gate, s.offset, duration)) return {len, 0};
   if (gap < kOpenEnd) {
     const double g = std::min<double>((static_cast<double>(duration) + 1 - s.offset) * 16.0 / static_cast<double>(gap),
                                       kMaxOwnGate + 1);
