@@ -211,6 +211,8 @@ TEST(MidiImport, ReadsAsAPersonWouldWriteIt) {
   EXPECT_NE(r.score.find("_tr(0) CH=1 ; Piano\n"), std::string::npos) << r.score;
   EXPECT_NE(r.score.find("q16 Q%1 l4 v90 _TITLE(Piano) >c >c <b8 a8 | c0e0g2. |\n"), std::string::npos) << r.score;
   EXPECT_EQ(r.notesWithTicks, 0);
+  // The time signature names the score's metre, which the editor counts bars by.
+  EXPECT_NE(r.score.find("\n{metre 3/4}\n#timebase 96\n"), std::string::npos) << r.score;
 }
 
 // A long silence is one repeat of whole bars, or one rest, never a rest a

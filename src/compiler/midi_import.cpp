@@ -631,6 +631,7 @@ bool importSmf(const std::vector<uint8_t>& data, const Options& options, Result&
   std::vector<OutTrack> tracks;
   int64_t order = 0;
   std::vector<std::pair<int64_t, int64_t>> signatures;  // tick, bar length in ticks
+  std::string metre;  // the first time signature at the start, as the editor reads a metre
   for (size_t t = 0; t < file.tracks.size(); ++t) {
     std::array<int, 16> slot;  // the out track of each channel
     slot.fill(-1);
@@ -720,6 +721,8 @@ bool importSmf(const std::vector<uint8_t>& data, const Options& options, Result&
           const int denominator = b[pos + 1] < 8 ? 1 << b[pos + 1] : 0;
           if (denominator > 0 && b[pos] > 0 && (4 * timebase * b[pos]) % denominator == 0)
             signatures.push_back({tick, 4 * timebase * b[pos] / denominator});
+          if (tick == 0 && metre.empty() && denominator > 0 && b[pos] > 0 && b[pos] <= 64 && denominator <= 64)
+            metre = "{metre " + std::to_string(b[pos]) + "/" + std::to_string(denominator) + "}\n";
           ++dropped.otherMeta;
         } else if (type >= 2 && type <= 4) {
           if (!writableText(text)) {
@@ -792,6 +795,7 @@ bool importSmf(const std::vector<uint8_t>& data, const Options& options, Result&
   std::string name;
   for (char c : options.sourceName) name += (static_cast<unsigned char>(c) < 0x20 ? '?' : c);
   s = "; " + std::string(zan::tr("imported from ")) + (name.empty() ? "MIDI" : name) + "\n";
+  s += metre;  // a comment: the editor's bars and beats, nothing in the music
   s += "#timebase " + std::to_string(timebase) + "\n";
   Writer writer(static_cast<int>(timebase), bars, out);
   for (size_t i = 0; i < tracks.size(); ++i) writer.track(static_cast<int>(i), tracks[i], s);
