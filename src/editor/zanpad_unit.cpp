@@ -290,7 +290,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 QString TfrmMain::statusText() const { return panel1_->text(); }
 
 QString TfrmMain::caretText() const { return panel0_->text(); }
-void TfrmMain::setStatus(const QString& text) { panel1_->setText(text); }
+void TfrmMain::setStatus(const QString& text) {
+  panel1_->setText(text);
+  // Panel 1 is 500 pixels wide: a longer message shows whole in its tool tip.
+  panel1_->setToolTip(panel1_->fontMetrics().horizontalAdvance(text) > panel1_->contentsRect().width() ? text : QString());
+}
 bool TfrmMain::errorBeep() const { return actions_["ErrorBeep1Click"]->isChecked(); }
 bool TfrmMain::messageViewOption() const { return actions_["MessageView1Click"]->isChecked(); }
 bool TfrmMain::autoSave() const { return actions_["AutoSaVe1Click"]->isChecked(); }

@@ -161,6 +161,16 @@ class TransportTest : public QObject {
       }
     }
     QCOMPARE(labels.size(), 3);
+    // A message longer than its panel shows whole in the panel's tool tip.
+    const QString longMessage = QString("Imported song.mid: ") + QString(200, 'x');
+    w.main->setStatus(longMessage);
+    QCOMPARE(w.main->statusText(), longMessage);
+    QLabel* panel = nullptr;
+    for (QLabel* l : w.main->statusBar()->findChildren<QLabel*>())
+      if (l->text() == longMessage) panel = l;
+    QVERIFY(panel && panel->toolTip() == longMessage);
+    w.main->setStatus("ok");
+    QVERIFY(panel->toolTip().isEmpty());
     QApplication::processEvents();
     QTRY_VERIFY(std::all_of(labels.begin(), labels.end(), [](QLabel* l) { return l->width() >= l->sizeHint().width(); }));
   }
