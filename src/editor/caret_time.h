@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // CaretTime: where in the music the caret stands, from the last background
 // check: the track the text at the caret writes to, the bar and beat by the
-// score's metre, the time in m:ss.s and (in the tool tip) the tick through the compile's
-// tempo changes, all read from the check's music model. The place is the
-// command at the caret or, between commands, the next one on the line (at
-// the line's end, where its last command ends). A line the check did not
-// compile shows nothing.
+// score's metre, the time in m:ss.s through the compile's tempo changes and,
+// in the tool tip, the tick, all read from the check's music model. The
+// place is the command at the caret or, between commands, the next one on
+// the line (at the line's end, where its last command ends). A line the
+// check did not compile shows nothing.
 #pragma once
 
 #include <QLabel>
