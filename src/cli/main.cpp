@@ -3,6 +3,7 @@
 // File and prints the compile's message lines; then, if asked, plays the file
 // or renders it to a WAV file: built as the player program, itself, else by
 // handing the run over to the player program (playback.h).
+#include <algorithm>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,6 +234,12 @@ bool isBeatRange(const std::string& text) {
   return true;
 }
 
+// Digits, points and one colon at most: what a range of beats is written with.
+bool looksLikeBeats(const std::string& text) {
+  if (text.empty() || std::count(text.begin(), text.end(), ':') > 1) return false;
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.' || c == ':'; });
+}
+
 bool parseBeatRange(const std::string& text, double& from, double& to) {
   if (!isBeatRange(text)) return false;
   const size_t colon = text.find(':');
@@ -420,7 +427,10 @@ int parseArguments(int argc, char** argv, Options& opt) {
       opt.loop = true;
       // A range follows as --loop=A:B, or as the next argument when it is one.
       std::optional<std::string> range = attached;
-      if (!range && i + 1 < argc && isBeatRange(argv[i + 1])) range = std::string(argv[++i]);
+      // A number there without its colon ("--loop 4") is a range written
+      // wrong, not a score, unless a file has that name.
+      if (!range && i + 1 < argc && (isBeatRange(argv[i + 1]) || (looksLikeBeats(argv[i + 1]) && ::access(argv[i + 1], F_OK) != 0)))
+        range = std::string(argv[++i]);
       if (range && !parseBeatRange(*range, opt.loopFrom, opt.loopTo))
         return fail("--loop " + *range + zan::tr(": beats A:B from the start, A below B (see zan --help)"));
     } else if (a == "--wav" || a == "--soundfont" || a == "-o") {

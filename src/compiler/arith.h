@@ -28,4 +28,16 @@ inline int32_t roundHalfEven(double v) {
   return wrap(static_cast<int64_t>(r));
 }
 
+// How long a note of `length` ticks sounds at gate `gate` (sixteenths of
+// its length) and gate offset `offset` (ticks): halves round to even. The
+// one rule for the compiler, and for the importer that writes lengths the
+// compiler will read back.
+inline int32_t soundingTicks(int64_t length, int32_t gate, int32_t offset) {
+  return roundHalfEven(static_cast<double>(length) * gate / 16.0 + offset);
+}
+
+// Ticks from a note's note-on to its note-off: one before the end of its
+// sounding length, but never at or before the note-on.
+inline int32_t noteOffDelay(int32_t sounding) { return sounding > 1 ? sounding - 1 : 1; }
+
 }  // namespace zan

@@ -129,7 +129,6 @@ bool alike(const Point& p) {
   return true;
 }
 
-int64_t soundingToOff(int64_t sounding) { return sounding > 1 ? sounding - 1 : 1; }
 
 // The settings a line of the score starts with.
 struct LineState {
@@ -147,16 +146,10 @@ struct NoteForm {
   int gate = 0;
 };
 
-// length x gate / 16 + offset rounded half to even, as the compiler rounds
-// it, in integers. The offset is rounded with the rest: a half rounds to
-// the even side of the whole sum.
-int64_t gated(int64_t length, int gate, int offset = 0) {
-  const int64_t x = length * gate + 16 * int64_t{offset}, q = x >> 4, r = x & 15;  // floor and remainder
-  return r > 8 || (r == 8 && (q & 1)) ? q + 1 : q;
-}
-
+// Whether a note of `length` at gate `gate` and offset `offset` sounds
+// `duration` ticks from its note-on to its note-off, by the compiler's own rule.
 bool sounds(int64_t length, int gate, int offset, int64_t duration) {
-  return soundingToOff(gated(length, gate, offset)) == duration;
+  return noteOffDelay(soundingTicks(length, gate, offset)) == duration;
 }
 
 class Writer {
@@ -348,7 +341,7 @@ void Writer::chooseDefaults(const std::vector<Point>& points, size_t first, size
         // length up to the gap: the shortest note value that holds it reads
         // best.
         const int64_t slot = std::min(gap, valueAtLeast(n->end - n->start));
-        const int64_t need = n->end - n->start + 1 - gated(slot, gate);
+        const int64_t need = n->end - n->start + 1 - soundingTicks(slot, gate, 0);
         if (std::abs(need) <= kMaxOffset) needs_.push_back(static_cast<int>(need));
       }
     }
@@ -446,10 +439,12 @@ void Writer::writeLine(const std::vector<Point>& points, size_t first, size_t st
         const Note& n = *p.notes[k];
         const NoteForm f = form(n.end - n.start, kOpenEnd, state_);
         longest = std::max(longest, f.length);
-        group += (k ? " " : "") + noteText(n, f, n.velocity != state_.velocity, false, true);
+        if (k) group += ' ';
+        group += noteText(n, f, n.velocity != state_.velocity, false, true);
       }
       step = gap < kOpenEnd ? gap : longest;
-      group += "/" + (step == state_.length ? "" : lengthText(step));
+      group += '/';
+      if (step != state_.length) group += lengthText(step);
       line += group;
     }
     pointer_ = p.tick + step;

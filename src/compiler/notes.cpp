@@ -137,7 +137,7 @@ void TSmf::NoteCommand() {
   chordNotes[chordCount] = note;
   if (!ghostMode) {
     const int32_t start = wrapAdd(ptr[curTrack], timing);
-    const int32_t sounding = roundHalfEven(static_cast<double>(length) * gate / 16.0 + tr.gateOffset);
+    const int32_t sounding = soundingTicks(length, gate, tr.gateOffset);
     int32_t offset = 0;
     for (int i = 0; i <= chordCount; ++i) {
       int32_t b = jitter(*this, rndBend[curTrack]);
@@ -149,7 +149,7 @@ void TSmf::NoteCommand() {
       // The note-off falls one tick before the end of the sounding length,
       // but never at or before its own note-on: sorted by time, such an off
       // would come first and leave the note sounding to the end of the file.
-      int32_t off = sounding > 1 ? wrapSub(wrapAdd(on, sounding), 1) : wrapAdd(on, 1);
+      int32_t off = wrapAdd(on, noteOffDelay(sounding));
       // A note placed before tick 0 is written from tick 0 (the on keeps its
       // time in the list, and so its place among the events before 0): its
       // off is kept at tick 1 or later, or the two would land together.

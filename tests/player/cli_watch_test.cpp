@@ -125,6 +125,7 @@ TEST(CliWatch, LoopAndWatchGoWithPlayAndARangeIsChecked) {
       {"--loop s.zan", "--loop and --watch go with --play"},
       {"--play --watch -", "--watch needs a score file"},
       {"--play --loop=4:2 s.zan", "--loop 4:2: beats A:B"},
+      {"--play --loop 4 s.zan", "--loop 4: beats A:B"},  // the colon forgotten: not a second score
       {"--play --watch=1 s.zan", "--watch takes no value"},
   };
   for (const Row& row : rows) {
