@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "text_boxes.h"
 #include "zan/line_columns.h"
@@ -38,43 +39,41 @@ int32_t CaretTime::byteColumn(int line, int column) const {
       .convert(std::max(column, 0), zan::LineColumns::Utf16, zan::LineColumns::Cp932);
 }
 
-QString CaretTime::textFor(int line, int column) const {
-  if (!result_.music || line < 0) return QString();
-  const zan::Music& music = *result_.music;
-  int track = 0, tick = 0;
-  if (const zan::CommandTime* at = music.timeAt(line, byteColumn(line, column))) {
-    track = at->track;
-    tick = at->tick;
-  } else if (const zan::LineTime* start = music.lineStart(line)) {
-    track = start->track;
-    tick = start->tick;
-  } else {
-    return QString();
-  }
-  const Metre::Position place = result_.metre.positionOf(tick, music.timebase());
-  const int tenths = static_cast<int>(std::floor(secondsAt(tick) * 10));
+std::optional<CaretTime::Place> CaretTime::placeAt(int line, int column) const {
+  if (!result_.music || line < 0) return std::nullopt;
+  if (const zan::CommandTime* at = result_.music->timeAt(line, byteColumn(line, column))) return Place{at->track, at->tick};
+  if (const zan::LineTime* start = result_.music->lineStart(line)) return Place{start->track, start->tick};
+  return std::nullopt;
+}
+
+QString CaretTime::textOf(Place place) const {
+  const Metre::Position at = result_.metre.positionOf(place.tick, result_.music->timebase());
+  const int tenths = static_cast<int>(std::floor(secondsAt(place.tick) * 10));
   return UiText("bar %1 beat %2  %3:%4.%5  track %6")
-      .arg(place.bar)
-      .arg(place.beat)
+      .arg(at.bar)
+      .arg(at.beat)
       .arg(tenths / 600)
       .arg(tenths / 10 % 60, 2, 10, QLatin1Char('0'))
       .arg(tenths % 10)
-      .arg(track);
+      .arg(place.track);
+}
+
+QString CaretTime::textFor(int line, int column) const {
+  const std::optional<Place> place = placeAt(line, column);
+  return place ? textOf(*place) : QString();
 }
 
 int CaretTime::tickFor(int line, int column) const {
-  if (!result_.music || line < 0) return -1;
-  const zan::CommandTime* at = result_.music->timeAt(line, byteColumn(line, column));
-  const zan::LineTime* start = result_.music->lineStart(line);
-  return at ? at->tick : start ? start->tick : -1;
+  const std::optional<Place> place = placeAt(line, column);
+  return place ? place->tick : -1;
 }
 
 void CaretTime::update() {
   const QTextCursor cursor = editor_->textCursor();
-  label_->setText(textFor(cursor.blockNumber(), cursor.positionInBlock()));
-  const int tick = tickFor(cursor.blockNumber(), cursor.positionInBlock());
-  label_->setToolTip(tick < 0 ? QString()
-                              : UiText("Where the caret stands in the music (from the last check): tick %1. Bars and beats "
-                                       "count by the score's {metre 3/4} comment, 4/4 without one.")
-                                    .arg(tick));
+  const std::optional<Place> place = placeAt(cursor.blockNumber(), cursor.positionInBlock());
+  label_->setText(place ? textOf(*place) : QString());
+  label_->setToolTip(!place ? QString()
+                            : UiText("Where the caret stands in the music (from the last check): tick %1. Bars and beats "
+                                     "count by the score's {metre 3/4} comment, 4/4 without one.")
+                                  .arg(place->tick));
 }

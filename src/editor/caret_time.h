@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 #include "background_check.h"
 
 class QPlainTextEdit;
@@ -35,6 +37,14 @@ class CaretTime : public QObject {
   double secondsAt(int tick) const;
 
  private:
+  struct Place {
+    int track;
+    int tick;
+  };
+  // Where the place before character `column` of line `line` stands; none
+  // when the line was not compiled.
+  std::optional<Place> placeAt(int line, int column) const;
+  QString textOf(Place place) const;
   void update();
   // UTF-16 column `column` of editor line `line` as the compiler's byte column.
   int32_t byteColumn(int line, int column) const;
